@@ -1,0 +1,55 @@
+#include "app/myproxystyle.h"
+#include "app/preferences.h"
+#include "app/singleapplication.h"
+#include "platform/logging.h"
+
+#include <QLocale>
+#include <QTranslator>
+
+int main(int argc, char **argv)
+{
+    SingleApplication app(argc, argv);
+    if (app.isRunning()) {
+        qCDebug(lcApp, "Morvane is already running for this user.");
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        const QString message = SingleApplication::instanceMessage(arguments);
+        if (!message.isEmpty()) {
+            qCDebug(lcApp, "Passing program parameters to running instance...");
+            qCDebug(lcApp, "Message: %s", qUtf8Printable(message));
+            app.sendMessage(message, 5000);
+        }
+        return 0;
+    }
+
+    // Names the data folder, and with it the settings file: before any Preferences.
+    QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
+    QApplication::setStyle(new MyProxyStyle);
+
+    QStringList parameters = QCoreApplication::arguments();
+    parameters.removeFirst();
+
+    Preferences settings;
+    QTranslator translator;
+    QString locale = settings.getLocale();
+    if (locale.isEmpty()) {
+        locale = QLocale::system().name();
+        settings.setLocale(locale);
+    }
+    if (translator.load(QStringLiteral(":/lang/Morvane_") + locale)) {
+        QCoreApplication::installTranslator(&translator);
+        qCDebug(lcApp).noquote() << QStringLiteral("using locale ") + locale;
+    } else {
+        qCDebug(lcApp, "load translator failed");
+    }
+
+    // The first-run wizard and the main window hook in here. Until they exist
+    // the first instance only serves second starts, logging what they hand over.
+    QObject::connect(&app, &SingleApplication::messageReceived, &app, [](const QString &message) {
+        qCInfo(lcApp).noquote() << "parameters from a second start:" << message;
+    });
+    Q_UNUSED(parameters);
+
+    return app.exec();
+}

@@ -1,0 +1,9 @@
+#include "myproxystyle.h"
+
+int MyProxyStyle::styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                            QStyleHintReturn *returnData) const
+{
+    if (hint == QStyle::SH_Slider_AbsoluteSetButtons)
+        return Qt::LeftButton | Qt::RightButton | Qt::MiddleButton;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}

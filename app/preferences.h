@@ -1,0 +1,59 @@
+#pragma once
+
+#include "qinisettings.h"
+
+// Typed accessors over the shared Morvane.ini. A cheap value: construct one
+// where a setting is needed and let it go.
+class Preferences : public QIniSettings
+{
+    Q_OBJECT
+
+public:
+    Preferences();
+
+    // Where the shared file lives for this application name.
+    static QString settingsFilePath();
+
+    QString getBackServerName() const;
+
+    bool getBackServerLostAttitude() const;
+    void setBackServerLostAttitude(bool remember);
+    void setBackServerLostWarnShow(bool show);
+
+    bool getBackReplyTimeOutAttitude() const;
+    void setBackReplyTimeOutAttitude(bool remember);
+    void setBackReplyTimeOutWarnShow(bool show);
+
+    QString getLocale() const;
+    void setLocale(const QString &locale);
+
+    QString getStartPage() const;
+    void setStartPage(const QString &page);
+
+    // Empty or absent reads as misc::defaultSavePath(), never written back.
+    QString getSavePath() const;
+    void setSavePath(const QString &path);
+
+    unsigned int getDiskCache() const;
+    void setDiskCache(unsigned int megabytes);
+
+    bool getPortCheckbox() const;
+    void setPortCheckbox(bool checked);
+    QString getPortLineEdit() const;
+    void setPortLineEdit(const QString &port);
+
+    bool getPtBackgroundWork() const;
+    void setPtBackgroundWork(bool enabled);
+
+    bool getAutoPlayMethod() const;
+    void setAutoPlayMethod(bool enabled);
+
+    bool getIpv6Checkbox() const;
+    void setIpv6Checkbox(bool checked);
+
+    bool getFileCheckbox() const;
+
+    // Saved play position (0..1) of a media file, keyed "/file/ " + path.
+    float loadPosition(const QString &path) const;
+    void savePosition(const QString &path, float position);
+};

@@ -1,0 +1,52 @@
+# Shared switches for our own targets: strict Qt defines and warnings as errors.
+# Third-party headers come in through imported targets and so stay SYSTEM.
+
+add_library(morvane_options INTERFACE)
+target_compile_definitions(morvane_options INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_CAST_TO_ASCII
+  QT_NO_URL_CAST_FROM_STRING
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_NO_FOREACH
+  QT_USE_QSTRINGBUILDER
+  QT_DISABLE_DEPRECATED_BEFORE=0x060400)
+target_compile_options(morvane_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
+  -Woverloaded-virtual -Werror)
+
+# Tests may write plain string literals; the rest of the strictness stays.
+add_library(morvane_test_options INTERFACE)
+target_compile_definitions(morvane_test_options INTERFACE
+  QT_NO_URL_CAST_FROM_STRING QT_NO_NARROWING_CONVERSIONS_IN_CONNECT QT_NO_FOREACH)
+target_compile_options(morvane_test_options INTERFACE -Wall -Wextra -Werror)
+
+# morvane_library(name SOURCES... ) : one static library per folder.
+function(morvane_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/..)
+  target_link_libraries(${name} PRIVATE morvane_options)
+endfunction()
+
+# morvane_program(name SOURCES...) : a thin executable in bin/.
+function(morvane_program name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE morvane_options)
+  install(TARGETS ${name} RUNTIME DESTINATION ${MORVANE_INSTALL_BINDIR})
+endfunction()
+
+# morvane_test(name SOURCES... LIBS ...) : a Qt Test executable under CTest.
+function(morvane_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_link_libraries(${name} PRIVATE morvane_test_options morvane_testsupport Qt6::Test ${T_LIBS})
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MORVANE_NETWORK=loopback;QTWEBENGINE_DISABLE_SANDBOX=1;MORVANE_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+endfunction()
+
+# Installed layout: one program folder holding every program.
+set(MORVANE_INSTALL_BINDIR ${CMAKE_INSTALL_LIBDIR}/morvane)

@@ -1,0 +1,1 @@
+// Holds the compiled translations; the resources register themselves.

@@ -1,0 +1,159 @@
+#include "app/singleapplication.h"
+#include "tests/support/temporaryhome.h"
+
+#include <QDeadlineTimer>
+#include <sys/types.h>
+#include <signal.h>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSettings>
+#include <QTest>
+
+#include <csignal>
+
+// Starts the real player program twice in a throw-away home and watches what
+// the first instance receives.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_home = std::make_unique<TemporaryHome>();
+        QVERIFY(m_home->isValid());
+    }
+    void cleanup()
+    {
+        if (m_first) {
+            ::kill(pid_t(m_first->processId()), SIGCONT);
+            m_first->kill();
+            m_first->waitForFinished(5000);
+        }
+        m_first.reset();
+        m_home.reset();
+    }
+
+    void instanceMessage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("none") << QStringList() << QString();
+        QTest::newRow("only dashes") << QStringList{"--a"} << QString();
+        QTest::newRow("skipped last leaves separator") << QStringList{"x", "--a"} << "x|";
+        QTest::newRow("skipped middle") << QStringList{"a.torrent", "--x", "b.mkv"} << "a.torrent|b.mkv";
+        QTest::newRow("single dash kept") << QStringList{"-a"} << "-a";
+        QTest::newRow("case-sensitive prefix") << QStringList{"—a", "b"} << "—a|b";
+    }
+    void instanceMessage()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        QCOMPARE(SingleApplication::instanceMessage(arguments), message);
+    }
+
+    void secondStartHandsItsArgumentsOver()
+    {
+        startFirst();
+        QCOMPARE(runSecond({"a.torrent", "--x", "b.mkv"}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("parameters from a second start: a.torrent|b.mkv"), 5000);
+        QCOMPARE(runSecond({"x", "--a"}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("parameters from a second start: x|"), 5000);
+    }
+
+    void emptyMessageSendsNothing()
+    {
+        startFirst();
+        QCOMPARE(runSecond({}), 0);
+        QVERIFY(m_secondOutput.contains("Morvane is already running for this user."));
+        QVERIFY(!m_secondOutput.contains("Passing program parameters"));
+        QCOMPARE(runSecond({"--only"}), 0);
+        QVERIFY(!m_secondOutput.contains("Passing program parameters"));
+        // A real message afterwards arrives alone: nothing was queued before it.
+        QCOMPARE(runSecond({"marker"}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("parameters from a second start: marker"), 5000);
+        QCOMPARE(m_output.count("parameters from a second start:"), 1);
+    }
+
+    void silentFirstInstanceDoesNotHangTheSecond()
+    {
+        startFirst();
+        ::kill(pid_t(m_first->processId()), SIGSTOP);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(runSecond({"late.mkv"}), 0);
+        QVERIFY2(clock.elapsed() < 9000, qPrintable(QString::number(clock.elapsed())));
+        ::kill(pid_t(m_first->processId()), SIGCONT);
+    }
+
+    void staleLockOfACrashedInstance()
+    {
+        startFirst();
+        m_first->kill(); // SIGKILL: no clean-up, the lock and socket stay behind
+        QVERIFY(m_first->waitForFinished(5000));
+        m_first.reset();
+        startFirst();
+        QVERIFY(!m_output.contains("already running"));
+        QCOMPARE(runSecond({"after-crash"}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("parameters from a second start: after-crash"), 5000);
+    }
+
+    void emptyLocaleIsFilledFromTheSystem()
+    {
+        startFirst({{"LC_ALL", "zh_CN.UTF-8"}});
+        QVERIFY(m_output.contains("using locale zh_CN"));
+        QSettings ini(m_home->dataHome() + QStringLiteral("/Morvane/BT_backup/data/Morvane.ini"),
+                      QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("Preferences/General/Locale")).toString(), QStringLiteral("zh_CN"));
+    }
+
+private:
+    static QString program() { return QStringLiteral(MORVANE_BUILD_BIN_DIR "/Morvane"); }
+
+    QProcessEnvironment environment(const QList<QPair<QString, QString>> &extra = {}) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("morvane.*=true"));
+        env.insert(QStringLiteral("MORVANE_NETWORK"), QStringLiteral("loopback"));
+        for (const auto &[name, value] : extra)
+            env.insert(name, value);
+        return env;
+    }
+
+    void startFirst(const QList<QPair<QString, QString>> &extra = {})
+    {
+        m_output.clear();
+        m_first = std::make_unique<QProcess>();
+        m_first->setProcessEnvironment(environment(extra));
+        m_first->setProcessChannelMode(QProcess::MergedChannels);
+        connect(m_first.get(), &QProcess::readyRead, this, [this] { m_output += m_first->readAll(); });
+        m_first->start(program(), {});
+        QVERIFY(m_first->waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("using locale") || m_output.contains("load translator failed"),
+                                 10000);
+    }
+
+    int runSecond(const QStringList &arguments)
+    {
+        QProcess second;
+        second.setProcessEnvironment(environment());
+        second.setProcessChannelMode(QProcess::MergedChannels);
+        second.start(program(), arguments);
+        if (!second.waitForFinished(15000)) {
+            second.kill();
+            second.waitForFinished();
+            return -1;
+        }
+        m_secondOutput = second.readAll();
+        return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -2;
+    }
+
+    std::unique_ptr<TemporaryHome> m_home;
+    std::unique_ptr<QProcess> m_first;
+    QByteArray m_output;
+    QByteArray m_secondOutput;
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"
