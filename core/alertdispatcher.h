@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+#include <libtorrent/fwd.hpp>
+#include <libtorrent/torrent_handle.hpp>
+
+#include <atomic>
+
+// Every libtorrent alert passes through drain(): popped in batches on the Qt
+// thread and turned into plain signals, so that no other class needs to know
+// alert types. libtorrent only tells us that alerts wait, from its own thread.
+class AlertDispatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AlertDispatcher(lt::session &session, QObject *parent = nullptr);
+    ~AlertDispatcher() override;
+
+    // Stop hearing from libtorrent; call before the session goes.
+    void detach();
+
+public slots:
+    void drain();
+
+signals:
+    void resumeDataReady(const lt::torrent_handle &handle, const QByteArray &data);
+    void resumeDataFailed(const lt::torrent_handle &handle);
+    void metadataReceived(const lt::torrent_handle &handle);
+    void pieceFinished(const lt::torrent_handle &handle, int piece);
+    // Paused, resumed, finished, checked: worth saving resume data.
+    void stateChanged(const lt::torrent_handle &handle);
+    // Files checked: the piece picker starts afresh from here.
+    void checked(const lt::torrent_handle &handle);
+    void listening(const QString &address, int port);
+
+private:
+    lt::session &m_session;
+    std::atomic_bool m_scheduled{false};
+    bool m_attached = true;
+};

@@ -1,0 +1,72 @@
+#include "coreprogram.h"
+
+#include "coreserver.h"
+#include "coreservice.h"
+#include "coresettings.h"
+#include "torrentsession.h"
+
+#include "app/misc.h"
+#include "app/preferences.h"
+#include "platform/logging.h"
+
+#include <QDir>
+
+CoreProgram::CoreProgram(QObject *parent)
+    : QObject(parent)
+{
+}
+
+CoreProgram::~CoreProgram()
+{
+    delete m_server;
+    delete m_service;
+    delete m_lock;
+}
+
+CoreProgram::Start CoreProgram::start(const QString &channel)
+{
+    const QString backup = misc::backupLocation();
+    m_lock = new QLockFile(QDir(backup).filePath(QStringLiteral("core.lock")));
+    m_lock->setStaleLockTime(0); // a killed core's lock is stale by its pid
+    if (!m_lock->tryLock(0)) {
+        if (m_lock->error() == QLockFile::LockFailedError) {
+            qCInfo(lcCore).noquote() << "another core already serves this user; leaving it to its work";
+            return Start::AlreadyRunning;
+        }
+        qCWarning(lcCore).noquote() << "cannot lock" << backup;
+        return Start::Failed;
+    }
+
+    const CoreSettings settings = CoreSettings::load();
+    qCInfo(lcCore).noquote() << "network:" << (settings.loopback ? "loopback only" : "open")
+                             << "listen" << settings.listenInterfaces() << "save path" << settings.savePath;
+    m_service = new CoreService(settings, QDir(backup).filePath(QStringLiteral("core")));
+    bool ok = false;
+    const int saveInterval = qEnvironmentVariableIntValue("MORVANE_CORE_SAVE_INTERVAL_MS", &ok);
+    if (ok && saveInterval > 0)
+        m_service->session()->setResumeSaveInterval(saveInterval);
+    m_service->session()->restore();
+
+    m_server = new CoreServer;
+    if (!m_server->listen(channel))
+        return Start::Failed;
+
+    // player -> service -> player
+    connect(m_server, &CoreServer::requestReceived, m_service, &CoreService::handleRequest);
+    connect(m_service, &CoreService::reply, m_server, &CoreServer::send);
+    connect(m_server, &CoreServer::playerConnected, m_service, [this] { m_service->setPlayerConnected(true); });
+    connect(m_server, &CoreServer::playerDisconnected, m_service, [this] { m_service->setPlayerConnected(false); });
+    connect(m_service, &CoreService::channelChangeRequested, this, &CoreProgram::moveChannel);
+    return Start::Serving;
+}
+
+void CoreProgram::moveChannel(const QString &channel)
+{
+    if (!m_server->moveTo(channel))
+        return;
+    // The player looks here for the name whenever its connection fails.
+    Preferences prefs;
+    prefs.setValue(QStringLiteral("/config/backServerName"), channel);
+    prefs.sync();
+    qCInfo(lcCore).noquote() << "moved to channel" << channel;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+
+class CoreServer;
+class CoreService;
+
+// Puts the service together: one core per user data folder (a second one
+// started on the same folder leaves at once, so the downloads' stored state
+// has one writer), the local server under the channel name, and the wiring
+// between them.
+class CoreProgram : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Start { Serving, AlreadyRunning, Failed };
+
+    explicit CoreProgram(QObject *parent = nullptr);
+    ~CoreProgram() override;
+
+    Start start(const QString &channel);
+
+private:
+    void moveChannel(const QString &channel);
+
+    QLockFile *m_lock = nullptr;
+    CoreServer *m_server = nullptr;
+    CoreService *m_service = nullptr;
+};

@@ -1,0 +1,278 @@
+#include "coreservice.h"
+
+#include "torrentfetcher.h"
+#include "torrentsession.h"
+
+#include "app/preferences.h"
+#include "corelink/coreprotocol.h"
+#include "platform/logging.h"
+
+#include <QNetworkAccessManager>
+
+namespace {
+constexpr int statusIntervalMs = 1000;
+constexpr int urgentSpacingMs = 100;
+
+bool toInt(const QString &text, int *value)
+{
+    bool ok = false;
+    *value = text.trimmed().toInt(&ok);
+    return ok;
+}
+}
+
+CoreService::CoreService(const CoreSettings &settings, const QString &backupFolder, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_session(new TorrentSession(settings, backupFolder, this))
+    , m_network(new QNetworkAccessManager(this))
+{
+    m_statusTimer.setInterval(statusIntervalMs);
+    connect(&m_statusTimer, &QTimer::timeout, this, &CoreService::sendStatus);
+    m_urgentTimer.setSingleShot(true);
+    connect(&m_urgentTimer, &QTimer::timeout, this, &CoreService::sendStatus);
+
+    connect(m_session, &TorrentSession::metadataArrived, this, &CoreService::sendStatusSoon);
+    connect(m_session, &TorrentSession::playedPieceFinished, this, &CoreService::sendStatusSoon);
+    connect(m_session, &TorrentSession::allResumeDataSaved, this, [this] {
+        qCInfo(lcCore).noquote() << "resume data saved, ready to close";
+        emit reply(CoreProtocol::ReadyToClose, {});
+    });
+}
+
+CoreService::~CoreService() = default;
+
+void CoreService::setStatusInterval(int milliseconds)
+{
+    m_statusTimer.setInterval(milliseconds);
+}
+
+void CoreService::setPlayerConnected(bool connected)
+{
+    m_playerConnected = connected;
+    if (connected) {
+        m_statusTimer.start();
+    } else {
+        m_statusTimer.stop();
+        m_urgentTimer.stop();
+    }
+}
+
+void CoreService::sendStatus()
+{
+    if (!m_playerConnected)
+        return;
+    m_urgentTimer.stop();
+    m_sinceStatus.start();
+    // The periodic list is also the player's sign of life: sent when nothing
+    // changed and when there are no downloads at all.
+    emit reply(CoreProtocol::StatusList, m_session->statusRows());
+}
+
+void CoreService::sendStatusSoon()
+{
+    if (!m_playerConnected || m_urgentTimer.isActive())
+        return;
+    const qint64 since = m_sinceStatus.isValid() ? m_sinceStatus.elapsed() : urgentSpacingMs;
+    m_urgentTimer.start(int(qMax<qint64>(0, urgentSpacingMs - since)));
+}
+
+void CoreService::handleRequest(qint32 type, const QStringList &arguments)
+{
+    qCDebug(lcCore).noquote() << "request" << type << arguments;
+    switch (type) {
+    case CoreProtocol::AddTorrentFile:
+        addFiles(arguments);
+        break;
+    case CoreProtocol::AddMagnets:
+        addMagnets(arguments);
+        break;
+    case CoreProtocol::DeleteWithFiles:
+        removeAll(arguments, true);
+        break;
+    case CoreProtocol::RemoveFromList:
+        removeAll(arguments, false);
+        break;
+    case CoreProtocol::StartDownloads:
+        forEachHash(arguments, "resume", &TorrentSession::resume);
+        break;
+    case CoreProtocol::PauseDownloads:
+        forEachHash(arguments, "pause", &TorrentSession::pause);
+        break;
+    case CoreProtocol::ResumeAll:
+        m_session->resumeAll();
+        break;
+    case CoreProtocol::PlayingFile:
+        playFile(arguments);
+        break;
+    case CoreProtocol::PiecePriority:
+        prioritise(arguments);
+        break;
+    case CoreProtocol::StartupList:
+        emit reply(CoreProtocol::StartupTorrents, m_session->startupRows());
+        break;
+    case CoreProtocol::DescribeMagnets:
+        describeMagnets(arguments);
+        break;
+    case CoreProtocol::SetSavePath:
+        if (arguments.value(0).trimmed().isEmpty()) {
+            qCWarning(lcCore).noquote() << "request 15 without a folder ignored";
+            break;
+        }
+        m_session->setSavePath(arguments.first());
+        break;
+    case CoreProtocol::Ipv6On:
+        m_session->setIpv6(true);
+        break;
+    case CoreProtocol::Ipv6Off:
+        m_session->setIpv6(false);
+        break;
+    case CoreProtocol::ChangeChannel:
+        if (arguments.size() != 1 || arguments.first().trimmed().isEmpty()) {
+            qCWarning(lcCore).noquote() << "request 18 needs one channel name, got" << arguments;
+            break;
+        }
+        emit channelChangeRequested(arguments.first());
+        break;
+    case CoreProtocol::AddUrls:
+        addUrls(arguments);
+        break;
+    case CoreProtocol::SetDiskCache:
+        setDiskCache(arguments);
+        break;
+    case CoreProtocol::PrepareQuit:
+        m_session->saveAllResumeData();
+        break;
+    default:
+        qCWarning(lcCore).noquote() << "unknown request type" << type << "ignored";
+        break;
+    }
+}
+
+void CoreService::addFiles(const QStringList &paths)
+{
+    QList<QStringList> rows;
+    for (const QString &path : paths) {
+        QString error;
+        const QString hash = m_session->addTorrentFile(path, &error);
+        if (hash.isEmpty()) {
+            qCWarning(lcCore).noquote() << "torrent file not added:" << path << ":" << error;
+            continue;
+        }
+        rows.append(m_session->descriptionRow(hash));
+    }
+    // The player cannot use an empty list: failures are only logged.
+    if (!rows.isEmpty())
+        emit reply(CoreProtocol::AddedTorrents, rows);
+}
+
+void CoreService::addMagnets(const QStringList &uris)
+{
+    QList<QStringList> rows;
+    for (const QString &uri : uris) {
+        QString error;
+        const QString hash = m_session->addMagnet(uri, &error);
+        if (hash.isEmpty()) {
+            qCWarning(lcCore).noquote() << "magnet link not added:" << uri << ":" << error;
+            continue;
+        }
+        rows.append({hash});
+    }
+    if (!rows.isEmpty())
+        emit reply(CoreProtocol::AddedMagnets, rows);
+}
+
+void CoreService::addUrls(const QStringList &texts)
+{
+    auto *fetcher = new TorrentFetcher(m_network, m_settings.loopback, this);
+    connect(fetcher, &TorrentFetcher::finished, this, [this, fetcher](const QList<TorrentFetcher::Result> &results) {
+        fetcher->deleteLater();
+        QList<QStringList> rows;
+        for (const TorrentFetcher::Result &result : results) {
+            if (!result.error.isEmpty()) {
+                qCWarning(lcCore).noquote() << "torrent address failed:" << result.text << ":" << result.error;
+                continue;
+            }
+            QString error;
+            const QString hash = m_session->addTorrentData(result.data, &error);
+            if (hash.isEmpty()) {
+                qCWarning(lcCore).noquote() << "no torrent at" << result.url.toDisplayString() << ":" << error;
+                continue;
+            }
+            if (!result.commentUrl.isEmpty()) {
+                Preferences prefs;
+                prefs.setValue(QStringLiteral("/comment_url/") + hash, result.commentUrl);
+                prefs.sync();
+            }
+            rows.append(m_session->descriptionRow(hash));
+        }
+        if (!rows.isEmpty())
+            emit reply(CoreProtocol::AddedUrls, rows);
+    });
+    fetcher->fetch(texts);
+}
+
+void CoreService::describeMagnets(const QStringList &hashes)
+{
+    QList<QStringList> rows;
+    for (const QString &hash : hashes) {
+        const QStringList row = m_session->descriptionRow(hash);
+        if (!row.isEmpty())
+            rows.append(row);
+    }
+    // Nothing yet: the player asks again with the next status list.
+    if (!rows.isEmpty())
+        emit reply(CoreProtocol::MagnetDescriptions, rows);
+}
+
+void CoreService::forEachHash(const QStringList &hashes, const char *what,
+                              bool (TorrentSession::*action)(const QString &))
+{
+    for (const QString &hash : hashes) {
+        if (!TorrentSession::isHash(hash) || !(m_session->*action)(hash))
+            qCWarning(lcCore).noquote() << what << "ignored for unknown download" << hash;
+    }
+}
+
+void CoreService::removeAll(const QStringList &hashes, bool withFiles)
+{
+    for (const QString &hash : hashes) {
+        if (!TorrentSession::isHash(hash) || !m_session->remove(hash, withFiles))
+            qCWarning(lcCore).noquote() << (withFiles ? "delete" : "remove") << "ignored for unknown download" << hash;
+    }
+}
+
+void CoreService::playFile(const QStringList &arguments)
+{
+    int fileRow = 0;
+    if (arguments.size() != 2 || !TorrentSession::isHash(arguments.at(0)) || !toInt(arguments.at(1), &fileRow)) {
+        qCWarning(lcCore).noquote() << "request 9 needs [hash, file index], got" << arguments;
+        return;
+    }
+    QString error;
+    if (!m_session->setPlayedFile(arguments.at(0), fileRow, &error))
+        qCWarning(lcCore).noquote() << "played file not set for" << arguments.at(0) << ":" << error;
+}
+
+void CoreService::prioritise(const QStringList &arguments)
+{
+    int numbers[3] = {};
+    if (arguments.size() != 4 || !TorrentSession::isHash(arguments.at(0)) || !toInt(arguments.at(1), &numbers[0])
+        || !toInt(arguments.at(2), &numbers[1]) || !toInt(arguments.at(3), &numbers[2])) {
+        qCWarning(lcCore).noquote() << "request 11 needs [hash, file start, first wanted, file end], got" << arguments;
+        return;
+    }
+    QString error;
+    if (!m_session->setStreamingWindow(arguments.at(0), numbers[0], numbers[1], numbers[2], &error))
+        qCWarning(lcCore).noquote() << "streaming window not set for" << arguments.at(0) << ":" << error;
+}
+
+void CoreService::setDiskCache(const QStringList &arguments)
+{
+    int megabytes = 0;
+    if (arguments.size() != 1 || !toInt(arguments.first(), &megabytes) || megabytes <= 0) {
+        qCWarning(lcCore).noquote() << "request 20 needs a size in MB, got" << arguments;
+        return;
+    }
+    m_session->setDiskCache(unsigned(megabytes));
+}

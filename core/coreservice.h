@@ -1,0 +1,59 @@
+#pragma once
+
+#include "coresettings.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+class QNetworkAccessManager;
+class CoreServer;
+class TorrentSession;
+
+// The core's request handling: one request (type, arguments) in, replies
+// (type, rows) out. Also sends the status list on its own: once a second
+// while a player is connected, and at once (at most every 100 ms) when
+// metadata or a piece of the played file arrives.
+class CoreService : public QObject
+{
+    Q_OBJECT
+
+public:
+    CoreService(const CoreSettings &settings, const QString &backupFolder, QObject *parent = nullptr);
+    ~CoreService() override;
+
+    TorrentSession *session() const { return m_session; }
+    void setStatusInterval(int milliseconds);
+    void setPlayerConnected(bool connected);
+
+public slots:
+    void handleRequest(qint32 type, const QStringList &arguments);
+
+signals:
+    void reply(qint32 type, const QList<QStringList> &rows);
+    // Request 18: the caller moves the server.
+    void channelChangeRequested(const QString &channel);
+
+private:
+    void addFiles(const QStringList &paths);
+    void addMagnets(const QStringList &uris);
+    void addUrls(const QStringList &texts);
+    void describeMagnets(const QStringList &hashes);
+    void forEachHash(const QStringList &hashes, const char *what, bool (TorrentSession::*action)(const QString &));
+    void removeAll(const QStringList &hashes, bool withFiles);
+    void playFile(const QStringList &arguments);
+    void prioritise(const QStringList &arguments);
+    void setDiskCache(const QStringList &arguments);
+    void sendStatus();
+    void sendStatusSoon();
+
+    CoreSettings m_settings;
+    TorrentSession *m_session;
+    QNetworkAccessManager *m_network;
+    bool m_playerConnected = false;
+    QTimer m_statusTimer;
+    QTimer m_urgentTimer;
+    QElapsedTimer m_sinceStatus;
+};

@@ -1,0 +1,26 @@
+#include "core/coreprogram.h"
+
+#include "app/preferences.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // Names the data folder, and so the shared settings file.
+    QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
+
+    const QStringList args = QCoreApplication::arguments();
+    const QString channel = args.size() > 1 ? args.at(1) : Preferences().getBackServerName();
+
+    CoreProgram program;
+    switch (program.start(channel)) {
+    case CoreProgram::Start::AlreadyRunning:
+        return 0;
+    case CoreProgram::Start::Failed:
+        return 1;
+    case CoreProgram::Start::Serving:
+        break;
+    }
+    return app.exec();
+}

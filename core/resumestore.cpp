@@ -1,0 +1,53 @@
+#include "resumestore.h"
+
+#include "platform/logging.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+const QString suffix = QStringLiteral(".resume");
+}
+
+ResumeStore::ResumeStore(const QString &folder)
+    : m_folder(folder)
+{
+    QDir().mkpath(m_folder);
+}
+
+QString ResumeStore::filePath(const QString &hash) const
+{
+    return QDir(m_folder).filePath(hash + suffix);
+}
+
+bool ResumeStore::save(const QString &hash, const QByteArray &data) const
+{
+    QSaveFile file(filePath(hash));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        qCWarning(lcCore).noquote() << "could not write resume data for" << hash << ":" << file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void ResumeStore::remove(const QString &hash) const
+{
+    QFile::remove(filePath(hash));
+}
+
+QList<ResumeStore::Entry> ResumeStore::loadAll() const
+{
+    QList<Entry> result;
+    const QDir dir(m_folder);
+    const QStringList names = dir.entryList({QStringLiteral("*") + suffix}, QDir::Files, QDir::Name);
+    for (const QString &name : names) {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) {
+            qCWarning(lcCore).noquote() << "could not read" << file.fileName();
+            continue;
+        }
+        result.append({name.chopped(suffix.size()).toLower(), file.readAll()});
+    }
+    return result;
+}

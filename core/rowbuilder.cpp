@@ -1,0 +1,142 @@
+#include "rowbuilder.h"
+
+#include <QDir>
+
+namespace {
+QString fromStd(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+QString flag(bool set)
+{
+    return set ? QStringLiteral("1") : QStringLiteral("0");
+}
+}
+
+QList<lt::file_index_t> RowBuilder::visibleFiles(const lt::file_storage &files)
+{
+    QList<lt::file_index_t> result;
+    for (const lt::file_index_t file : files.file_range()) {
+        if (!(files.file_flags(file) & lt::file_storage::flag_pad_file))
+            result.append(file);
+    }
+    return result;
+}
+
+qint64 RowBuilder::visibleSize(const lt::file_storage &files)
+{
+    qint64 total = 0;
+    for (const lt::file_index_t file : visibleFiles(files))
+        total += files.file_size(file);
+    return total;
+}
+
+int RowBuilder::firstPiece(const lt::file_storage &files, lt::file_index_t file)
+{
+    return static_cast<int>(files.map_file(file, 0, 0).piece);
+}
+
+int RowBuilder::lastPiece(const lt::file_storage &files, lt::file_index_t file)
+{
+    const std::int64_t size = files.file_size(file);
+    if (size <= 0)
+        return firstPiece(files, file);
+    return static_cast<int>(files.map_file(file, size - 1, 1).piece);
+}
+
+QStringList RowBuilder::descriptionRow(const QString &hash, const lt::torrent_info &info, const QString &savePath,
+                                       bool finished)
+{
+    const lt::file_storage &files = info.files();
+    const QList<lt::file_index_t> visible = visibleFiles(files);
+    const std::string base = savePath.toStdString();
+
+    QStringList row{hash, fromStd(info.name()), QString::number(visibleSize(files)), savePath, flag(finished)};
+    if (visible.size() == 1) {
+        row.append(QDir::cleanPath(fromStd(files.file_path(visible.first(), base))));
+        return row;
+    }
+    for (const lt::file_index_t file : visible) {
+        const QString path = QDir::cleanPath(fromStd(files.file_path(file, base)));
+        row.append(fromStd(std::string(files.file_name(file))));
+        row.append(QString::number(files.file_size(file)));
+        row.append(QFileInfo(path).path());
+        row.append(path);
+    }
+    return row;
+}
+
+QString RowBuilder::bitField(const lt::torrent_status &status, int pieceCount)
+{
+    if (pieceCount <= 0)
+        return QString();
+    // A seed's piece list may be left empty; right after a piece completes the
+    // list and the count can disagree for a moment.
+    if (status.is_seeding)
+        return QString(pieceCount, QLatin1Char('1'));
+    QString bits(pieceCount, QLatin1Char('0'));
+    const int known = qMin(pieceCount, status.pieces.size());
+    for (int i = 0; i < known; ++i) {
+        if (status.pieces.get_bit(lt::piece_index_t(i)))
+            bits[i] = QLatin1Char('1');
+    }
+    return bits;
+}
+
+QString RowBuilder::progressText(double fraction)
+{
+    return QString::number(qBound(0.0, fraction, 1.0) * 100.0, 'f', 1) + QLatin1Char('%');
+}
+
+int RowBuilder::stateCode(const lt::torrent_status &status)
+{
+    if (status.flags & lt::torrent_flags::paused)
+        return 3;
+    switch (status.state) {
+    case lt::torrent_status::checking_files:
+    case lt::torrent_status::checking_resume_data:
+        return 0;
+    case lt::torrent_status::finished:
+    case lt::torrent_status::seeding:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
+QStringList RowBuilder::statusRow(const QString &hash, const lt::torrent_status &status,
+                                  const lt::torrent_info *info)
+{
+    const int pieceCount = info ? info->num_pieces() : 0;
+    const QString bits = bitField(status, pieceCount);
+    const bool finished = info && bits.count(QLatin1Char('1')) == pieceCount;
+
+    QStringList row{hash,
+                    QString::number(status.download_payload_rate),
+                    QString::number(status.upload_payload_rate),
+                    progressText(info ? double(bits.count(QLatin1Char('1'))) / qMax(1, pieceCount) : 0.0),
+                    QString::number(status.num_seeds),
+                    QString::number(qMax(0, status.num_peers - status.num_seeds)),
+                    QString::number(stateCode(status)),
+                    flag(finished),
+                    bits,
+                    QString::number(pieceCount),
+                    QString::number(info ? info->piece_length() : 0),
+                    QString::number(status.all_time_upload)};
+    if (!info)
+        return row;
+
+    const lt::file_storage &files = info->files();
+    for (const lt::file_index_t file : visibleFiles(files)) {
+        const int first = firstPiece(files, file);
+        const int last = lastPiece(files, file);
+        const int have = int(bits.mid(first, last - first + 1).count(QLatin1Char('1')));
+        const int count = last - first + 1;
+        row.append(progressText(double(have) / count));
+        row.append(flag(have == count));
+        row.append(QString::number(first));
+        row.append(QString::number(last));
+    }
+    return row;
+}

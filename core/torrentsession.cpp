@@ -1,0 +1,600 @@
+#include "torrentsession.h"
+
+#include "alertdispatcher.h"
+#include "rowbuilder.h"
+#include "streamingplan.h"
+
+#include "platform/logging.h"
+
+#include <libtorrent/alert.hpp>
+#include <libtorrent/fingerprint.hpp>
+#include <libtorrent/ip_filter.hpp>
+#include <libtorrent/magnet_uri.hpp>
+#include <libtorrent/read_resume_data.hpp>
+#include <libtorrent/session_params.hpp>
+#include <libtorrent/torrent_info.hpp>
+#include <libtorrent/torrent_status.hpp>
+#include <libtorrent/write_resume_data.hpp>
+
+#include <QBitArray>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace {
+constexpr int defaultSaveIntervalMs = 30000;
+constexpr int saveAllTimeoutMs = 10000;
+constexpr qint64 maxTorrentFileBytes = 32 * 1024 * 1024;
+// Above the default (4) and below what the player needs next (6, 7).
+constexpr lt::download_priority_t playedFilePriority{5};
+constexpr lt::download_priority_t aheadPriority{6};
+
+// A tracker may be used in loopback mode only when it is on this machine.
+bool isLoopbackUrl(const std::string &url)
+{
+    const QString host = QUrl(QString::fromStdString(url)).host();
+    if (host == QLatin1String("localhost") || host == QLatin1String("::1"))
+        return true;
+    static const QRegularExpression loopback(QStringLiteral("^127\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}$"));
+    return loopback.match(host).hasMatch();
+}
+
+int diskCacheBytes(unsigned int megabytes)
+{
+    return int(std::clamp<qint64>(megabytes, 1, 1024) * 1024 * 1024);
+}
+
+QBitArray piecesOf(const lt::torrent_status &status, int pieceCount)
+{
+    QBitArray have(pieceCount);
+    const QString bits = RowBuilder::bitField(status, pieceCount);
+    for (int i = 0; i < bits.size(); ++i)
+        have.setBit(i, bits.at(i) == QLatin1Char('1'));
+    return have;
+}
+}
+
+TorrentSession::TorrentSession(const CoreSettings &settings, const QString &backupFolder, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_store(backupFolder)
+{
+    lt::session_params params(sessionSettings());
+    if (m_settings.loopback) {
+        // Peers from magnet hints, exchange or trackers: only this machine.
+        lt::ip_filter filter;
+        filter.add_rule(lt::make_address("0.0.0.0"), lt::make_address("255.255.255.255"), lt::ip_filter::blocked);
+        filter.add_rule(lt::make_address("127.0.0.0"), lt::make_address("127.255.255.255"), 0);
+        filter.add_rule(lt::make_address("::"), lt::make_address("ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"),
+                        lt::ip_filter::blocked);
+        filter.add_rule(lt::make_address("::1"), lt::make_address("::1"), 0);
+        params.ip_filter = filter;
+    }
+    m_session = std::make_unique<lt::session>(std::move(params));
+    m_alerts = new AlertDispatcher(*m_session, this);
+
+    connect(m_alerts, &AlertDispatcher::resumeDataReady, this, &TorrentSession::onResumeData);
+    connect(m_alerts, &AlertDispatcher::resumeDataFailed, this, &TorrentSession::onResumeDataFailed);
+    connect(m_alerts, &AlertDispatcher::pieceFinished, this, &TorrentSession::onPieceFinished);
+    connect(m_alerts, &AlertDispatcher::stateChanged, this,
+            [this](const lt::torrent_handle &h) { requestSave(h, lt::torrent_handle::save_info_dict); });
+    connect(m_alerts, &AlertDispatcher::checked, this, &TorrentSession::reapplyStreaming);
+    connect(m_alerts, &AlertDispatcher::metadataReceived, this, [this](const lt::torrent_handle &h) {
+        const QString key = keyOf(h);
+        if (!key.isEmpty())
+            emit metadataArrived(key);
+    });
+
+    m_saveTimer.setInterval(defaultSaveIntervalMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, &TorrentSession::savePeriodically);
+    m_saveTimer.start();
+
+    m_saveAllTimeout.setSingleShot(true);
+    m_saveAllTimeout.setInterval(saveAllTimeoutMs);
+    connect(&m_saveAllTimeout, &QTimer::timeout, this, [this] {
+        qCWarning(lcCore).noquote() << "resume data of" << m_pendingSaveAll.size() << "downloads did not come in time";
+        m_pendingSaveAll.clear();
+        emit allResumeDataSaved();
+    });
+}
+
+TorrentSession::~TorrentSession()
+{
+    m_alerts->detach();
+    m_session.reset();
+}
+
+lt::settings_pack TorrentSession::sessionSettings() const
+{
+    lt::settings_pack pack;
+    pack.set_int(lt::settings_pack::alert_mask, lt::alert_category::status | lt::alert_category::storage
+                                                    | lt::alert_category::error | lt::alert_category::piece_progress);
+    pack.set_str(lt::settings_pack::listen_interfaces, m_settings.listenInterfaces().toStdString());
+    pack.set_str(lt::settings_pack::peer_fingerprint, lt::generate_fingerprint("MV", 1, 0, 5));
+    pack.set_str(lt::settings_pack::user_agent, "MorvaneCore/1.05");
+    const bool open = !m_settings.loopback;
+    pack.set_bool(lt::settings_pack::enable_dht, open);
+    pack.set_bool(lt::settings_pack::enable_lsd, open);
+    pack.set_bool(lt::settings_pack::enable_upnp, open);
+    pack.set_bool(lt::settings_pack::enable_natpmp, open);
+    // Loopback peers all come from 127.0.0.1; and uTP's congestion control
+    // only slows a link that has no congestion (TCP is ~20x faster there).
+    pack.set_bool(lt::settings_pack::allow_multiple_connections_per_ip, m_settings.loopback);
+    pack.set_bool(lt::settings_pack::enable_outgoing_utp, open);
+    pack.set_int(lt::settings_pack::max_queued_disk_bytes,
+                 diskCacheBytes(m_settings.diskCacheMb));
+    // libtorrent picks its first pieces at random, whatever their priority;
+    // a player waiting for its first pieces cannot afford that.
+    pack.set_int(lt::settings_pack::initial_picker_threshold, 0);
+    return pack;
+}
+
+bool TorrentSession::isHash(const QString &text)
+{
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-fA-F]{40}$"));
+    return hex.match(text).hasMatch();
+}
+
+QString TorrentSession::keyOf(const lt::info_hash_t &hashes)
+{
+    // The v1 hash when there is one: it stays the same when a hybrid
+    // torrent's metadata arrives for a magnet that only named its v1 hash.
+    const lt::sha1_hash hash = hashes.has_v1() ? hashes.v1 : hashes.get_best();
+    return QString::fromLatin1(QByteArray(hash.data(), int(hash.size())).toHex());
+}
+
+QString TorrentSession::keyOf(const lt::torrent_handle &handle) const
+{
+    return m_keysById.value(handle.id());
+}
+
+lt::torrent_handle TorrentSession::handle(const QString &hash) const
+{
+    return m_torrents.value(hash.toLower());
+}
+
+bool TorrentSession::contains(const QString &hash) const
+{
+    return m_torrents.contains(hash.toLower());
+}
+
+QStringList TorrentSession::hashes() const
+{
+    return m_torrents.keys();
+}
+
+bool TorrentSession::hasMetadata(const QString &hash) const
+{
+    const lt::torrent_handle h = handle(hash);
+    return h.is_valid() && h.torrent_file() != nullptr;
+}
+
+void TorrentSession::confineToLoopback(lt::add_torrent_params &params) const
+{
+    if (!m_settings.loopback)
+        return;
+    std::vector<std::string> trackers;
+    std::vector<int> tiers;
+    for (std::size_t i = 0; i < params.trackers.size(); ++i) {
+        if (isLoopbackUrl(params.trackers[i])) {
+            trackers.push_back(params.trackers[i]);
+            tiers.push_back(i < params.tracker_tiers.size() ? params.tracker_tiers[i] : 0);
+        } else {
+            qCInfo(lcCore).noquote() << "loopback mode: tracker left out:" << QString::fromStdString(params.trackers[i]);
+        }
+    }
+    params.trackers = trackers;
+    params.tracker_tiers = tiers;
+    params.url_seeds.clear();
+    params.dht_nodes.clear();
+    if (params.ti) {
+        auto info = std::make_shared<lt::torrent_info>(*params.ti);
+        info->clear_trackers();
+        for (const lt::announce_entry &entry : params.ti->trackers()) {
+            if (isLoopbackUrl(entry.url))
+                info->add_tracker(entry.url, entry.tier);
+            else
+                qCInfo(lcCore).noquote() << "loopback mode: tracker left out:" << QString::fromStdString(entry.url);
+        }
+        info->clear_web_seeds();
+        params.ti = info;
+    }
+}
+
+QString TorrentSession::add(lt::add_torrent_params params, const QString &knownKey, QString *error)
+{
+    const QString key = knownKey.isEmpty() ? keyOf(params.ti ? params.ti->info_hashes() : params.info_hashes)
+                                           : knownKey;
+    if (m_torrents.contains(key))
+        return key;
+    if (params.save_path.empty())
+        params.save_path = m_settings.savePath.toStdString();
+    // We start and stop downloads ourselves: no queueing behind our back.
+    if (knownKey.isEmpty())
+        params.flags &= ~(lt::torrent_flags::paused | lt::torrent_flags::auto_managed);
+    else
+        params.flags &= ~lt::torrent_flags::auto_managed;
+    confineToLoopback(params);
+
+    lt::error_code ec;
+    const lt::torrent_handle h = m_session->add_torrent(params, ec);
+    if (ec || !h.is_valid()) {
+        if (error)
+            *error = QString::fromStdString(ec.message());
+        return QString();
+    }
+    m_torrents.insert(key, h);
+    m_keysById.insert(h.id(), key);
+    if (knownKey.isEmpty()) {
+        // On disk before the player hears of it: a kill right after the
+        // answer must not lose the download.
+        const std::vector<char> buffer = lt::write_resume_data_buf(params);
+        m_store.save(key, QByteArray(buffer.data(), qsizetype(buffer.size())));
+    }
+    return key;
+}
+
+void TorrentSession::restore()
+{
+    for (const ResumeStore::Entry &entry : m_store.loadAll()) {
+        lt::error_code ec;
+        lt::add_torrent_params params =
+            lt::read_resume_data({entry.data.constData(), int(entry.data.size())}, ec);
+        if (ec) {
+            qCWarning(lcCore).noquote() << "stored download" << entry.hash << "unreadable:" << QString::fromStdString(ec.message());
+            continue;
+        }
+        QString error;
+        if (add(std::move(params), entry.hash, &error).isEmpty())
+            qCWarning(lcCore).noquote() << "stored download" << entry.hash << "not restored:" << error;
+    }
+    qCInfo(lcCore).noquote() << "restored" << m_torrents.size() << "downloads";
+}
+
+QString TorrentSession::addTorrentFile(const QString &path, QString *error)
+{
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        *error = QStringLiteral("no such file");
+        return QString();
+    }
+    if (info.size() > maxTorrentFileBytes) {
+        *error = QStringLiteral("file too large for a torrent");
+        return QString();
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return QString();
+    }
+    return addTorrentData(file.readAll(), error);
+}
+
+QString TorrentSession::addTorrentData(const QByteArray &data, QString *error)
+{
+    lt::error_code ec;
+    auto info = std::make_shared<lt::torrent_info>(lt::span<char const>(data.constData(), int(data.size())), ec,
+                                                   lt::from_span);
+    if (ec) {
+        *error = QString::fromStdString(ec.message());
+        return QString();
+    }
+    lt::add_torrent_params params;
+    params.ti = info;
+    return add(std::move(params), QString(), error);
+}
+
+QString TorrentSession::addMagnet(const QString &uri, QString *error)
+{
+    lt::error_code ec;
+    lt::add_torrent_params params = lt::parse_magnet_uri(uri.trimmed().toStdString(), ec);
+    if (ec) {
+        *error = QString::fromStdString(ec.message());
+        return QString();
+    }
+    return add(std::move(params), QString(), error);
+}
+
+bool TorrentSession::remove(const QString &hash, bool withFiles)
+{
+    const QString key = hash.toLower();
+    const lt::torrent_handle h = m_torrents.take(key);
+    if (!h.is_valid())
+        return false;
+    m_keysById.remove(h.id());
+    m_pendingSaveAll.remove(key);
+    m_streaming.remove(key);
+    if (m_played.hash == key)
+        m_played = Played();
+    m_session->remove_torrent(h, withFiles ? lt::session_handle::delete_files : lt::remove_flags_t{});
+    m_store.remove(key);
+    return true;
+}
+
+bool TorrentSession::pause(const QString &hash)
+{
+    const lt::torrent_handle h = handle(hash);
+    if (!h.is_valid())
+        return false;
+    h.unset_flags(lt::torrent_flags::auto_managed);
+    h.pause(lt::torrent_handle::graceful_pause);
+    return true;
+}
+
+bool TorrentSession::resume(const QString &hash)
+{
+    const lt::torrent_handle h = handle(hash);
+    if (!h.is_valid())
+        return false;
+    h.unset_flags(lt::torrent_flags::auto_managed);
+    h.resume();
+    return true;
+}
+
+void TorrentSession::resumeAll()
+{
+    for (const QString &key : m_torrents.keys())
+        resume(key);
+}
+
+bool TorrentSession::setPlayedFile(const QString &hash, int fileRow, QString *error)
+{
+    const lt::torrent_handle h = handle(hash);
+    if (!h.is_valid()) {
+        *error = QStringLiteral("unknown download");
+        return false;
+    }
+    if (!applyPlayedFile(h, fileRow, error))
+        return false;
+    m_streaming.insert(hash.toLower(), Streaming{fileRow, -1, -1, -1});
+    return true;
+}
+
+bool TorrentSession::applyPlayedFile(const lt::torrent_handle &h, int fileRow, QString *error)
+{
+    const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
+    if (!info) {
+        *error = QStringLiteral("no metadata yet");
+        return false;
+    }
+    const lt::file_storage &files = info->files();
+    const QList<lt::file_index_t> visible = RowBuilder::visibleFiles(files);
+    if (fileRow < 0 || fileRow >= visible.size()) {
+        *error = QStringLiteral("no file %1").arg(fileRow);
+        return false;
+    }
+    // The played file before the others, which stay wanted, only later.
+    // Setting file priorities also resets every piece priority.
+    std::vector<lt::download_priority_t> priorities = h.get_file_priorities();
+    priorities.resize(std::size_t(files.num_files()), lt::default_priority);
+    for (const lt::file_index_t file : visible)
+        priorities[std::size_t(static_cast<int>(file))] = lt::low_priority;
+    const lt::file_index_t played = visible.at(fileRow);
+    priorities[std::size_t(static_cast<int>(played))] = playedFilePriority;
+    h.prioritize_files(priorities);
+
+    const int first = RowBuilder::firstPiece(files, played);
+    const int last = RowBuilder::lastPiece(files, played);
+    m_played = {keyOf(h), first, last};
+
+    // Head and tail above the rest of the file; deadlines order them.
+    const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
+    const QList<StreamingPlan::Deadline> plan = StreamingPlan::forStart(first, last, info->piece_length(), have);
+    std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> urgent;
+    for (const StreamingPlan::Deadline &d : plan)
+        urgent.emplace_back(lt::piece_index_t(d.piece), lt::top_priority);
+    h.prioritize_pieces(urgent);
+    h.clear_piece_deadlines();
+    for (const StreamingPlan::Deadline &d : plan)
+        h.set_piece_deadline(lt::piece_index_t(d.piece), d.milliseconds);
+    return true;
+}
+
+bool TorrentSession::setStreamingWindow(const QString &hash, int fileStart, int firstWanted, int fileEnd,
+                                        QString *error)
+{
+    const lt::torrent_handle h = handle(hash);
+    if (!h.is_valid()) {
+        *error = QStringLiteral("unknown download");
+        return false;
+    }
+    Streaming streaming = m_streaming.value(hash.toLower());
+    streaming.fileStart = fileStart;
+    streaming.firstWanted = firstWanted;
+    streaming.fileEnd = fileEnd;
+    if (!applyWindow(h, streaming, error))
+        return false;
+    m_streaming.insert(hash.toLower(), streaming);
+    return true;
+}
+
+bool TorrentSession::applyWindow(const lt::torrent_handle &h, const Streaming &window, QString *error)
+{
+    const int fileStart = window.fileStart;
+    const int firstWanted = window.firstWanted;
+    const int fileEnd = window.fileEnd;
+    const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
+    if (!info) {
+        *error = QStringLiteral("no metadata yet");
+        return false;
+    }
+    if (fileStart < 0 || fileStart > firstWanted || firstWanted > fileEnd || fileEnd >= info->num_pieces()) {
+        *error = QStringLiteral("pieces %1 %2 %3 out of range").arg(fileStart).arg(firstWanted).arg(fileEnd);
+        return false;
+    }
+    m_played = {keyOf(h), fileStart, fileEnd};
+
+    const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
+    const QList<StreamingPlan::Deadline> plan = StreamingPlan::forWindow(firstWanted, fileEnd, info->piece_length(), have);
+    // Libtorrent picks at random among pieces of one priority, and asks for
+    // deadlines only once a second: layers make the order. The pieces right
+    // ahead and the file's tail on top, the rest of the file next, what lies
+    // behind the play position as the file itself (a seek back lowers what
+    // an earlier window raised).
+    const int nearEnd = qMin(fileEnd, firstWanted + StreamingPlan::headCount(info->piece_length()) - 1);
+    const int tailStart = qMax(firstWanted, fileEnd - StreamingPlan::tailCount(info->piece_length()) + 1);
+    const lt::download_priority_t behind = window.fileRow >= 0 ? playedFilePriority : lt::default_priority;
+    std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> layers;
+    for (int piece = fileStart; piece <= fileEnd; ++piece) {
+        if (have.testBit(piece))
+            continue;
+        lt::download_priority_t priority = aheadPriority;
+        if (piece < firstWanted)
+            priority = behind;
+        else if (piece <= nearEnd || piece >= tailStart)
+            priority = lt::top_priority;
+        layers.emplace_back(lt::piece_index_t(piece), priority);
+    }
+    h.prioritize_pieces(layers);
+    // A new window replaces the old one: after a seek the old place is moot.
+    h.clear_piece_deadlines();
+    for (const StreamingPlan::Deadline &d : plan)
+        h.set_piece_deadline(lt::piece_index_t(d.piece), d.milliseconds);
+    return true;
+}
+
+QStringList TorrentSession::descriptionRow(const QString &hash) const
+{
+    const lt::torrent_handle h = handle(hash);
+    if (!h.is_valid())
+        return {};
+    const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
+    if (!info)
+        return {};
+    const lt::torrent_status status = h.status(lt::torrent_handle::query_save_path);
+    return RowBuilder::descriptionRow(hash.toLower(), *info, QString::fromStdString(status.save_path),
+                                      status.is_seeding);
+}
+
+QList<QStringList> TorrentSession::startupRows() const
+{
+    QList<QStringList> rows;
+    QStringList keys = m_torrents.keys();
+    keys.sort();
+    for (const QString &key : keys) {
+        const QStringList row = descriptionRow(key);
+        rows.append(row.isEmpty() ? QStringList{key} : row);
+    }
+    return rows;
+}
+
+QList<QStringList> TorrentSession::statusRows() const
+{
+    const std::vector<lt::torrent_status> statuses = m_session->get_torrent_status(
+        [](const lt::torrent_status &) { return true; },
+        lt::torrent_handle::query_pieces | lt::torrent_handle::query_torrent_file);
+    QList<QStringList> rows;
+    rows.reserve(qsizetype(statuses.size()));
+    for (const lt::torrent_status &status : statuses) {
+        const QString key = keyOf(status.handle);
+        if (key.isEmpty())
+            continue; // being removed
+        const std::shared_ptr<const lt::torrent_info> info = status.torrent_file.lock();
+        rows.append(RowBuilder::statusRow(key, status, info.get()));
+    }
+    std::sort(rows.begin(), rows.end(), [](const QStringList &a, const QStringList &b) { return a.first() < b.first(); });
+    return rows;
+}
+
+void TorrentSession::setSavePath(const QString &path)
+{
+    m_settings.savePath = path;
+}
+
+void TorrentSession::setIpv6(bool enabled)
+{
+    m_settings.ipv6 = enabled;
+    lt::settings_pack pack;
+    pack.set_str(lt::settings_pack::listen_interfaces, m_settings.listenInterfaces().toStdString());
+    m_session->apply_settings(pack);
+}
+
+void TorrentSession::setDiskCache(unsigned int megabytes)
+{
+    m_settings.diskCacheMb = megabytes;
+    lt::settings_pack pack;
+    pack.set_int(lt::settings_pack::max_queued_disk_bytes, diskCacheBytes(megabytes));
+    m_session->apply_settings(pack);
+}
+
+void TorrentSession::setResumeSaveInterval(int milliseconds)
+{
+    m_saveTimer.setInterval(milliseconds);
+}
+
+int TorrentSession::listenPort() const
+{
+    return m_session->listen_port();
+}
+
+void TorrentSession::requestSave(const lt::torrent_handle &h, lt::resume_data_flags_t flags)
+{
+    if (h.is_valid() && !keyOf(h).isEmpty())
+        h.save_resume_data(flags);
+}
+
+void TorrentSession::savePeriodically()
+{
+    for (const lt::torrent_handle &h : std::as_const(m_torrents))
+        requestSave(h, lt::torrent_handle::save_info_dict | lt::torrent_handle::only_if_modified);
+}
+
+void TorrentSession::saveAllResumeData()
+{
+    m_pendingSaveAll.clear();
+    for (auto it = m_torrents.cbegin(); it != m_torrents.cend(); ++it) {
+        m_pendingSaveAll.insert(it.key());
+        it.value().save_resume_data(lt::torrent_handle::save_info_dict | lt::torrent_handle::flush_disk_cache);
+    }
+    if (m_pendingSaveAll.isEmpty()) {
+        emit allResumeDataSaved();
+        return;
+    }
+    m_saveAllTimeout.start();
+}
+
+void TorrentSession::settleSaveAll(const QString &key)
+{
+    if (!m_pendingSaveAll.remove(key) || !m_pendingSaveAll.isEmpty())
+        return;
+    m_saveAllTimeout.stop();
+    emit allResumeDataSaved();
+}
+
+void TorrentSession::onResumeData(const lt::torrent_handle &h, const QByteArray &data)
+{
+    const QString key = keyOf(h);
+    if (key.isEmpty())
+        return; // removed meanwhile: its file must stay gone
+    m_store.save(key, data);
+    settleSaveAll(key);
+}
+
+void TorrentSession::onResumeDataFailed(const lt::torrent_handle &h)
+{
+    const QString key = keyOf(h);
+    if (!key.isEmpty())
+        settleSaveAll(key);
+}
+
+void TorrentSession::reapplyStreaming(const lt::torrent_handle &h)
+{
+    const QString key = keyOf(h);
+    const auto it = m_streaming.constFind(key);
+    if (key.isEmpty() || it == m_streaming.constEnd())
+        return;
+    QString error;
+    if (it->fileRow >= 0)
+        applyPlayedFile(h, it->fileRow, &error);
+    if (it->firstWanted >= 0)
+        applyWindow(h, *it, &error);
+}
+
+void TorrentSession::onPieceFinished(const lt::torrent_handle &h, int piece)
+{
+    const QString key = keyOf(h);
+    if (!key.isEmpty() && key == m_played.hash && piece >= m_played.firstPiece && piece <= m_played.lastPiece)
+        emit playedPieceFinished(key, piece);
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "coresettings.h"
+#include "resumestore.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+
+#include <libtorrent/add_torrent_params.hpp>
+#include <libtorrent/session.hpp>
+#include <libtorrent/torrent_handle.hpp>
+
+#include <memory>
+
+class AlertDispatcher;
+
+// The libtorrent session and the downloads in it, keyed by their 40-hex
+// info-hash. Every operation the player can ask for has one method here;
+// the methods answer with the rows the downloads list reads.
+class TorrentSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    TorrentSession(const CoreSettings &settings, const QString &backupFolder, QObject *parent = nullptr);
+    ~TorrentSession() override;
+
+    static bool isHash(const QString &text);
+
+    // Brings back every stored download.
+    void restore();
+
+    // Each returns the key of the download (also when it was already there),
+    // or an empty string with the reason in *error.
+    QString addTorrentFile(const QString &path, QString *error);
+    QString addTorrentData(const QByteArray &data, QString *error);
+    QString addMagnet(const QString &uri, QString *error);
+
+    bool contains(const QString &hash) const;
+    QStringList hashes() const;
+    bool hasMetadata(const QString &hash) const;
+
+    bool remove(const QString &hash, bool withFiles);
+    bool pause(const QString &hash);
+    bool resume(const QString &hash);
+    void resumeAll();
+
+    // The player plays this file (numbered as in the description row).
+    bool setPlayedFile(const QString &hash, int fileRow, QString *error);
+    // Playback needs pieces from firstWanted on, up to the file's end.
+    bool setStreamingWindow(const QString &hash, int fileStart, int firstWanted, int fileEnd, QString *error);
+
+    // Empty while the download has no metadata.
+    QStringList descriptionRow(const QString &hash) const;
+    QList<QStringList> startupRows() const;
+    QList<QStringList> statusRows() const;
+
+    void setSavePath(const QString &path);
+    QString savePath() const { return m_settings.savePath; }
+    void setIpv6(bool enabled);
+    void setDiskCache(unsigned int megabytes);
+    void setResumeSaveInterval(int milliseconds);
+
+    // Asks every download for its resume data; allResumeDataSaved() follows.
+    void saveAllResumeData();
+
+    QString backupFolder() const { return m_store.folder(); }
+    int listenPort() const;
+
+signals:
+    void metadataArrived(const QString &hash);
+    void playedPieceFinished(const QString &hash, int piece);
+    void allResumeDataSaved();
+
+private:
+    struct Played
+    {
+        QString hash;
+        int firstPiece = -1;
+        int lastPiece = -1;
+    };
+    // The player's last wishes per download, applied again once libtorrent
+    // has checked the files (priorities set while checking do not last).
+    struct Streaming
+    {
+        int fileRow = -1;
+        int fileStart = -1;
+        int firstWanted = -1;
+        int fileEnd = -1;
+    };
+
+    lt::settings_pack sessionSettings() const;
+    QString add(lt::add_torrent_params params, const QString &knownKey, QString *error);
+    void confineToLoopback(lt::add_torrent_params &params) const;
+    static QString keyOf(const lt::info_hash_t &hashes);
+    QString keyOf(const lt::torrent_handle &handle) const;
+    lt::torrent_handle handle(const QString &hash) const;
+    void requestSave(const lt::torrent_handle &handle, lt::resume_data_flags_t flags);
+    void onResumeData(const lt::torrent_handle &handle, const QByteArray &data);
+    void onResumeDataFailed(const lt::torrent_handle &handle);
+    void onPieceFinished(const lt::torrent_handle &handle, int piece);
+    void savePeriodically();
+    bool applyPlayedFile(const lt::torrent_handle &handle, int fileRow, QString *error);
+    bool applyWindow(const lt::torrent_handle &handle, const Streaming &window, QString *error);
+    void reapplyStreaming(const lt::torrent_handle &handle);
+    void settleSaveAll(const QString &key);
+
+    CoreSettings m_settings;
+    ResumeStore m_store;
+    std::unique_ptr<lt::session> m_session;
+    AlertDispatcher *m_alerts = nullptr;
+    QHash<QString, lt::torrent_handle> m_torrents;
+    QHash<quint32, QString> m_keysById;
+    Played m_played;
+    QHash<QString, Streaming> m_streaming;
+    QSet<QString> m_pendingSaveAll;
+    QTimer m_saveTimer;
+    QTimer m_saveAllTimeout;
+};

@@ -1,0 +1,203 @@
+// The core's arithmetic and parsing, without a swarm.
+#include "core/coresettings.h"
+#include "core/streamingplan.h"
+#include "core/torrentfetcher.h"
+#include "core/torrentsession.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(QList<StreamingPlan::Deadline>)
+
+class TestCoreLogic : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void portFrom_data();
+    void portFrom();
+    void listenInterfaces_data();
+    void listenInterfaces();
+    void splitComment_data();
+    void splitComment();
+    void loopbackHost_data();
+    void loopbackHost();
+    void isHash_data();
+    void isHash();
+    void startPlan_data();
+    void startPlan();
+    void windowPlan();
+};
+
+void TestCoreLogic::portFrom_data()
+{
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("port");
+    QTest::newRow("ticked valid") << true << "6881" << 6881;
+    QTest::newRow("blanks around") << true << " 51413 " << 51413;
+    QTest::newRow("unticked") << false << "6881" << 0;
+    QTest::newRow("empty") << true << "" << 0;
+    QTest::newRow("zero") << true << "0" << 0;
+    QTest::newRow("too large") << true << "65536" << 0;
+    QTest::newRow("largest") << true << "65535" << 65535;
+    QTest::newRow("negative") << true << "-5" << 0;
+    QTest::newRow("words") << true << "port" << 0;
+}
+
+void TestCoreLogic::portFrom()
+{
+    QFETCH(bool, ticked);
+    QFETCH(QString, text);
+    QFETCH(int, port);
+    QCOMPARE(CoreSettings::portFrom(ticked, text), port);
+}
+
+void TestCoreLogic::listenInterfaces_data()
+{
+    QTest::addColumn<bool>("loopback");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<bool>("ipv6");
+    QTest::addColumn<QString>("interfaces");
+    QTest::newRow("loopback ignores ipv6") << true << 0 << true << "127.0.0.1:0";
+    QTest::newRow("loopback with port") << true << 7000 << false << "127.0.0.1:7000";
+    QTest::newRow("open default port") << false << 0 << true << "0.0.0.0:6881,[::]:6881";
+    QTest::newRow("open ipv4 only") << false << 7000 << false << "0.0.0.0:7000";
+}
+
+void TestCoreLogic::listenInterfaces()
+{
+    QFETCH(bool, loopback);
+    QFETCH(int, port);
+    QFETCH(bool, ipv6);
+    QFETCH(QString, interfaces);
+    CoreSettings settings;
+    settings.loopback = loopback;
+    settings.port = port;
+    settings.ipv6 = ipv6;
+    QCOMPARE(settings.listenInterfaces(), interfaces);
+}
+
+void TestCoreLogic::splitComment_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("download");
+    QTest::addColumn<QString>("comment");
+    QTest::newRow("plain") << "http://h/download.php?id=1" << "http://h/download.php?id=1" << "";
+    QTest::newRow("with comment") << "http://h/download.php?id=42&passkey=k@http://h/details.php?id=42&cmtpage=1"
+                                  << "http://h/download.php?id=42&passkey=k" << "http://h/details.php?id=42&cmtpage=1";
+    QTest::newRow("user info stays") << "ftp://user:pw@h/a.torrent" << "ftp://user:pw@h/a.torrent" << "";
+    QTest::newRow("user info and comment") << "https://u@h/a.torrent@https://h/c" << "https://u@h/a.torrent"
+                                           << "https://h/c";
+}
+
+void TestCoreLogic::splitComment()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, download);
+    QFETCH(QString, comment);
+    QString gotDownload;
+    QString gotComment;
+    TorrentFetcher::splitComment(text, &gotDownload, &gotComment);
+    QCOMPARE(gotDownload, download);
+    QCOMPARE(gotComment, comment);
+}
+
+void TestCoreLogic::loopbackHost_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("loopback");
+    QTest::newRow("127.0.0.1") << "127.0.0.1" << true;
+    QTest::newRow("127.8.9.10") << "127.8.9.10" << true;
+    QTest::newRow("localhost") << "localhost" << true;
+    QTest::newRow("::1") << "::1" << true;
+    QTest::newRow("private") << "192.168.1.2" << false;
+    QTest::newRow("name") << "example.org" << false;
+    QTest::newRow("prefix trick") << "127.0.0.1.example.org" << false;
+}
+
+void TestCoreLogic::loopbackHost()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, loopback);
+    QCOMPARE(TorrentFetcher::isLoopbackHost(host), loopback);
+}
+
+void TestCoreLogic::isHash_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("hash");
+    QTest::newRow("lower") << QString(40, 'a') << true;
+    QTest::newRow("upper") << QString(40, 'F') << true;
+    QTest::newRow("short") << QString(39, 'a') << false;
+    QTest::newRow("long") << QString(41, 'a') << false;
+    QTest::newRow("not hex") << QString(40, 'g') << false;
+    QTest::newRow("empty") << QString() << false;
+}
+
+void TestCoreLogic::isHash()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, hash);
+    QCOMPARE(TorrentSession::isHash(text), hash);
+}
+
+void TestCoreLogic::startPlan_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<qint64>("pieceLength");
+    QTest::addColumn<QString>("have"); // '1' present, by torrent piece
+    QTest::addColumn<QList<int>>("order");
+
+    // 4 MiB pieces: five head pieces, one tail piece.
+    QTest::newRow("head then tail") << 10 << 40 << qint64(4 << 20) << QString() << QList<int>{10, 11, 12, 13, 14, 40};
+    QTest::newRow("present pieces skipped") << 10 << 40 << qint64(4 << 20) << QString(11, '0') + "1" + QString(40, '0')
+                                            << QList<int>{10, 12, 13, 14, 40};
+    QTest::newRow("small file, no repeats") << 3 << 5 << qint64(4 << 20) << QString() << QList<int>{3, 4, 5};
+    // 512 KiB pieces: a two-piece tail (1 MiB).
+    QTest::newRow("two tail pieces") << 0 << 20 << qint64(512 << 10) << QString() << QList<int>{0, 1, 2, 3, 4, 19, 20};
+}
+
+void TestCoreLogic::startPlan()
+{
+    QFETCH(int, first);
+    QFETCH(int, last);
+    QFETCH(qint64, pieceLength);
+    QFETCH(QString, have);
+    QFETCH(QList<int>, order);
+    QBitArray bits(have.size());
+    for (int i = 0; i < have.size(); ++i)
+        bits.setBit(i, have.at(i) == '1');
+    const QList<StreamingPlan::Deadline> plan = StreamingPlan::forStart(first, last, pieceLength, bits);
+    QList<int> pieces;
+    int previous = -1;
+    for (const StreamingPlan::Deadline &d : plan) {
+        pieces.append(d.piece);
+        QVERIFY(d.milliseconds > previous); // earlier pieces are due earlier
+        previous = d.milliseconds;
+    }
+    QCOMPARE(pieces, order);
+}
+
+void TestCoreLogic::windowPlan()
+{
+    // 256 KiB pieces: an 8 MiB window is 32 pieces; the tail follows it.
+    const QList<StreamingPlan::Deadline> plan = StreamingPlan::forWindow(100, 400, 256 * 1024, QBitArray());
+    QCOMPARE(plan.size(), 32 + 4);
+    for (int i = 0; i < 32; ++i)
+        QCOMPARE(plan.at(i).piece, 100 + i);
+    QCOMPARE(plan.at(32).piece, 397);
+    QCOMPARE(plan.last().piece, 400);
+    QVERIFY(plan.at(31).milliseconds > plan.at(0).milliseconds);
+    QVERIFY(plan.at(32).milliseconds > plan.at(31).milliseconds);
+
+    // Near the end the window and the tail meet without repeats.
+    const QList<StreamingPlan::Deadline> end = StreamingPlan::forWindow(395, 400, 256 * 1024, QBitArray());
+    QCOMPARE(end.size(), 6);
+    // Nonsense ranges plan nothing.
+    QVERIFY(StreamingPlan::forWindow(10, 5, 256 * 1024, QBitArray()).isEmpty());
+    QVERIFY(StreamingPlan::forStart(-1, 5, 256 * 1024, QBitArray()).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCoreLogic)
+#include "tst_corelogic.moc"

@@ -1,0 +1,667 @@
+// MorvaneCore as the player meets it: the real program on a local socket,
+// fed by morvane-seed on 127.0.0.1.
+#include "coreprocess.h"
+#include "coretestclient.h"
+
+#include "tests/support/httpserver.h"
+#include "tests/support/seedprocess.h"
+#include "tests/support/temporaryhome.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+#include <unistd.h>
+
+namespace {
+constexpr int kPieceSize = 256 * 1024;
+
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char(generator.generate() & 0xff);
+    return bytes;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+int countOnes(const QString &bits, int from, int to)
+{
+    int n = 0;
+    for (int i = from; i <= to && i < bits.size(); ++i)
+        n += bits.at(i) == QLatin1Char('1');
+    return n;
+}
+
+// Minimal bencoding, for torrents libtorrent's own maker would refuse to make.
+QByteArray bstr(const QByteArray &s)
+{
+    return QByteArray::number(s.size()) + ':' + s;
+}
+}
+
+class TestCoreService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void addTorrentFile_data();
+    void addTorrentFile();
+    void magnetMetadata();
+    void addByUrlStoresComment();
+    void badInputIsLoggedAndSurvived();
+    void namesLeavingTheSavePathStayInside();
+    void pauseResumeRemoveDelete();
+    void prepareToQuitSavesResumeData();
+    void killedCoreKeepsFinishedPieces();
+    void streamingWindowComesFirst();
+    void playedFileHeadAndTailFirst();
+    void channelMove();
+    void secondInstanceLeavesTheFirstServing();
+    void socketIsForThisUserOnly();
+    void playerVanishingLeavesCoreServing();
+
+private:
+    QString iniPath() const;
+    void setSetting(const QString &key, const QVariant &value);
+    QString backupFolder() const;
+    // Starts the core (on a known port) and connects the client.
+    bool startCore();
+    QStringList addTorrent(const QString &torrentPath);
+    // Waits for a status row of hash that satisfies match.
+    QStringList waitForStatus(const QString &hash, const std::function<bool(const QStringList &)> &match,
+                              int timeoutMs);
+    std::unique_ptr<SeedProcess> seed(const QString &path, const QStringList &extra = {});
+
+    std::unique_ptr<TemporaryHome> m_home;
+    std::unique_ptr<CoreProcess> m_core;
+    std::unique_ptr<CoreTestClient> m_client;
+    QString m_channel;
+    QString m_savePath;
+    int m_corePort = 0;
+    int m_serial = 0;
+};
+
+void TestCoreService::init()
+{
+    m_home = std::make_unique<TemporaryHome>();
+    QVERIFY(m_home->isValid());
+    m_channel = QStringLiteral("MorvaneCoreTest-%1-%2").arg(QCoreApplication::applicationPid()).arg(++m_serial);
+    m_savePath = QDir(m_home->path()).filePath(QStringLiteral("downloads"));
+    m_corePort = freePort();
+    setSetting(QStringLiteral("Preferences/Downloads/SavePath"), m_savePath);
+    setSetting(QStringLiteral("/config/portcheckbox"), true);
+    setSetting(QStringLiteral("/config/portlineEdit"), QString::number(m_corePort));
+}
+
+void TestCoreService::cleanup()
+{
+    m_client.reset();
+    m_core.reset();
+    m_home.reset();
+}
+
+QString TestCoreService::iniPath() const
+{
+    return m_home->dataHome() + QStringLiteral("/Morvane/BT_backup/data/Morvane.ini");
+}
+
+QString TestCoreService::backupFolder() const
+{
+    return m_home->dataHome() + QStringLiteral("/Morvane/BT_backup/core");
+}
+
+void TestCoreService::setSetting(const QString &key, const QVariant &value)
+{
+    QSettings settings(iniPath(), QSettings::IniFormat);
+    settings.setValue(key, value);
+}
+
+bool TestCoreService::startCore()
+{
+    m_core = std::make_unique<CoreProcess>(m_channel, m_home->environment());
+    if (!m_core->start())
+        return false;
+    m_client = std::make_unique<CoreTestClient>();
+    return m_client->connectTo(m_channel);
+}
+
+std::unique_ptr<SeedProcess> TestCoreService::seed(const QString &path, const QStringList &extra)
+{
+    auto seeder = std::make_unique<SeedProcess>(
+        path, QStringList{"--piece-size", QString::number(kPieceSize), "--peer", QString::number(m_corePort)} + extra);
+    if (!seeder->start()) {
+        qWarning().noquote() << seeder->output();
+        return nullptr;
+    }
+    return seeder;
+}
+
+QStringList TestCoreService::addTorrent(const QString &torrentPath)
+{
+    const int from = m_client->mark();
+    m_client->send(0, {torrentPath});
+    const auto reply = m_client->waitFor(0, 10000, {}, from);
+    return reply && reply->rows.size() == 1 ? reply->rows.first() : QStringList();
+}
+
+QStringList TestCoreService::waitForStatus(const QString &hash, const std::function<bool(const QStringList &)> &match,
+                                           int timeoutMs)
+{
+    QStringList row;
+    m_client->waitFor(
+        13, timeoutMs,
+        [&](const CoreReply &reply) {
+            row = CoreTestClient::statusRow(reply, hash);
+            return !row.isEmpty() && match(row);
+        },
+        m_client->mark());
+    return row;
+}
+
+void TestCoreService::addTorrentFile_data()
+{
+    QTest::addColumn<QStringList>("files"); // relative paths; one without a folder: single-file
+    QTest::addColumn<QList<int>>("sizes");
+    QTest::newRow("single file") << QStringList{"clip.mp4"} << QList<int>{3 * 1024 * 1024 + 1234};
+    // Hybrid torrents put pad files between these; the list must not see them.
+    QTest::newRow("folder of three") << QStringList{"show/a.mkv", "show/sub/b.srt", "show/c.nfo"}
+                                     << QList<int>{1024 * 1024 + 7, 300 * 1024, 10};
+}
+
+void TestCoreService::addTorrentFile()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QList<int>, sizes);
+    const QString source = QDir(m_home->path()).filePath(QStringLiteral("source"));
+    for (int i = 0; i < files.size(); ++i)
+        QVERIFY(writeFile(source + '/' + files[i], randomBytes(sizes[i], 40 + i)));
+    const bool single = files.size() == 1;
+    const QString shared = source + '/' + files.first().section('/', 0, 0);
+
+    const auto seeder = seed(shared);
+    QVERIFY(seeder);
+    QVERIFY(startCore());
+
+    const QStringList row = addTorrent(seeder->torrentPath());
+    QCOMPARE(row.value(0), seeder->hash());
+    QCOMPARE(row.value(1), QFileInfo(shared).fileName());
+    qint64 total = 0;
+    for (int size : sizes)
+        total += size;
+    QCOMPARE(row.value(2), QString::number(total));
+    QCOMPARE(row.value(3), m_savePath);
+    QCOMPARE(row.value(4), QStringLiteral("0"));
+    if (single) {
+        QCOMPARE(row.size(), 6);
+        QCOMPARE(row.value(5), m_savePath + '/' + files.first());
+    } else {
+        QCOMPARE(row.size(), 5 + 4 * files.size());
+        // libtorrent orders the files its own way: match them by path.
+        QStringList seen;
+        for (int i = 0; i < files.size(); ++i) {
+            const QString path = row.value(8 + 4 * i);
+            const int source = int(files.indexOf(path.mid(m_savePath.size() + 1)));
+            QVERIFY2(source >= 0, qPrintable(path));
+            seen.append(path);
+            QCOMPARE(row.value(5 + 4 * i), QFileInfo(path).fileName());
+            QCOMPARE(row.value(6 + 4 * i), QString::number(sizes[source]));
+            QCOMPARE(row.value(7 + 4 * i), QFileInfo(path).path());
+        }
+        QCOMPARE(seen.size(), QSet<QString>(seen.cbegin(), seen.cend()).size());
+    }
+
+    // Rows grow to finished; the bit field covers every piece.
+    const QStringList done = waitForStatus(seeder->hash(), [](const QStringList &r) { return r.value(7) == "1"; }, 60000);
+    QVERIFY2(!done.isEmpty(), "download did not finish");
+    const int fileCount = single ? 1 : int(files.size());
+    QCOMPARE(done.size(), 12 + 4 * fileCount);
+    const int pieces = done.value(9).toInt();
+    QVERIFY(pieces >= int((total + kPieceSize - 1) / kPieceSize));
+    QCOMPARE(done.value(8), QString(pieces, '1'));
+    QCOMPARE(done.value(10), QString::number(kPieceSize));
+    QCOMPARE(done.value(6), QStringLiteral("2"));
+    QCOMPARE(done.value(3), QStringLiteral("100.0%"));
+    int previousLast = -1;
+    for (int i = 0; i < fileCount; ++i) {
+        QCOMPARE(done.value(12 + 4 * i), QStringLiteral("100.0%"));
+        QCOMPARE(done.value(13 + 4 * i), QStringLiteral("1"));
+        const int first = done.value(14 + 4 * i).toInt();
+        const int last = done.value(15 + 4 * i).toInt();
+        // Hybrid torrents align every file to a piece: no sharing.
+        QVERIFY(first > previousLast);
+        QVERIFY(last >= first && last < pieces);
+        const qint64 size = single ? total : row.value(6 + 4 * i).toLongLong();
+        QCOMPARE(last - first + 1, int((size + kPieceSize - 1) / kPieceSize) + (size == 0 ? 1 : 0));
+        previousLast = last;
+    }
+    for (int i = 0; i < files.size(); ++i)
+        QCOMPARE(readFile(m_savePath + '/' + files[i]), readFile(source + '/' + files[i]));
+}
+
+void TestCoreService::magnetMetadata()
+{
+    const QString source = QDir(m_home->path()).filePath(QStringLiteral("source/movie.mkv"));
+    QVERIFY(writeFile(source, randomBytes(2 * 1024 * 1024, 7)));
+    const auto seeder = seed(source);
+    QVERIFY(seeder);
+    QVERIFY(startCore());
+
+    QElapsedTimer clock;
+    clock.start();
+    int from = m_client->mark();
+    m_client->send(1, {seeder->magnet()});
+    const auto added = m_client->waitFor(1, 10000, {}, from);
+    QVERIFY(added);
+    QCOMPARE(added->rows, QList<QStringList>{{seeder->hash()}});
+
+    // The player asks for descriptions as long as reply 13 carries the hash.
+    std::optional<CoreReply> described;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const auto status = m_client->waitFor(
+                13, 2000, [&](const CoreReply &r) { return !CoreTestClient::statusRow(r, seeder->hash()).isEmpty(); },
+                m_client->mark());
+            if (!status)
+                return false;
+            from = m_client->mark();
+            m_client->send(14, {seeder->hash()});
+            described = m_client->waitFor(14, 1500, {}, from);
+            return described.has_value();
+        }(),
+        30000);
+    qInfo("magnet to description rows: %lld ms", clock.elapsed());
+    QCOMPARE(described->rows.size(), 1);
+    const QStringList row = described->rows.first();
+    QCOMPARE(row.size(), 6);
+    QCOMPARE(row.value(0), seeder->hash());
+    QCOMPARE(row.value(1), QStringLiteral("movie.mkv"));
+    QCOMPARE(row.value(2), QString::number(2 * 1024 * 1024));
+    QCOMPARE(row.value(5), m_savePath + QStringLiteral("/movie.mkv"));
+
+    // Unknown and metadata-less hashes are left out, not answered empty.
+    from = m_client->mark();
+    m_client->send(14, {QString(40, 'a')});
+    m_client->send(12, {""});
+    QVERIFY(m_client->waitFor(12, 5000, {}, from));
+    QVERIFY(!m_client->waitFor(14, 0, {}, from));
+}
+
+void TestCoreService::addByUrlStoresComment()
+{
+    const QString source = QDir(m_home->path()).filePath(QStringLiteral("source/ep1.mp4"));
+    QVERIFY(writeFile(source, randomBytes(600 * 1024, 9)));
+    const auto seeder = seed(source);
+    QVERIFY(seeder);
+
+    HttpServer http;
+    QVERIFY(http.listen());
+    http.serve("/download.php?id=42&passkey=k", readFile(seeder->torrentPath()), "application/x-bittorrent");
+    http.redirect("/go", http.url("/download.php?id=42&passkey=k").toString());
+    http.serve("/notatorrent", "<html>login first</html>", "text/html");
+    QVERIFY(startCore());
+
+    const QString comment = QStringLiteral("http://127.0.0.1:9/details.php?id=42&cmtpage=1&page=0");
+    const int from = m_client->mark();
+    m_client->send(19, {http.url("/go").toString() + '@' + comment, http.url("/missing").toString(),
+                        http.url("/notatorrent").toString(), "no address at all"});
+    const auto reply = m_client->waitFor(19, 15000, {}, from);
+    QVERIFY(reply);
+    QCOMPARE(reply->rows.size(), 1);
+    QCOMPARE(reply->rows.first().value(0), seeder->hash());
+    QCOMPARE(reply->rows.first().size(), 6);
+    QVERIFY(http.requestedPaths().contains("/download.php?id=42&passkey=k"));
+
+    QSettings settings(iniPath(), QSettings::IniFormat);
+    QCOMPARE(settings.value("/comment_url/" + seeder->hash()).toString(), comment);
+}
+
+void TestCoreService::badInputIsLoggedAndSurvived()
+{
+    const QString source = QDir(m_home->path()).filePath(QStringLiteral("source/good.bin"));
+    QVERIFY(writeFile(source, randomBytes(100 * 1024, 3)));
+    const QString junk = QDir(m_home->path()).filePath(QStringLiteral("junk.torrent"));
+    QVERIFY(writeFile(junk, "d4:infoi3ee"));
+    const auto seeder = seed(source);
+    QVERIFY(seeder);
+    QVERIFY(startCore());
+
+    m_client->send(99, {"x"});
+    m_client->send(2, {"not-a-hash"});
+    m_client->send(4, {"zz"});
+    m_client->send(9, {seeder->hash()});
+    m_client->send(11, {seeder->hash(), "0", "x", "2"});
+    m_client->send(11, {QString(40, 'b'), "0", "5", "2"});
+    m_client->send(20, {"lots"});
+    m_client->send(18, {""});
+
+    int from = m_client->mark();
+    m_client->send(0, {"/no/such/file.torrent", junk, seeder->torrentPath()});
+    auto reply = m_client->waitFor(0, 10000, {}, from);
+    QVERIFY(reply);
+    QCOMPARE(reply->rows.size(), 1); // failures are left out
+    QCOMPARE(reply->rows.first().value(0), seeder->hash());
+
+    from = m_client->mark();
+    const QString magnet = "magnet:?xt=urn:btih:" + QString(40, 'c');
+    m_client->send(1, {"magnet:?xt=urn:btih:nothex", "http://not.a/magnet", magnet});
+    reply = m_client->waitFor(1, 10000, {}, from);
+    QVERIFY(reply);
+    QCOMPARE(reply->rows, QList<QStringList>{{QString(40, 'c')}});
+
+    // A frame announcing four billion arguments drops the connection only.
+    m_client->sendRaw(QByteArray::fromHex("00000000" "fffffff0"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_client->isConnected(), 10000);
+    QVERIFY(m_core->process().state() == QProcess::Running);
+
+    QVERIFY(m_client->connectTo(m_channel));
+    from = m_client->mark();
+    m_client->send(12, {""});
+    reply = m_client->waitFor(12, 10000, {}, from);
+    QVERIFY(reply);
+    QCOMPARE(reply->rows.size(), 2);
+}
+
+void TestCoreService::namesLeavingTheSavePathStayInside()
+{
+    const QByteArray pieces(20, 'x');
+    const QByteArray info = "d5:filesl"
+                            "d6:lengthi10e4:pathl" + bstr("..") + bstr("..") + bstr("evil") + "ee"
+                            "d6:lengthi5e4:pathl" + bstr("/etc") + bstr("passwd") + "ee"
+                            "e4:name" + bstr("../../escape") + "12:piece lengthi16384e6:pieces" + bstr(pieces) + "e";
+    const QString torrent = QDir(m_home->path()).filePath(QStringLiteral("evil.torrent"));
+    QVERIFY(writeFile(torrent, "d4:info" + info + "e"));
+    QVERIFY(startCore());
+
+    const QStringList row = addTorrent(torrent);
+    QCOMPARE(row.size(), 5 + 4 * 2);
+    const QString inside = QDir::cleanPath(m_savePath) + '/';
+    for (int i = 0; i < 2; ++i) {
+        const QString path = row.value(8 + 4 * i);
+        QVERIFY2(QDir::cleanPath(path).startsWith(inside), qPrintable(path));
+        QVERIFY2(QDir::cleanPath(row.value(7 + 4 * i)).startsWith(inside), qPrintable(row.value(7 + 4 * i)));
+    }
+}
+
+void TestCoreService::pauseResumeRemoveDelete()
+{
+    const QString sourceA = QDir(m_home->path()).filePath(QStringLiteral("a/one.bin"));
+    const QString sourceB = QDir(m_home->path()).filePath(QStringLiteral("b/two.bin"));
+    QVERIFY(writeFile(sourceA, randomBytes(500 * 1024, 1)));
+    QVERIFY(writeFile(sourceB, randomBytes(700 * 1024, 2)));
+    const auto seedA = seed(sourceA);
+    const auto seedB = seed(sourceB);
+    QVERIFY(seedA && seedB);
+    QVERIFY(startCore());
+    QVERIFY(!addTorrent(seedA->torrentPath()).isEmpty());
+    QVERIFY(!addTorrent(seedB->torrentPath()).isEmpty());
+    auto finished = [](const QStringList &r) { return r.value(7) == "1"; };
+    QVERIFY(!waitForStatus(seedA->hash(), finished, 60000).isEmpty());
+    QVERIFY(!waitForStatus(seedB->hash(), finished, 60000).isEmpty());
+    const QString fileA = m_savePath + "/one.bin";
+    const QString fileB = m_savePath + "/two.bin";
+    QVERIFY(QFile::exists(fileA) && QFile::exists(fileB));
+
+    m_client->send(5, {seedA->hash()});
+    QVERIFY(!waitForStatus(seedA->hash(), [](const QStringList &r) { return r.value(6) == "3"; }, 10000).isEmpty());
+    m_client->send(4, {seedA->hash()});
+    QVERIFY(!waitForStatus(seedA->hash(), [](const QStringList &r) { return r.value(6) == "2"; }, 10000).isEmpty());
+
+    // Remove keeps the files; delete takes only that download's files.
+    m_client->send(3, {seedB->hash()});
+    m_client->send(2, {seedA->hash()});
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(fileA), 10000);
+    QVERIFY(QFile::exists(fileB));
+    QCOMPARE(readFile(fileB), readFile(sourceB));
+    const auto status = m_client->waitFor(13, 5000, {}, m_client->mark());
+    QVERIFY(status);
+    QVERIFY(status->rows.isEmpty());
+    QVERIFY(!QFile::exists(backupFolder() + '/' + seedA->hash() + ".resume"));
+    QVERIFY(!QFile::exists(backupFolder() + '/' + seedB->hash() + ".resume"));
+}
+
+void TestCoreService::prepareToQuitSavesResumeData()
+{
+    const QString source = QDir(m_home->path()).filePath(QStringLiteral("source/q.bin"));
+    QVERIFY(writeFile(source, randomBytes(300 * 1024, 5)));
+    const auto seeder = seed(source);
+    QVERIFY(seeder);
+    QVERIFY(startCore());
+    QVERIFY(!addTorrent(seeder->torrentPath()).isEmpty());
+    QVERIFY(!waitForStatus(seeder->hash(), [](const QStringList &r) { return r.value(7) == "1"; }, 60000).isEmpty());
+
+    const QString resume = backupFolder() + '/' + seeder->hash() + ".resume";
+    const QDateTime before = QFileInfo(resume).lastModified();
+    const int from = m_client->mark();
+    m_client->send(21, {""});
+    QVERIFY(m_client->waitFor(21, 15000, {}, from));
+    QVERIFY(QFileInfo(resume).lastModified() >= before);
+    // Everything needed to seed again without a check: pieces and metadata.
+    const QByteArray stored = readFile(resume);
+    QVERIFY(stored.contains("4:info"));
+    QVERIFY(stored.contains("6:pieces"));
+}
+
+void TestCoreService::killedCoreKeepsFinishedPieces()
+{
+    const QString source = QDir(m_home->path()).filePath(QStringLiteral("source/long.bin"));
+    QVERIFY(writeFile(source, randomBytes(8 * 1024 * 1024, 11)));
+    auto seeder = seed(source, {"--rate", "1000000"});
+    QVERIFY(seeder);
+    const QString hash = seeder->hash();
+    const QString torrent = seeder->torrentPath();
+    QProcessEnvironment env = m_home->environment();
+    env.insert("MORVANE_CORE_SAVE_INTERVAL_MS", "200");
+    m_core = std::make_unique<CoreProcess>(m_channel, env);
+    QVERIFY(m_core->start());
+    m_client = std::make_unique<CoreTestClient>();
+    QVERIFY(m_client->connectTo(m_channel));
+    QVERIFY(!addTorrent(torrent).isEmpty());
+
+    const QStringList partial = waitForStatus(hash, [](const QStringList &r) { return r.value(8).count('1') >= 6; }, 60000);
+    QVERIFY(!partial.isEmpty());
+    const int had = int(partial.value(8).count('1'));
+    QVERIFY2(partial.value(7) == "0", "finished before the kill: make the file larger");
+    // Two saves after that status: the later one holds at least those pieces.
+    const QString resume = backupFolder() + '/' + hash + ".resume";
+    QDateTime last = QFileInfo(resume).lastModified();
+    int writes = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const QDateTime now = QFileInfo(resume).lastModified();
+            if (now != last) {
+                last = now;
+                ++writes;
+            }
+            return writes >= 2;
+        }(),
+        20000);
+    m_core->kill();
+    seeder->stop();
+
+    // Without any peer, what the restarted core reports is what it kept.
+    QVERIFY(startCore());
+    int from = m_client->mark();
+    m_client->send(12, {""});
+    const auto list = m_client->waitFor(12, 10000, {}, from);
+    QVERIFY(list);
+    QCOMPARE(list->rows.size(), 1);
+    QCOMPARE(list->rows.first().size(), 6);
+    QCOMPARE(list->rows.first().value(0), hash);
+    const QStringList kept = waitForStatus(hash, [](const QStringList &r) { return r.value(6) != "0"; }, 20000);
+    QVERIFY(!kept.isEmpty());
+    QVERIFY2(kept.value(8).count('1') >= had, qPrintable(QStringLiteral("had %1, kept %2").arg(had).arg(kept.value(8).count('1'))));
+
+    // And it finishes from there.
+    seeder = seed(source, {});
+    QVERIFY(seeder);
+    QVERIFY(!waitForStatus(hash, [](const QStringList &r) { return r.value(7) == "1"; }, 60000).isEmpty());
+    QCOMPARE(readFile(m_savePath + "/long.bin"), readFile(source));
+}
+
+void TestCoreService::streamingWindowComesFirst()
+{
+    // 32 pieces at 256 KiB, served at 1 MB/s: the whole takes ~8 s.
+    const QString source = QDir(m_home->path()).filePath(QStringLiteral("source/film.mp4"));
+    QVERIFY(writeFile(source, randomBytes(8 * 1024 * 1024, 21)));
+    const auto seeder = seed(source, {"--rate", "1000000"});
+    QVERIFY(seeder);
+    QVERIFY(startCore());
+    const QStringList row = addTorrent(seeder->torrentPath());
+    QVERIFY(!row.isEmpty());
+    const QString hash = seeder->hash();
+
+    QElapsedTimer clock;
+    clock.start();
+    m_client->send(11, {hash, "0", "20", "31"});
+    const QStringList first = waitForStatus(hash, [](const QStringList &r) { return countOnes(r.value(8), 20, 24) == 5; }, 60000);
+    QVERIFY(!first.isEmpty());
+    const int before = countOnes(first.value(8), 0, 19);
+    qInfo("pieces 20-24 after %lld ms; meanwhile %d of pieces 0-19 arrived", clock.elapsed(), before);
+    // Without priority the order is random: about half of 0-19 would be in.
+    QVERIFY2(before <= 4, qPrintable(first.value(8)));
+}
+
+void TestCoreService::playedFileHeadAndTailFirst()
+{
+    // Two files: the played one is the second, so its pieces sit mid-torrent.
+    const QString folder = QDir(m_home->path()).filePath(QStringLiteral("source/pack"));
+    QVERIFY(writeFile(folder + "/extra.bin", randomBytes(3 * 1024 * 1024, 31)));
+    QVERIFY(writeFile(folder + "/video.mkv", randomBytes(5 * 1024 * 1024, 32)));
+    const auto seeder = seed(folder, {"--rate", "1000000"});
+    QVERIFY(seeder);
+    QVERIFY(startCore());
+    const QStringList row = addTorrent(seeder->torrentPath());
+    QCOMPARE(row.size(), 5 + 8);
+    const int videoRow = row.value(5) == "video.mkv" ? 0 : 1;
+    const QString hash = seeder->hash();
+
+    m_client->send(9, {hash, QString::number(videoRow)});
+    const QStringList status = waitForStatus(hash, [](const QStringList &) { return true; }, 10000);
+    QVERIFY(!status.isEmpty());
+    const int first = status.value(14 + 4 * videoRow).toInt();
+    const int last = status.value(15 + 4 * videoRow).toInt();
+    QVERIFY(last - first > 12);
+
+    // Head (5 pieces) and the last piece come before most of the rest.
+    const QStringList ready = waitForStatus(hash, [&](const QStringList &r) {
+        return countOnes(r.value(8), first, first + 4) == 5 && r.value(8).at(last) == '1';
+    }, 60000);
+    QVERIFY(!ready.isEmpty());
+    const int others = countOnes(ready.value(8), 0, first - 1) + countOnes(ready.value(8), first + 5, last - 8);
+    QVERIFY2(others <= 4, qPrintable(ready.value(8)));
+}
+
+void TestCoreService::channelMove()
+{
+    QVERIFY(startCore());
+    const QString moved = m_channel + '+';
+    m_client->send(18, {moved});
+    QTRY_COMPARE_WITH_TIMEOUT(QSettings(iniPath(), QSettings::IniFormat).value("/config/backServerName").toString(),
+                              moved, 10000);
+    // The current connection still gets its liveness replies.
+    QVERIFY(m_client->waitFor(13, 5000, {}, m_client->mark()));
+
+    CoreTestClient again;
+    QVERIFY(again.connectTo(moved, 5000));
+    QVERIFY(again.waitFor(13, 5000));
+    // Once the player is on the new name the old one is gone.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QLocalSocket probe;
+            probe.connectToServer(m_channel);
+            return !probe.waitForConnected(200);
+        }(),
+        5000);
+}
+
+void TestCoreService::secondInstanceLeavesTheFirstServing()
+{
+    QVERIFY(startCore());
+    const QString magnet = "magnet:?xt=urn:btih:" + QString(40, 'd');
+    int from = m_client->mark();
+    m_client->send(1, {magnet});
+    QVERIFY(m_client->waitFor(1, 5000, {}, from));
+
+    for (const QString &channel : {m_channel, m_channel + "-other"}) {
+        CoreProcess second(channel, m_home->environment());
+        QVERIFY(second.start());
+        QVERIFY(second.waitForExit(10000));
+        QCOMPARE(second.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.process().exitCode(), 0);
+    }
+    QVERIFY(m_client->isConnected());
+    from = m_client->mark();
+    m_client->send(12, {""});
+    const auto list = m_client->waitFor(12, 5000, {}, from);
+    QVERIFY(list);
+    QCOMPARE(list->rows, QList<QStringList>{{QString(40, 'd')}});
+    QVERIFY(QFile::exists(backupFolder() + '/' + QString(40, 'd') + ".resume"));
+}
+
+void TestCoreService::socketIsForThisUserOnly()
+{
+    QVERIFY(startCore());
+    const QString socketPath = m_client->socket().fullServerName();
+    const QFileInfo info(socketPath);
+    QVERIFY2(info.exists(), qPrintable(socketPath));
+    QCOMPARE(info.ownerId(), uint(getuid()));
+    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QCOMPARE(info.permissions() & others, QFileDevice::Permissions());
+}
+
+void TestCoreService::playerVanishingLeavesCoreServing()
+{
+    QVERIFY(startCore());
+    QVERIFY(m_client->waitFor(13, 5000));
+    m_client->disconnectFromCore();
+    QVERIFY(m_core->process().state() == QProcess::Running);
+
+    CoreTestClient next;
+    QVERIFY(next.connectTo(m_channel, 5000));
+    next.send(12, {""});
+    const auto list = next.waitFor(12, 5000);
+    QVERIFY(list);
+    QVERIFY(list->rows.isEmpty());
+    // Sent with nothing to report: it is the player's sign of life.
+    auto statusCount = [&next] {
+        return std::count_if(next.replies().cbegin(), next.replies().cend(), [](const CoreReply &r) { return r.type == 13; });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(statusCount() >= 2, 5000);
+}
+
+QTEST_GUILESS_MAIN(TestCoreService)
+#include "tst_coreservice.moc"
