@@ -41,10 +41,14 @@ CoreProgram::Start CoreProgram::start(const QString &channel)
     qCInfo(lcCore).noquote() << "network:" << (settings.loopback ? "loopback only" : "open")
                              << "listen" << settings.listenInterfaces() << "save path" << settings.savePath;
     m_service = new CoreService(settings, QDir(backup).filePath(QStringLiteral("core")));
+    // Tests and benchmarks shorten these instead of waiting them out.
     bool ok = false;
     const int saveInterval = qEnvironmentVariableIntValue("MORVANE_CORE_SAVE_INTERVAL_MS", &ok);
     if (ok && saveInterval > 0)
         m_service->session()->setResumeSaveInterval(saveInterval);
+    const int statusInterval = qEnvironmentVariableIntValue("MORVANE_CORE_STATUS_INTERVAL_MS", &ok);
+    if (ok && statusInterval > 0)
+        m_service->setStatusInterval(statusInterval);
     m_service->session()->restore();
 
     m_server = new CoreServer;

@@ -5,9 +5,9 @@
 namespace {
 constexpr qint64 headBytes = 1024 * 1024;
 constexpr qint64 tailBytes = 1024 * 1024;
-constexpr qint64 windowBytes = 8 * 1024 * 1024;
+constexpr qint64 windowBytes = 1024 * 1024;
 constexpr int minimumHead = 5; // the player checks five pieces before it starts
-constexpr int minimumWindow = 8;
+constexpr int minimumWindow = 5;
 constexpr int headStepMs = 25;
 constexpr int windowStepMs = 50;
 
@@ -79,7 +79,5 @@ QList<StreamingPlan::Deadline> StreamingPlan::forWindow(int firstWanted, int las
     int deadline = 0;
     plan(out, seen, firstWanted, qMin(lastPiece, firstWanted + windowCount(pieceLength) - 1), deadline,
          windowStepMs, have);
-    plan(out, seen, qMax(firstWanted, lastPiece - tailCount(pieceLength) + 1), lastPiece, deadline, windowStepMs,
-         have);
     return out;
 }

@@ -20,13 +20,13 @@ public:
     static int headCount(qint64 pieceLength);
     // Pieces at the end: containers keep their index there.
     static int tailCount(qint64 pieceLength);
-    // Pieces ahead of the play position that get a deadline.
+    // Pieces right ahead of the play position that get a deadline.
     static int windowCount(qint64 pieceLength);
 
     // A file starts playing: its head and its tail first, head before tail.
     static QList<Deadline> forStart(int firstPiece, int lastPiece, qint64 pieceLength, const QBitArray &have);
     // Playback needs data from firstWanted on: a window with deadlines that
-    // grow with the distance, then the tail of the file.
+    // grow with the distance.
     static QList<Deadline> forWindow(int firstWanted, int lastPiece, qint64 pieceLength, const QBitArray &have);
 
 private:

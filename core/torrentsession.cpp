@@ -27,9 +27,13 @@ namespace {
 constexpr int defaultSaveIntervalMs = 30000;
 constexpr int saveAllTimeoutMs = 10000;
 constexpr qint64 maxTorrentFileBytes = 32 * 1024 * 1024;
-// Above the default (4) and below what the player needs next (6, 7).
-constexpr lt::download_priority_t playedFilePriority{5};
-constexpr lt::download_priority_t aheadPriority{6};
+// Libtorrent orders pieces by priority and availability together, and
+// halves the availability of priorities 4-6: in a swarm of one seed a 6
+// beats a 7. Only 7 (availability ignored) and 1-4 keep their order under
+// every availability, so those are the layers used.
+constexpr lt::download_priority_t otherFilesPriority{1};
+constexpr lt::download_priority_t behindPriority{3};
+constexpr lt::download_priority_t playedFilePriority{4};
 
 // A tracker may be used in loopback mode only when it is on this machine.
 bool isLoopbackUrl(const std::string &url)
@@ -128,6 +132,12 @@ lt::settings_pack TorrentSession::sessionSettings() const
     // libtorrent picks its first pieces at random, whatever their priority;
     // a player waiting for its first pieces cannot afford that.
     pack.set_int(lt::settings_pack::initial_picker_threshold, 0);
+    // New peers (a magnet's hint) are connected on the session tick: a
+    // shorter tick gets a magnet's metadata to the player sooner.
+    pack.set_int(lt::settings_pack::tick_interval, 100);
+    // Blocks already asked of a peer are served before anything a seek
+    // wants: keep about one second of requests queued, not three.
+    pack.set_int(lt::settings_pack::request_queue_time, 1);
     return pack;
 }
 
@@ -218,6 +228,16 @@ QString TorrentSession::add(lt::add_torrent_params params, const QString &knownK
         params.flags &= ~lt::torrent_flags::auto_managed;
     confineToLoopback(params);
 
+    // Peers handed over with the download (a magnet's hint) are otherwise
+    // only tried on libtorrent's next one-second tick; added paused and then
+    // resumed, the torrent connects to them at once.
+    const bool wasPaused = bool(params.flags & lt::torrent_flags::paused);
+    const std::vector<lt::tcp::endpoint> hints = params.peers;
+    const bool boost = !hints.empty() && !wasPaused;
+    if (boost) {
+        params.flags |= lt::torrent_flags::paused;
+        params.peers.clear();
+    }
     lt::error_code ec;
     const lt::torrent_handle h = m_session->add_torrent(params, ec);
     if (ec || !h.is_valid()) {
@@ -227,6 +247,15 @@ QString TorrentSession::add(lt::add_torrent_params params, const QString &knownK
     }
     m_torrents.insert(key, h);
     m_keysById.insert(h.id(), key);
+    if (boost) {
+        for (const lt::tcp::endpoint &peer : hints)
+            h.connect_peer(peer);
+        h.resume();
+    }
+    if (boost) {
+        params.flags &= ~lt::torrent_flags::paused;
+        params.peers = hints;
+    }
     if (knownKey.isEmpty()) {
         // On disk before the player hears of it: a kill right after the
         // answer must not lose the download.
@@ -370,7 +399,7 @@ bool TorrentSession::applyPlayedFile(const lt::torrent_handle &h, int fileRow, Q
     std::vector<lt::download_priority_t> priorities = h.get_file_priorities();
     priorities.resize(std::size_t(files.num_files()), lt::default_priority);
     for (const lt::file_index_t file : visible)
-        priorities[std::size_t(static_cast<int>(file))] = lt::low_priority;
+        priorities[std::size_t(static_cast<int>(file))] = otherFilesPriority;
     const lt::file_index_t played = visible.at(fileRow);
     priorities[std::size_t(static_cast<int>(played))] = playedFilePriority;
     h.prioritize_files(priorities);
@@ -428,27 +457,27 @@ bool TorrentSession::applyWindow(const lt::torrent_handle &h, const Streaming &w
 
     const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
     const QList<StreamingPlan::Deadline> plan = StreamingPlan::forWindow(firstWanted, fileEnd, info->piece_length(), have);
-    // Libtorrent picks at random among pieces of one priority, and asks for
-    // deadlines only once a second: layers make the order. The pieces right
-    // ahead and the file's tail on top, the rest of the file next, what lies
-    // behind the play position as the file itself (a seek back lowers what
-    // an earlier window raised).
-    const int nearEnd = qMin(fileEnd, firstWanted + StreamingPlan::headCount(info->piece_length()) - 1);
-    const int tailStart = qMax(firstWanted, fileEnd - StreamingPlan::tailCount(info->piece_length()) + 1);
-    const lt::download_priority_t behind = window.fileRow >= 0 ? playedFilePriority : lt::default_priority;
+    // Libtorrent picks at random among pieces of one priority, and its
+    // deadlines barely change that with one peer: layers make the order.
+    // The pieces the player waits for on top; the rest of the file up to
+    // its end (with the tail, for seeking) next; what lies behind the play
+    // position below that (a seek back also lowers what an earlier window
+    // raised).
+    const int nearEnd = qMin(fileEnd, firstWanted + StreamingPlan::windowCount(info->piece_length()) - 1);
     std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> layers;
     for (int piece = fileStart; piece <= fileEnd; ++piece) {
         if (have.testBit(piece))
             continue;
-        lt::download_priority_t priority = aheadPriority;
+        lt::download_priority_t priority = playedFilePriority;
         if (piece < firstWanted)
-            priority = behind;
-        else if (piece <= nearEnd || piece >= tailStart)
+            priority = behindPriority;
+        else if (piece <= nearEnd)
             priority = lt::top_priority;
         layers.emplace_back(lt::piece_index_t(piece), priority);
     }
     h.prioritize_pieces(layers);
     // A new window replaces the old one: after a seek the old place is moot.
+    // (A deadline also lifts its piece to 7: only the near pieces get one.)
     h.clear_piece_deadlines();
     for (const StreamingPlan::Deadline &d : plan)
         h.set_piece_deadline(lt::piece_index_t(d.piece), d.milliseconds);
