@@ -177,6 +177,21 @@ private slots:
         QVERIFY(!QFile::exists(applications() + "/morvane.desktop"));
     }
 
+    void formerDefaultIsKeptOutsideMimeapps()
+    {
+        QVERIFY(writeFile(mimeApps(), "[Default Applications]\nvideo/x-msvideo=vlc.desktop;\n"));
+        auto t = tool();
+        t->associateExtension(".avi");
+        t->associateExtension(".avi");
+        // A settings panel that keeps only the chosen default drops the rest.
+        QVERIFY(writeFile(mimeApps(), "[Default Applications]\nvideo/x-msvideo=morvane.desktop;\n"));
+        QVERIFY(t->extensionAssociated(".avi"));
+
+        t->restoreExtension(".avi");
+        QCOMPARE(xdgDefault("video/x-msvideo"), QString("vlc.desktop"));
+        QVERIFY(!readFile(m_home->dataHome() + "/Morvane/mimeapps-previous.ini").contains("vlc"));
+    }
+
     void unbindingLeavesOtherProgramsAlone()
     {
         const QByteArray original = "[Default Applications]\n"
