@@ -246,6 +246,27 @@ private slots:
         }
     }
 
+    void unreadableMimeappsIsLeftAlone()
+    {
+        // A folder in the file's place cannot be read, even by root.
+        QVERIFY(QDir().mkpath(mimeApps()));
+        tool()->setSchemeAssociation(true);
+        QVERIFY(!tool()->schemeAssociated());
+        QVERIFY(QFileInfo(mimeApps()).isDir());
+        QVERIFY(!QFile::exists(applications() + "/morvane.desktop"));
+    }
+
+    void symlinkedMimeappsStaysALink()
+    {
+        const QString target = m_home->path() + "/dotfiles/mimeapps.list";
+        QVERIFY(writeFile(target, "[Default Applications]\nvideo/mp4=vlc.desktop;\n"));
+        QVERIFY(QFile::link(target, mimeApps()));
+        tool()->setSchemeAssociation(true);
+        QVERIFY(QFileInfo(mimeApps()).isSymLink());
+        QVERIFY(readFile(target).contains("x-scheme-handler/morvane=morvane.desktop;"));
+        QVERIFY(tool()->schemeAssociated());
+    }
+
     void uriHandlerCheckFollowsTheEntry()
     {
         auto t = tool();
