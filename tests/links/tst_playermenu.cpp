@@ -58,6 +58,12 @@ private slots:
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &m_browser, "open");
     }
 
+    void cleanupTestCase()
+    {
+        for (const char *scheme : {"http", "https", "file"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
+
     void init()
     {
         Preferences settings;
