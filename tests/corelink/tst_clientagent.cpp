@@ -407,6 +407,9 @@ void TestClientAgent::quietQuitSilencesEverything()
     emit m_agent->_disconnectFromServerBeforeQuit();
     QVERIFY(gone.wait(5000) || !gone.isEmpty());
     m_core->dropClient();
+    // However the pipe reports its breaking, nobody is asked any more.
+    m_agent->requestThread()->socketErrorCheck(QLocalSocket::ConnectionError);
+    m_agent->requestThread()->socketErrorCheck(QLocalSocket::PeerClosedError);
     // Anything the loss would trigger is queued at most once around; let
     // two rounds of events through before looking.
     for (int i = 0; i < 2; ++i)
