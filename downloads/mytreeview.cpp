@@ -45,6 +45,10 @@ void MyTreeView::mousePressEvent(QMouseEvent *event)
     // selection that is right-clicked.
     QTreeView::mousePressEvent(event);
     const QModelIndex index = indexAt(event->position().toPoint());
+    // A click beside the rows lets go of them, so that the menu offers only
+    // adding and never acts on rows the user may no longer see.
+    if (!index.isValid())
+        clearSelection();
     if (event->button() == Qt::LeftButton)
         emit myClicked(index);
     else if (event->button() == Qt::RightButton)
