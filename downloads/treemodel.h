@@ -132,6 +132,10 @@ private:
     bool isTopLevel(const TreeItem *item) const;
 
     QHash<QString, TreeItem *> m_byHash;
+    // The row found at each position of the last status reply. Only ever
+    // holds rows that are their hash's first row; cleared whenever a row
+    // goes or a hash changes.
+    QList<TreeItem *> m_replyOrder;
     bool m_hashIndex = true;
     // Descriptions of links that are being resolved; never shown.
     QList<TreeItem *> m_urlItems;

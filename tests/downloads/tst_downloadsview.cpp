@@ -302,6 +302,10 @@ private slots:
         QCOMPARE(f.requestsOf(3), QList<QStringList>{QStringList{H2}});
         QCOMPARE(f.model.rowCount(), 3);
         QCOMPARE(f.model.rootItem->child(2)->hash, rows::hash(4));
+
+        f.model.torrentDataSet({rows::status(H3, "1", "1", 1024), rows::status(H1, "1", "1", 2048)});
+        QCOMPARE(f.model.rootItem->child(0)->downloadRateText, "2K/s");
+        QCOMPARE(f.model.rootItem->child(1)->downloadRateText, "1024B/s");
     }
 
     void startAndPause()

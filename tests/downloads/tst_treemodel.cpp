@@ -315,6 +315,38 @@ private slots:
         QVERIFY(f.requests.isEmpty());
     }
 
+    void statusRowsInAnyOrder_data()
+    {
+        QTest::addColumn<bool>("indexed");
+        QTest::newRow("hash index") << true;
+        QTest::newRow("linear search") << false;
+    }
+    void statusRowsInAnyOrder()
+    {
+        QFETCH(bool, indexed);
+        Fixture f;
+        f.model.setHashIndexEnabled(indexed);
+        f.model.addedReturn(0, {rows::single(H1, "one", "/one.mkv"), rows::single(H2, "two", "/two.mkv")});
+        f.model.buildTemporaryItem(1);
+        const auto rates = [&] {
+            QStringList texts;
+            for (int row = 0; row < f.model.rowCount(); ++row)
+                texts << f.top(row)->downloadRateText;
+            return texts;
+        };
+        f.model.torrentDataSet({rows::status(H1, "1", "1", 1024), rows::status(H2, "1", "1", 2048)});
+        QCOMPARE(rates(), (QStringList{"1024B/s", "2K/s", ""}));
+        f.model.torrentDataSet({rows::status(H2, "1", "1", 3072), rows::status(H1, "1", "1", 4096)});
+        QCOMPARE(rates(), (QStringList{"4K/s", "3K/s", ""}));
+
+        // The placeholder becomes a download that the core lists first.
+        f.model.addedReturn(14, {rows::single(H3, "three", "/three.mkv")});
+        f.model.torrentDataSet({rows::status(H3, "1", "1", 5120), rows::status(H2, "1", "1", 0),
+                                rows::status(H1, "1", "1", 1)});
+        QCOMPARE(rates(), (QStringList{"1B/s", "0B/s", "5K/s"}));
+        QVERIFY(f.requests.isEmpty());
+    }
+
     void statusStateCodes_data()
     {
         QTest::addColumn<QString>("code");
