@@ -1,0 +1,72 @@
+#include "platform/processlist.h"
+#include "platform/programlauncher.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+// Real processes: a copy of /bin/sleep under a private name and folder, so
+// nothing else on the machine can match it.
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findAndKillOnlyTheExactProgram()
+    {
+        QTemporaryDir dirA, dirB;
+        const QString a = dirA.filePath("morvane-test-sleeper");
+        const QString b = dirB.filePath("morvane-test-sleeper");
+        QVERIFY(QFile::copy("/bin/sleep", a));
+        QVERIFY(QFile::copy("/bin/sleep", b));
+
+        QProcess first, second;
+        first.start(a, {"60"});
+        second.start(b, {"60"});
+        QVERIFY(first.waitForStarted());
+        QVERIFY(second.waitForStarted());
+
+        QCOMPARE(ProcessList::findByPath(a), QList<qint64>{first.processId()});
+        const QList<qint64> byName = ProcessList::findByName("morvane-test-sleeper");
+        QVERIFY(byName.contains(first.processId()));
+        QVERIFY(byName.contains(second.processId()));
+        QVERIFY(ProcessList::findByName("morvane-test-sleepe").isEmpty());
+
+        QCOMPARE(ProcessList::killByPath(a), 1);
+        QVERIFY(first.waitForFinished(5000));
+        QCOMPARE(first.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(second.state(), QProcess::Running);
+        QVERIFY(ProcessList::findByPath(a).isEmpty());
+
+        second.kill();
+        second.waitForFinished();
+    }
+
+    void missingProgramMatchesNothing()
+    {
+        QCOMPARE(ProcessList::killByPath("/nonexistent/MorvaneCore"), 0);
+    }
+
+    void launcherStartsDetachedWithArguments()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath("args");
+        qint64 pid = 0;
+        QVERIFY(ProgramLauncher::startDetached("/bin/sh", {"-c", "printf '%s' \"$0\" > " + out, "with blank"},
+                                               false, nullptr, &pid));
+        QVERIFY(pid > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out) && QFile(out).size() > 0, 5000);
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("with blank"));
+        QVERIFY(!ProgramLauncher::startDetached(dir.filePath("no-such-program"), {}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"
