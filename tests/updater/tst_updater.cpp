@@ -7,6 +7,7 @@
 #include "updater/httpwindow.h"
 
 #include <QCryptographicHash>
+#include <QApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTranslator>
 
 #include <memory>
@@ -70,6 +72,7 @@ private slots:
     void percent_data();
     void percent();
     void translations();
+    void defaultBoxIsModal();
 
 private:
     std::unique_ptr<HttpWindow> makeWindow(int argc = 1);
@@ -674,6 +677,30 @@ void TestUpdater::translations()
     QCOMPARE(chinese.translate("Http", "Cancel"), QString("取消"));
     QTranslator british;
     QVERIFY(british.load(":/lang/updater_en_GB"));
+}
+
+void TestUpdater::defaultBoxIsModal()
+{
+    // Without a scripted asker the real message box comes up; answer it the
+    // way a user would, from inside its own event loop.
+    HttpWindow window(1);
+    QString title, text;
+    QTimer user;
+    connect(&user, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        title = box->windowTitle();
+        text = box->text();
+        QVERIFY(box->parentWidget() == &window);
+        box->button(QMessageBox::Ok)->click();
+    });
+    user.start(10);
+    QSignalSpy quit(&window, &HttpWindow::quitRequested);
+    window.start();
+    QCOMPARE(quit.count(), 1);
+    QCOMPARE(title, "Prompt");
+    QCOMPARE(text, "No update server is configured.");
 }
 
 QTEST_MAIN(TestUpdater)
