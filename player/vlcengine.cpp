@@ -82,7 +82,8 @@ QStringList VlcEngine::instanceArguments(const QStringList &extraArguments)
     // Qt owns the X connection; VLC must not use Xlib behind its back.
     arguments << QStringLiteral("--no-xlib");
 #endif
-    arguments << QStringLiteral("--no-video-title-show") << QStringLiteral("--no-snapshot-preview");
+    arguments << QStringLiteral("--quiet") << QStringLiteral("--no-video-title-show")
+              << QStringLiteral("--no-snapshot-preview");
     if (headlessPlatform())
         arguments << QStringLiteral("--vout=dummy");
     const QString fromEnvironment =
