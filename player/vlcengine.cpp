@@ -141,6 +141,9 @@ VlcEngine::~VlcEngine()
 
 void VlcEngine::setEventCallback(EventCallback callback, void *userData)
 {
+    // Read by the engine's threads: the data first, so a callback never
+    // meets the old data.
+    m_callback = nullptr;
     m_userData = userData;
     m_callback = callback;
 }
@@ -158,8 +161,8 @@ void VlcEngine::onLibvlcEvent(const libvlc_event_t *event, void *self)
 
 void VlcEngine::deliver(int type)
 {
-    if (m_callback)
-        m_callback(type, m_userData);
+    if (EventCallback callback = m_callback.load())
+        callback(type, m_userData.load());
 }
 
 void VlcEngine::setWindow(WId window)

@@ -86,6 +86,6 @@ private:
     QString m_path;
     std::atomic<qint64> m_knownLength{0};
     bool m_headless = false;
-    EventCallback m_callback = nullptr;
-    void *m_userData = nullptr;
+    std::atomic<EventCallback> m_callback{nullptr};
+    std::atomic<void *> m_userData{nullptr};
 };
