@@ -890,7 +890,7 @@ void player::resizeEvent(QResizeEvent *event)
 void player::FlashResize()
 {
     ui->moviename->setAlignment(Qt::AlignCenter);
-    if (m_messageLabel->isVisible())
+    if (!m_messageLabel->isHidden())
         m_messageLabel->move(ui->display_label->mapTo(this, QPoint(10, 10)));
 }
 
@@ -924,7 +924,7 @@ void player::slotclean()
 
 QString player::messageText() const
 {
-    return m_messageLabel->isVisible() ? m_messageLabel->text() : QString();
+    return m_messageLabel->isHidden() ? QString() : m_messageLabel->text();
 }
 
 // --- other window slots ----------------------------------------------------

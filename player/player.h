@@ -44,6 +44,7 @@ public:
     int playState() const { return m_playState; }
     bool playerCanSeek() const { return m_playerCanSeek; }
     QString currentFile() const { return m_currentFile; }
+    float requestedPosition() const { return m_pos; }
     VlcEngine &engine() { return *m_engine; }
 
     void setButtonImage(QAbstractButton *button, int frame, bool alternate);

@@ -1,4 +1,5 @@
 #include "player/vlcengine.h"
+#include "tests/support/damagedclip.h"
 #include "tests/support/testmedia.h"
 
 #include <QApplication>
@@ -79,7 +80,7 @@ private slots:
 
     void missingPieceHoldsPlaybackUntilItArrives()
     {
-        Clip clip = damagedCopy(m_mkv, 24, {10, 11});
+        DamagedClip clip(m_mkv, 24, {10, 11});
         VlcEngine engine({"--aout=dummy"});
         Events events;
         engine.setEventCallback(&TestVlcEngine::record, &events);
@@ -97,13 +98,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(engine.gate().hasBlockedRead(), 5000);
         {
             QMutexLocker locker(&lock);
-            QVERIFY(!served.contains(MarkerText));
+            QVERIFY(!DamagedClip::hasMarker(served));
         }
         QCOMPARE(events.endReached.load(), 0);
 
         // The pieces arrive: the data is written, then the news comes.
         clip.repair();
-        engine.refreshBitfield(2, clip.fullBits().constData(), int(clip.bits.size()), clip.pieceLength);
+        engine.refreshBitfield(2, clip.bits.constData(), int(clip.bits.size()), clip.pieceLength);
         QTRY_COMPARE_WITH_TIMEOUT(events.endReached.load(), 1, 10000);
     }
 
@@ -145,7 +146,7 @@ private slots:
     {
         // Long enough that the gap lies well beyond the engine's read-ahead.
         const QString longer = TestMedia::clip(TestMedia::Matroska, 8);
-        Clip clip = damagedCopy(longer, 32, {12, 13});
+        DamagedClip clip(longer, 32, {12, 13});
         VlcEngine engine({"--aout=dummy"});
         QByteArray served;
         QMutex lock;
@@ -166,7 +167,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(engine.time() >= 6000, 5000);
         qDebug() << "at the target after" << clock.elapsed() << "ms";
         QMutexLocker locker(&lock);
-        QVERIFY(!served.contains(MarkerText));
+        QVERIFY(!DamagedClip::hasMarker(served));
     }
 
     void subtitleFileLoads()
@@ -187,47 +188,6 @@ private slots:
     }
 
 private:
-    static constexpr const char *MarkerText = "MISSING-PIECE!";
-
-    struct Clip
-    {
-        QString path;
-        QByteArray bits;
-        QByteArray original;
-        int pieceLength = 0;
-        QByteArray fullBits() const { return QByteArray(bits.size(), '1'); }
-        void repair() const
-        {
-            QFile file(path);
-            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                file.write(original);
-        }
-    };
-
-    // A copy of source cut into count pieces, the listed ones missing and
-    // overwritten with a marker text.
-    static Clip damagedCopy(const QString &source, int count, const QList<int> &missing)
-    {
-        Clip clip;
-        clip.path = TestMedia::copyAs(source, "damaged.mkv");
-        QFile file(clip.path);
-        if (!file.open(QIODevice::ReadWrite))
-            return clip;
-        clip.original = file.readAll();
-        clip.pieceLength = int((clip.original.size() + count - 1) / count);
-        clip.bits = QByteArray(count, '1');
-        QByteArray damaged = clip.original;
-        for (int piece : missing) {
-            clip.bits[piece] = '0';
-            for (qint64 i = qint64(piece) * clip.pieceLength;
-                 i < qMin<qint64>(damaged.size(), qint64(piece + 1) * clip.pieceLength); ++i)
-                damaged[i] = MarkerText[i % 14];
-        }
-        file.seek(0);
-        file.write(damaged);
-        return clip;
-    }
-
     QString m_mkv;
 };
 
