@@ -43,11 +43,18 @@ QString nativePath(const QString &path)
 
 } // namespace
 
+// The skins live in this static library: their initializer must be pulled in.
+static void initSkinResources()
+{
+    Q_INIT_RESOURCE(player);
+}
+
 player::player(QStringList parameters, QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::player)
     , m_parameters(std::move(parameters))
 {
+    initSkinResources();
     // 1. Form; every widget tracks the mouse, so hover frames follow it.
     ui->setupUi(this);
     const QString platform = QGuiApplication::platformName();
