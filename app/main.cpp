@@ -55,8 +55,8 @@ int main(int argc, char **argv)
     QObject::connect(&app, &SingleApplication::messageReceived, &window, [](const QString &message) {
         qCInfo(lcApp).noquote() << "parameters from a second start:" << message;
     });
-    // The window processes second-start messages once parameter processing
-    // is part of it.
+    QObject::connect(&app, &SingleApplication::messageReceived, &window,
+                     qOverload<QString>(&player::processParams));
     window.setWindowFlags(Qt::CustomizeWindowHint | Qt::FramelessWindowHint);
     // The mouse-transparency attribute of the original start-up is left out:
     // in Qt 6 it makes the whole window ignore the mouse.

@@ -2,7 +2,14 @@
 #include "ui_player.h"
 
 #include "platform/logging.h"
+#include "links/linkprocessor.h"
+#include "links/openurl.h"
 #include "player/mediasuffixes.h"
+#include "player/menu/mainmenu.h"
+#include "player/menu/mywebview.h"
+#include "player/menu/updatecheck.h"
+#include "player/menu/webpages.h"
+#include "player/menu/windowbuttons.h"
 #include "player/piecesource.h"
 #include "player/qupdateposevent.h"
 
@@ -33,8 +40,6 @@ std::atomic<bool> eventsEnabled{false};
 bool fullScreenBarsFlag = false;
 // True while the open-file dialog is shown.
 bool fileDialogOpen = false;
-// Number of pauses in this process: only the first shows the paused page.
-int pauseCount = 0;
 
 QString nativePath(const QString &path)
 {
@@ -133,12 +138,8 @@ player::player(QStringList parameters, QWidget *parent)
     messageClearTimer.setSingleShot(true);
     messageClearTimer.setInterval(3000);
 
-    m_centreLogo = new QLabel(ui->display_label);
-    m_centreLogo->setObjectName(QStringLiteral("centreLogo"));
-    m_centreLogo->setStyleSheet(
-        QStringLiteral("background-image:url(://new//prefix1//resource//icon//centrelogo.png);"
-                       "background-position: center; background-repeat: no-repeat;"));
-    m_centreLogo->setGeometry(1, 10, 821, 487);
+    wireMenuAndPages();
+    wireLinks();
 
     // The tray icon only restores the window; shown where a tray exists.
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -293,7 +294,6 @@ void player::playFile(QString &file)
     showMessage(QString(), false, false);
     closeWebView();
     showTitle(file);
-    m_centreLogo->hide();
 }
 
 void player::playFile(QString &file, QString torrentHash, int fileIndex, bool piece0Exist, QString bitField,
@@ -370,7 +370,6 @@ void player::playFile(QString &file, QString torrentHash, int fileIndex, bool pi
     m_playState = Playing;
     closeWebView();
     showMessage(QString(), false, false);
-    m_centreLogo->hide();
 }
 
 // --- the tick --------------------------------------------------------------
@@ -612,15 +611,14 @@ void player::on_playButton_clicked()
     if (m_playState == Paused) {
         m_engine->play();
         showPlayImage(true, 1);
-        closeWebView();
+        m_pages->resumed();
         m_playState = Playing;
         emit mediaButtonAction(2);
         showMessage(QString(), false, false);
     } else if (m_playState == Playing) {
         m_engine->pause();
         showPlayImage(false, 1);
-        if (pauseCount++ == 0)
-            showPausedPage();
+        m_pages->paused();
         m_playState = Paused;
         emit mediaButtonAction(1);
         showMessage(QString(), false, false);
@@ -650,7 +648,7 @@ void player::on_stopButton_clicked()
     ui->widget_10->hide();
     m_engine->stop();
 
-    m_centreLogo->show();
+    m_pages->stopped();
     showMessage(QString(), false, false);
     ui->processSlider->setValue(0);
     emit mediaButtonAction(0);
@@ -765,7 +763,7 @@ void player::full()
         setButtonImage(ui->fullButton, 1, true);
         setButtonImage(ui->maxButton, 1, true);
         clearMask();
-        m_centreLogo->move(ui->display_label->width() / 4, ui->display_label->height() / 4);
+        m_pages->place(true);
         ui->treeView->resize(250, screen.height() - 29);
         ui->filelists->hide();
         setButtonImage(ui->hideplaylistbutton, 1, false);
@@ -776,7 +774,7 @@ void player::full()
         m_isFullScreen = false;
         setButtonImage(ui->fullButton, 1, false);
         setButtonImage(ui->maxButton, 1, false);
-        m_centreLogo->move(1, 10);
+        m_pages->place(false);
         applyMask();
         ui->widget_10->setVisible(sliderRowAllowed());
     }
@@ -896,6 +894,7 @@ void player::resizeEvent(QResizeEvent *event)
 
 void player::FlashResize()
 {
+    m_pages->FlashResize();
     ui->moviename->setAlignment(Qt::AlignCenter);
     if (!m_messageLabel->isHidden())
         m_messageLabel->move(ui->display_label->mapTo(this, QPoint(10, 10)));
@@ -964,15 +963,130 @@ void player::hideplaylist()
 
 void player::on_hideplaylistbutton_clicked()
 {
-    const bool show = !ui->filelists->isVisible();
-    ui->filelists->setVisible(show);
-    setButtonImage(ui->hideplaylistbutton, show ? 0 : 1, false);
+    m_buttons->hideplaylistClicked(m_isFullScreen);
 }
 
 void player::on_miniButton_clicked()
 {
-    showMinimized();
-    setButtonImage(ui->miniButton, 1, false);
+    m_buttons->miniClicked();
+}
+
+void player::on_aboutButton_clicked()
+{
+    m_menu->popupBelow(ui->aboutButton);
+}
+
+void player::on_feedbackButton_clicked()
+{
+    m_buttons->feedbackClicked();
+}
+
+void player::on_commentButton_clicked()
+{
+    m_buttons->commentClicked();
+}
+
+void player::setCommentButton(QString setCommentUrl)
+{
+    m_buttons->setCommentButton(setCommentUrl);
+    m_commentAvailable = m_buttons->commentAvailable();
+    setButtonImage(ui->commentButton, m_commentAvailable ? 1 : 2, false);
+}
+
+void player::slotopenurl()
+{
+    MainMenu::showBeside(m_openUrl, this);
+}
+
+void player::slotupgrade()
+{
+    m_update->slotupgrade();
+}
+
+void player::slotupdater()
+{
+    m_update->slotupdater();
+}
+
+void player::htmlFinishLoad()
+{
+    m_pages->htmlFinishLoad(true);
+}
+
+void player::openUrlSlot(QUrl url)
+{
+    m_links->openUrlSlot(url);
+}
+
+void player::processParams(QString params_str)
+{
+    m_links->processParams(params_str);
+}
+
+void player::processParams(QStringList params)
+{
+    m_links->processParams(params);
+}
+
+void player::processmorvane(QString param)
+{
+    m_links->processmorvane(param);
+}
+
+void player::webRequestCheckProcess()
+{
+    m_links->webRequestCheckProcess();
+}
+
+void player::addedReturnPrepProcess(int type, QList<QStringList> list)
+{
+    m_links->addedReturnPrepProcess(type, list);
+}
+
+void player::myQuit()
+{
+    qCDebug(lcPlayer, "try to turn down MorvaneCore.exe..");
+    close();
+}
+
+// menu, start page and window buttons -> window
+void player::wireMenuAndPages()
+{
+    m_pages = new WebPages(ui->display_label, [this] { return m_playState; }, this);
+    m_centreLogo = m_pages->centreLogo();
+    connect(m_pages->view(), &MyWebView::sendDropEvent, this, [this](QDropEvent *event) { dropEvent(event); });
+    connect(m_pages->view(), &MyWebView::sendDoubldClick, this,
+            [this](QMouseEvent *event) { mouseDoubleClickEvent(event); });
+    connect(m_pages->view(), &MyWebView::linkClicked, this, &player::openUrlSlot);
+
+    m_menu = new MainMenu(this);
+    connect(m_menu, &MainMenu::openFileTriggered, this, &player::slotopen);
+    connect(m_menu, &MainMenu::openUrlTriggered, this, &player::slotopenurl);
+    connect(m_menu, &MainMenu::openTorrentTriggered, this, &player::slotopentorrent);
+    connect(m_menu, &MainMenu::shutdownCompletelyTriggered, this, &player::myQuit);
+    connect(m_menu, &MainMenu::upgradeTriggered, this, &player::slotupgrade);
+
+    m_buttons = new WindowButtons(this, ui->filelists, m_pages, ui->commentButton, ui->hideplaylistbutton,
+                                  ui->miniButton, this);
+    connect(m_buttons, &WindowButtons::frameRequested, this, [this](QAbstractButton *button, int frame) {
+        setButtonImage(button, frame, m_skins.value(button).showingAlternate);
+    });
+
+    m_update = new UpdateCheck(this);
+    m_update->start();
+}
+
+// links and the Open URL dialog -> window and core requests
+void player::wireLinks()
+{
+    m_links = new LinkProcessor(m_parameters, this, ui->filelists, [this] { return m_playState; }, this);
+    connect(m_links, &LinkProcessor::sessionRequest, this,
+            qOverload<int, QStringList>(&player::sessionRequest));
+    connect(m_links, &LinkProcessor::playFileRequested, this, [this](QString file) { playFile(file); });
+    connect(m_links, &LinkProcessor::startPageLoadRequested, m_pages, &WebPages::loadStartPage);
+
+    m_openUrl = new openurl(this);
+    connect(m_openUrl, &openurl::sessionRequest, this, qOverload<int, QStringList>(&player::sessionRequest));
 }
 
 void player::iconActivated(QSystemTrayIcon::ActivationReason reason)
@@ -1000,6 +1114,7 @@ void player::overallUpDownloadRate(QString upload, QString download)
 void player::autoPlayMethodChanged(bool _autoPlayMethod)
 {
     m_autoPlayMethod = _autoPlayMethod;
+    m_links->autoPlayMethodChanged(_autoPlayMethod);
 }
 
 void player::on_capButton_clicked()
@@ -1011,12 +1126,7 @@ void player::on_capButton_clicked()
 
 void player::closeWebView()
 {
-    // The start and paused pages come with the menu and web views.
-}
-
-void player::showPausedPage()
-{
-    qCDebug(lcPlayer, "first pause: paused page");
+    m_pages->playing();
 }
 
 void player::stopTimer(QTimer &timer)

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QUrl>
 
 #include <atomic>
 #include <memory>
@@ -22,6 +23,12 @@ class PieceSource;
 class QLabel;
 class QMenu;
 class QAbstractButton;
+class LinkProcessor;
+class MainMenu;
+class UpdateCheck;
+class WebPages;
+class WindowButtons;
+class openurl;
 
 // The main window: video surface, control bar, downloads list, and the
 // streaming policy that holds playback back while pieces are missing.
@@ -96,6 +103,21 @@ public slots:
     void on_prevButton_clicked();
     void on_nextButton_clicked();
     void on_miniButton_clicked();
+    void on_aboutButton_clicked();
+    void on_feedbackButton_clicked();
+    void on_commentButton_clicked();
+    void setCommentButton(QString setCommentUrl);
+    void slotopenurl();
+    void slotupgrade();
+    void slotupdater();
+    void htmlFinishLoad();
+    void openUrlSlot(QUrl url);
+    void processParams(QString params_str);
+    void processParams(QStringList params);
+    void processmorvane(QString param);
+    void webRequestCheckProcess();
+    void addedReturnPrepProcess(int type, QList<QStringList> list);
+    void myQuit();
     void on_maxButton_clicked();
     void slotopen();
     void slotopentorrent();
@@ -141,7 +163,8 @@ private:
     QList<QAbstractButton *> skinnedButtons() const;
     int countFolderEntries(const QString &folder) const;
     void closeWebView();
-    void showPausedPage();
+    void wireMenuAndPages();
+    void wireLinks();
 
 public:
     // Answers chooseFile() instead of a dialog when set (tests).
@@ -183,6 +206,12 @@ private:
     QLabel *m_centreLogo = nullptr;
     QSystemTrayIcon *m_trayIcon = nullptr;
     QMenu *m_displayMenu = nullptr;
+    WebPages *m_pages = nullptr;
+    MainMenu *m_menu = nullptr;
+    WindowButtons *m_buttons = nullptr;
+    UpdateCheck *m_update = nullptr;
+    LinkProcessor *m_links = nullptr;
+    openurl *m_openUrl = nullptr;
     bool m_autoPlayMethod = true;
     bool m_commentAvailable = false;
     int m_subtitleEntryCount = 0;

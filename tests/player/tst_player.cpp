@@ -70,8 +70,12 @@ private slots:
         QCOMPARE(slider_("soundSlider")->value(), 50);
         QVERIFY(m_player->windowFlags() & Qt::FramelessWindowHint);
         // Every skinned button got a frame a quarter of its strip wide.
-        for (QPushButton *button : m_player->findChildren<QPushButton *>())
-            QVERIFY2(!button->icon().isNull(), qPrintable(button->objectName()));
+        for (const char *bar : {"widget", "widget_2", "widget_10"})
+            for (QPushButton *button : m_player->findChild<QWidget *>(bar)->findChildren<QPushButton *>()) {
+                QVERIFY2(!button->icon().isNull(), qPrintable(button->objectName()));
+                // One frame of the strip, as large as the button.
+                QCOMPARE(button->iconSize(), button->size());
+            }
     }
 
     void plainFilePlaysPausesAndStops()
