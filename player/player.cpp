@@ -2,6 +2,11 @@
 #include "ui_player.h"
 
 #include "platform/logging.h"
+#include "corelink/clientagent.h"
+#include "corelink/coreprocesscontrol.h"
+#include "downloads/informationwidget.h"
+#include "downloads/mytreeview.h"
+#include "downloads/treemodel.h"
 #include "links/linkprocessor.h"
 #include "links/openurl.h"
 #include "player/mediasuffixes.h"
@@ -12,6 +17,7 @@
 #include "player/menu/windowbuttons.h"
 #include "player/piecesource.h"
 #include "player/qupdateposevent.h"
+#include "player/treemodelpieces.h"
 
 #include <QBitmap>
 #include <QDir>
@@ -139,7 +145,9 @@ player::player(QStringList parameters, QWidget *parent)
     messageClearTimer.setInterval(3000);
 
     wireMenuAndPages();
+    wireDownloads();
     wireLinks();
+    wireCoreLink();
 
     // The tray icon only restores the window; shown where a tray exists.
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -174,7 +182,7 @@ player::~player()
 
 void player::setPieceSource(PieceSource *source)
 {
-    m_pieceSource = source;
+    m_pieceSource = source ? source : m_modelPieces.get();
 }
 
 void player::setCheckIntervals(int tick, int piece, int file, int lastPiece)
@@ -945,8 +953,8 @@ void player::myclose()
 
 void player::prepQuit()
 {
-    qCDebug(lcPlayer, "prepQuit...");
-    close();
+    m_model->infoWidget->hidePopup();
+    m_control->prepQuit();
 }
 
 void player::closeEvent(QCloseEvent *event)
@@ -1045,8 +1053,81 @@ void player::addedReturnPrepProcess(int type, QList<QStringList> list)
 
 void player::myQuit()
 {
-    qCDebug(lcPlayer, "try to turn down MorvaneCore.exe..");
-    close();
+    m_control->myQuit();
+}
+
+void player::serverStateCheck(QString newChannelName)
+{
+    m_control->serverStateCheck(newChannelName);
+}
+
+void player::tryToTurnDownServer()
+{
+    m_control->tryToTurnDownServer();
+}
+
+// downloads model and view <-> window
+void player::wireDownloads()
+{
+    m_model = new TreeModel(this);
+    m_modelPieces = std::make_unique<TreeModelPieces>(m_model);
+    m_pieceSource = m_modelPieces.get();
+    auto *view = ui->treeView;
+    view->setModel(m_model);
+    connect(view, &MyTreeView::myDoubleClicked, m_model, qOverload<QModelIndex>(&TreeModel::doubleClickSlot));
+    connect(view, &MyTreeView::rightClicked, m_model, &TreeModel::rightClickAction);
+    connect(view, qOverload<bool, QPoint, QModelIndex>(&MyTreeView::mousePosition), m_model,
+            &TreeModel::mouseMoveSlot);
+    connect(m_model, &TreeModel::expandInfoSupportItem, view, &MyTreeView::expandInfoSupportItem);
+
+    connect(m_model, qOverload<QString &>(&TreeModel::playFile), this, qOverload<QString &>(&player::playFile));
+    connect(m_model, qOverload<QString &, QString, int, bool, QString, int>(&TreeModel::playFile), this,
+            qOverload<QString &, QString, int, bool, QString, int>(&player::playFile));
+    connect(m_model, &TreeModel::stopPlay, this, &player::on_stopButton_clicked);
+    connect(m_model, &TreeModel::setCommentButton, this, &player::setCommentButton);
+    connect(m_model, &TreeModel::bitFieldRefresh, this, &player::bitFieldRefresh);
+    connect(m_model, &TreeModel::addTorrent, this, &player::on_openfile_clicked);
+    connect(m_model, &TreeModel::addMagnetUri, this, &player::slotopenurl);
+    connect(m_model, &TreeModel::showFileList, ui->filelists, &QWidget::show);
+    connect(m_model, &TreeModel::overallUpDownloadRate, this, &player::overallUpDownloadRate);
+    connect(m_model, &TreeModel::treeModelTest, this, &player::tryToTurnDownServer);
+    connect(this, &player::mediaButtonAction, m_model, &TreeModel::mediaButtonAction);
+}
+
+// agent <-> window, model, dialogs; the core process control
+void player::wireCoreLink()
+{
+    m_agent = new ClientAgent(this);
+    m_control = new CoreProcessControl(m_agent, this);
+    connect(m_control, &CoreProcessControl::closeRequested, this, &QWidget::close);
+
+    using ListRequest = void (ClientAgent::*)(int, QStringList);
+    using TextRequest = void (ClientAgent::*)(int, QString);
+    connect(this, qOverload<int, QStringList>(&player::sessionRequest), m_agent,
+            static_cast<ListRequest>(&ClientAgent::sessionRequest));
+    connect(this, qOverload<int, QString>(&player::sessionRequest), m_agent,
+            static_cast<TextRequest>(&ClientAgent::sessionRequest));
+    connect(this, qOverload<int>(&player::sessionRequest), m_agent,
+            [this](int type) { emit m_agent->sessionRequest(type, QString(QLatin1String(""))); });
+    connect(this, &player::replyTimeOutCheckHold, m_agent, &ClientAgent::replyTimeOutCheckHold);
+    connect(this, &player::replyTimeOutCheckReset, m_agent, &ClientAgent::replyTimeOutCheckReset);
+    connect(m_model, qOverload<int, QStringList>(&TreeModel::sessionRequest), m_agent,
+            static_cast<ListRequest>(&ClientAgent::sessionRequest));
+    connect(m_model, qOverload<int, QString>(&TreeModel::sessionRequest), m_agent,
+            static_cast<TextRequest>(&ClientAgent::sessionRequest));
+    connect(m_model, qOverload<int>(&TreeModel::sessionRequest), m_agent,
+            [this](int type) { emit m_agent->sessionRequest(type, QString(QLatin1String(""))); });
+
+    connect(m_agent, &ClientAgent::startupTorrent, m_model, &TreeModel::startupTorrent);
+    connect(m_agent, &ClientAgent::addedReturn, this, &player::addedReturnPrepProcess);
+    connect(m_links, &LinkProcessor::addedReturn, m_model,
+            qOverload<int, QList<QStringList>, bool>(&TreeModel::addedReturn));
+    connect(m_agent, &ClientAgent::torrentDataSet, m_model, &TreeModel::torrentDataSet);
+    connect(m_agent, &ClientAgent::serverStateCheck, this, &player::serverStateCheck);
+    connect(m_agent, &ClientAgent::webRequestCheck, this, &player::webRequestCheckProcess);
+    connect(m_agent, &ClientAgent::serverReadyToClose, this, &player::myQuit);
+    connect(m_agent, &ClientAgent::prepBuildItemForUrl, m_model, &TreeModel::prepBuildItemForUrl);
+    connect(m_agent, &ClientAgent::buildTemporaryItem, m_model, &TreeModel::buildTemporaryItem);
 }
 
 // menu, start page and window buttons -> window

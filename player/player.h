@@ -29,6 +29,10 @@ class UpdateCheck;
 class WebPages;
 class WindowButtons;
 class openurl;
+class TreeModel;
+class ClientAgent;
+class CoreProcessControl;
+class TreeModelPieces;
 
 // The main window: video surface, control bar, downloads list, and the
 // streaming policy that holds playback back while pieces are missing.
@@ -42,7 +46,7 @@ public:
     explicit player(QStringList parameters = {}, QWidget *parent = nullptr);
     ~player() override;
 
-    // The downloads list's piece queries; none means every piece is missing.
+    // Who answers the piece queries; null goes back to the downloads model.
     void setPieceSource(PieceSource *source);
     // Poll intervals (ms) of the position tick and of the piece, file and
     // last-piece checks; tests shorten them.
@@ -53,6 +57,9 @@ public:
     QString currentFile() const { return m_currentFile; }
     float requestedPosition() const { return m_pos; }
     VlcEngine &engine() { return *m_engine; }
+    TreeModel *downloadsModel() const { return m_model; }
+    ClientAgent *agent() const { return m_agent; }
+    CoreProcessControl *processControl() const { return m_control; }
 
     void setButtonImage(QAbstractButton *button, int frame, bool alternate);
     void showMessage(const QString &text, bool show, bool autoClear);
@@ -118,6 +125,8 @@ public slots:
     void webRequestCheckProcess();
     void addedReturnPrepProcess(int type, QList<QStringList> list);
     void myQuit();
+    void serverStateCheck(QString newChannelName);
+    void tryToTurnDownServer();
     void on_maxButton_clicked();
     void slotopen();
     void slotopentorrent();
@@ -165,6 +174,8 @@ private:
     void closeWebView();
     void wireMenuAndPages();
     void wireLinks();
+    void wireDownloads();
+    void wireCoreLink();
 
 public:
     // Answers chooseFile() instead of a dialog when set (tests).
@@ -212,6 +223,10 @@ private:
     UpdateCheck *m_update = nullptr;
     LinkProcessor *m_links = nullptr;
     openurl *m_openUrl = nullptr;
+    TreeModel *m_model = nullptr;
+    std::unique_ptr<TreeModelPieces> m_modelPieces;
+    ClientAgent *m_agent = nullptr;
+    CoreProcessControl *m_control = nullptr;
     bool m_autoPlayMethod = true;
     bool m_commentAvailable = false;
     int m_subtitleEntryCount = 0;

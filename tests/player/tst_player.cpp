@@ -1,4 +1,6 @@
 #include "app/preferences.h"
+#include "corelink/clientagent.h"
+#include "downloads/treemodel.h"
 #include "player/player.h"
 #include "tests/support/damagedclip.h"
 #include "tests/support/scriptedpieces.h"
@@ -14,6 +16,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
+#include <QTreeView>
 
 #include <vlc/vlc.h>
 
@@ -76,6 +79,42 @@ private slots:
                 // One frame of the strip, as large as the button.
                 QCOMPARE(button->iconSize(), button->size());
             }
+    }
+
+    void downloadsModelAndAgentAreWired()
+    {
+        TreeModel *model = m_player->downloadsModel();
+        QVERIFY(model);
+        QCOMPARE(m_player->findChild<QTreeView *>("treeView")->model(), model);
+        QSignalSpy textRequests(m_player->agent(), qOverload<int, QString>(&ClientAgent::sessionRequest));
+        QSignalSpy listRequests(m_player->agent(), qOverload<int, QStringList>(&ClientAgent::sessionRequest));
+        QSignalSpy holds(m_player->agent(), &ClientAgent::replyTimeOutCheckHold);
+
+        QString file = m_mkv4;
+        emit model->playFile(file);
+        QCOMPARE(m_player->playState(), int(player::Playing));
+        emit model->stopPlay();
+        QCOMPARE(m_player->playState(), int(player::Stopped));
+        emit model->overallUpDownloadRate("1 KB/s", "2 KB/s");
+        QCOMPARE(label("uplabel"), QString("1 KB/s"));
+        QCOMPARE(label("downlabel"), QString("2 KB/s"));
+        emit model->showFileList();
+        QVERIFY(m_player->findChild<QWidget *>("filelists")->isVisibleTo(m_player.get()));
+
+        emit m_player->sessionRequest(0, QString("/x/a.torrent"));
+        QCOMPARE(textRequests.size(), 1);
+        QCOMPARE(textRequests.at(0).at(1).toString(), QString("/x/a.torrent"));
+        emit model->sessionRequest(9, QStringList{"hash", "0"});
+        QCOMPARE(listRequests.size(), 1);
+        emit m_player->replyTimeOutCheckHold();
+        QCOMPARE(holds.size(), 1);
+
+        // A torrent file from the model streams with the model's answers.
+        m_player->setPieceSource(nullptr);
+        emit model->playFile(file, "unknownhash", 0, true, "1111", 65536);
+        // The model knows no such download: no last piece, head-only mode.
+        QVERIFY(!m_player->playerCanSeek());
+        button("stopButton")->click();
     }
 
     void plainFilePlaysPausesAndStops()
