@@ -390,7 +390,9 @@ static QString clockText(int seconds)
 
 void player::time()
 {
-    if (m_lackPiecePending) {
+    // Paused by the user: the missing piece is dealt with once playback
+    // resumes (the engine reports it only once per piece string).
+    if (m_lackPiecePending && m_playState != Paused) {
         const int lack = m_BtFileLackPiece;
         if (!m_playerCanSeek && lack == m_bitField.size() - 1) {
             m_lackPiecePending = false;

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QMutex>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -115,6 +116,44 @@ private slots:
         // The model knows no such download: no last piece, head-only mode.
         QVERIFY(!m_player->playerCanSeek());
         button("stopButton")->click();
+    }
+
+    void hoverFramesFollowTheMouse()
+    {
+        // Stopped: the play button keeps its inactive frame, others light up.
+        QPushButton *open = button("openfile");
+        QPushButton *play = button("playButton");
+        const QImage openNormal = open->icon().pixmap(open->iconSize()).toImage();
+        const QImage playInactive = play->icon().pixmap(play->iconSize()).toImage();
+        for (QPushButton *target : {open, play}) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(1, 1),
+                             QPointF(target->mapToGlobal(target->rect().center())), Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(m_player.get(), &move);
+        }
+        QVERIFY(open->icon().pixmap(open->iconSize()).toImage() != openNormal);
+        QCOMPARE(play->icon().pixmap(play->iconSize()).toImage(), playInactive);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(m_player.get(), &leave);
+        QCOMPARE(open->icon().pixmap(open->iconSize()).toImage(), openNormal);
+    }
+
+    void framelessWindowIsDraggedByItsBody()
+    {
+        m_player->move(100, 100);
+        const QPoint start = m_player->mapToGlobal(QPoint(400, 15));
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(400, 15), QPointF(start), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(m_player.get(), &press);
+        QMouseEvent move(QEvent::MouseMove, QPointF(430, 35), QPointF(start + QPoint(30, 20)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_player.get(), &move);
+        QCOMPARE(m_player->pos(), QPoint(130, 120));
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(430, 35), QPointF(start + QPoint(30, 20)),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(m_player.get(), &release);
+        QApplication::sendEvent(m_player.get(), &move);
+        QCOMPARE(m_player->pos(), QPoint(130, 120));
     }
 
     void plainFilePlaysPausesAndStops()
