@@ -1,5 +1,7 @@
 #include "app/preferences.h"
 #include "dialogs/about.h"
+#include "dialogs/options.h"
+#include "dialogs/wizard.h"
 #include "tests/support/temporaryhome.h"
 
 #include <QDateTime>
@@ -8,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
+#include <QTranslator>
 
 class TestAbout : public QObject
 {
@@ -81,6 +84,20 @@ private slots:
             QVERIFY2(text.contains("href=\"" + forum + "\""), qPrintable(text));
             QVERIFY(links->openExternalLinks());
         }
+    }
+
+    void chineseReachesEveryDialog()
+    {
+        QTranslator translator;
+        QVERIFY(translator.load(QStringLiteral(":/lang/Morvane_zh_CN")));
+        QCoreApplication::installTranslator(&translator);
+        const QString aboutTitle = about().windowTitle();
+        const QString optionsTitle = Options().windowTitle();
+        const QString wizardTitle = Wizard().windowTitle();
+        QCoreApplication::removeTranslator(&translator);
+        QCOMPARE(aboutTitle, QStringLiteral("关于 Morvane"));
+        QCOMPARE(optionsTitle, QStringLiteral("选项"));
+        QCOMPARE(wizardTitle, QStringLiteral("设置向导"));
     }
 
 private:
