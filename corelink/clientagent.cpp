@@ -1,0 +1,50 @@
+#include "corelink/clientagent.h"
+
+#include "corelink/clientrequestthread.h"
+#include "platform/logging.h"
+
+ClientAgent::ClientAgent(QObject *parent)
+    : QObject(parent)
+    , thread(new ClientRequestTHread(this))
+{
+    using Thread = ClientRequestTHread;
+    connect(this, qOverload<int, QStringList>(&ClientAgent::sessionRequest), this,
+            &ClientAgent::sessionRequestPreCheck);
+    connect(this, &ClientAgent::sessionRequestChecked, thread, qOverload<int, QStringList>(&Thread::sendRequest));
+    connect(this, qOverload<int, QString>(&ClientAgent::sessionRequest), thread,
+            qOverload<int, QString>(&Thread::sendRequest));
+
+    // replies and core state, passed on as they are
+    connect(thread, &Thread::startupTorrent, this, &ClientAgent::startupTorrent);
+    connect(thread, &Thread::torrentDataSet, this, &ClientAgent::torrentDataSet);
+    connect(thread, &Thread::addedReturn, this, &ClientAgent::addedReturn);
+    connect(thread, &Thread::serverStateCheck, this, &ClientAgent::serverStateCheck);
+    connect(thread, &Thread::webRequestCheck, this, &ClientAgent::webRequestCheck);
+    connect(thread, &Thread::serverReadyToClose, this, &ClientAgent::serverReadyToClose);
+
+    // the window's commands to the connection
+    connect(this, &ClientAgent::_rebuildConnection, thread, &Thread::tryToConn);
+    connect(this, &ClientAgent::_disconnectFromServerBeforeQuit, thread, &Thread::disconnectFromServerBeforeQuit);
+    connect(this, &ClientAgent::replyTimeOutCheckHold, thread, &Thread::replyTimeOutCheckHold);
+    connect(this, &ClientAgent::replyTimeOutCheckReset, thread, &Thread::replyTimeOutCheckReset);
+
+    thread->start(QThread::InheritPriority);
+}
+
+ClientAgent::~ClientAgent()
+{
+    // Its event loop is idle, so a plain quit ends it; terminating a thread
+    // can leave it holding locks.
+    thread->exit(0);
+    thread->wait();
+    delete thread;
+}
+
+void ClientAgent::sessionRequestPreCheck(int requestType, QStringList list)
+{
+    if (list.isEmpty()) {
+        qCDebug(lcCorelink).noquote() << "Error : empty QStringList in sessionRequest(int,QStringList) found..";
+        return;
+    }
+    emit sessionRequestChecked(requestType, list);
+}

@@ -1,0 +1,188 @@
+#include "linkprocessor.h"
+
+#include "app/misc.h"
+#include "app/preferences.h"
+#include "platform/logging.h"
+#include "websites.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QWidget>
+
+namespace {
+const QLatin1String morvanePrefix("morvane://");
+const QLatin1String bcPrefix("bc://bt/");
+
+QString withoutTrailingSlash(QString text)
+{
+    if (text.endsWith(QLatin1Char('/')))
+        text.chop(1);
+    return text;
+}
+
+// Our own schemes written in a way we do not understand: from a web page,
+// never to be taken for a file name.
+bool isMalformedOwnLink(const QString &parameter)
+{
+    return parameter.startsWith(QLatin1String("morvane:"), Qt::CaseInsensitive)
+        || parameter.startsWith(QLatin1String("bc:"), Qt::CaseInsensitive);
+}
+
+// What a clicked start-page link may hand to the desktop: web pages, and the
+// link schemes the desktop hands back to us. Never files or programs.
+bool mayOpenOnDesktop(const QUrl &url)
+{
+    static const QStringList schemes = {QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp"),
+                                        QStringLiteral("magnet"), QStringLiteral("morvane"), QStringLiteral("bc")};
+    return url.isValid() && schemes.contains(url.scheme().toLower());
+}
+}
+
+LinkProcessor::LinkProcessor(const QStringList &startupParameters, QWidget *window, QWidget *fileList,
+                             std::function<int()> playState, QObject *parent)
+    : QObject(parent)
+    , m_startupParameters(startupParameters)
+    , m_autoPlayMethod(Preferences().getAutoPlayMethod())
+    , m_window(window)
+    , m_fileList(fileList)
+    , m_playState(std::move(playState))
+{
+}
+
+void LinkProcessor::processParams(QStringList params)
+{
+    for (const QString &raw : std::as_const(params)) {
+        const QString parameter = raw.trimmed();
+        if (parameter.isEmpty())
+            continue;
+        if (misc::isUrl(parameter)) {
+            continue;
+        } else if (parameter.startsWith(bcPrefix, Qt::CaseInsensitive)) {
+            const QString magnet = misc::magnetFromBcLink(parameter);
+            if (!magnet.isEmpty())
+                emit sessionRequest(1, QStringList{magnet});
+        } else if (parameter.startsWith(morvanePrefix, Qt::CaseInsensitive)) {
+            processmorvane(parameter);
+        } else if (parameter.startsWith(QLatin1String("magnet:"), Qt::CaseInsensitive)) {
+            emit sessionRequest(1, QStringList{parameter});
+        } else if (isMalformedOwnLink(parameter)) {
+            qCDebug(lcLinks).noquote() << QStringLiteral("\tunknown link form dropped: ") + parameter;
+        } else if (parameter.endsWith(QLatin1String(".torrent"), Qt::CaseInsensitive)) {
+            emit sessionRequest(0, QStringList{parameter});
+        } else {
+            emit playFileRequested(QDir::toNativeSeparators(parameter));
+        }
+    }
+}
+
+void LinkProcessor::processParams(QString params_str)
+{
+    processParams(QStringList{params_str});
+    if (!m_window)
+        return;
+    QWidget *top = m_window->window();
+    top->setWindowState(Qt::WindowActive);
+    top->setWindowState(top->windowState() & ~Qt::WindowMinimized);
+    top->show();
+    top->raise();
+    top->activateWindow();
+}
+
+void LinkProcessor::webRequestCheckProcess()
+{
+    if (m_startupParameters.isEmpty())
+        return;
+    // Cleared first: a file played from here may run a nested event loop.
+    const QStringList parameters = std::exchange(m_startupParameters, QStringList());
+    processParams(parameters);
+}
+
+void LinkProcessor::processmorvane(QString param)
+{
+    m_linkParameters.clear();
+    param = withoutTrailingSlash(param);
+    const QStringList parts = param.split(QLatin1Char('&'), Qt::SkipEmptyParts);
+    for (const QString &part : parts)
+        m_linkParameters.assign(part, true);
+
+    const LinkParameters &link = m_linkParameters;
+    if (link.ty.isEmpty()) {
+        const QString magnet = misc::magnetFromPipeLink(param);
+        if (!magnet.isEmpty())
+            emit sessionRequest(1, QStringList{magnet});
+        return;
+    }
+    if (link.ty == QLatin1String("0")) {
+        if (link.sp.isEmpty())
+            return;
+        loadStartPage(link.sp);
+        return;
+    }
+    if (link.ty != QLatin1String("1"))
+        return;
+
+    QString site;
+    if (link.ro == QLatin1String("1")) {
+        site = WebSites::trackerSite();
+        if (site.isEmpty()) {
+            qCDebug(lcLinks, "\tno tracker site configured, link dropped..");
+            return;
+        }
+    } else {
+        site = link.url;
+        if (site.isEmpty())
+            return;
+    }
+    const QString http = QStringLiteral("http://") + site;
+    m_linkParameters.requestUrl = http + QStringLiteral("/download.php?id=") + link.id + QStringLiteral("&passkey=")
+                                  + link.ua + QLatin1Char('@') + http + QStringLiteral("/details.php?id=") + link.id
+                                  + QStringLiteral("&cmtpage=1&page=0");
+    emit sessionRequest(19, QStringList{m_linkParameters.requestUrl});
+}
+
+void LinkProcessor::openUrlSlot(QUrl url)
+{
+    m_linkParameters.ty.clear();
+    m_linkParameters.sp.clear();
+    const QStringList parts = withoutTrailingSlash(url.toString()).split(QLatin1Char('&'), Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        if (part.startsWith(QLatin1String("ty="), Qt::CaseInsensitive))
+            m_linkParameters.ty = part.mid(3);
+        else if (part.startsWith(QLatin1String("sp="), Qt::CaseInsensitive))
+            m_linkParameters.sp = part.mid(3);
+    }
+    if (m_linkParameters.ty == QLatin1String("0")) {
+        loadStartPage(m_linkParameters.sp);
+        return;
+    }
+    if (!mayOpenOnDesktop(url)) {
+        qCDebug(lcLinks).noquote() << QStringLiteral("\trefused to open link: ") + url.toString();
+        return;
+    }
+    QDesktopServices::openUrl(url);
+}
+
+void LinkProcessor::addedReturnPrepProcess(int type, QList<QStringList> list)
+{
+    if (m_fileList && m_fileList->isHidden())
+        m_fileList->show();
+    const int state = m_playState ? m_playState() : 0;
+    const bool autoPlay = m_autoPlayMethod || (state != 1 && state != 2);
+    emit addedReturn(type, list, autoPlay);
+}
+
+void LinkProcessor::autoPlayMethodChanged(bool _autoPlayMethod)
+{
+    m_autoPlayMethod = _autoPlayMethod;
+}
+
+void LinkProcessor::loadStartPage(const QString &startPage)
+{
+    Preferences().setStartPage(startPage);
+    const QUrl address = WebSites::startPageAddress(startPage);
+    if (address.isEmpty()) {
+        qCDebug(lcLinks, "\tno web server configured, start page not loaded..");
+        return;
+    }
+    emit startPageLoadRequested(address);
+}

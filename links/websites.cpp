@@ -1,0 +1,56 @@
+#include "websites.h"
+
+#include "app/preferences.h"
+
+namespace {
+QString hostSetting(const QString &key)
+{
+    return Preferences().value(key, QString()).toString().trimmed();
+}
+
+QUrl onWebServer(const QString &pathAndQuery)
+{
+    const QString server = WebSites::webServer();
+    if (server.isEmpty())
+        return QUrl();
+    // Tolerant parsing keeps the link's values as written; only what cannot
+    // travel in an address at all gets encoded on the wire.
+    return QUrl(QStringLiteral("http://") + server + pathAndQuery, QUrl::TolerantMode);
+}
+}
+
+QString WebSites::webServer()
+{
+    return hostSetting(QStringLiteral("/config/webServer"));
+}
+
+QString WebSites::trackerSite()
+{
+    return hostSetting(QStringLiteral("/config/trackerSite"));
+}
+
+float WebSites::programVersion()
+{
+    return 1.05f;
+}
+
+QString WebSites::programVersionText()
+{
+    return QString::number(1.05, 'g', 6);
+}
+
+QUrl WebSites::startPageAddress(const QString &startPage)
+{
+    return onWebServer(QStringLiteral("/top/start.php?startPage=") + startPage + QStringLiteral("&version=")
+                       + programVersionText());
+}
+
+QUrl WebSites::pausedPageAddress()
+{
+    return onWebServer(QStringLiteral("/paused/"));
+}
+
+QUrl WebSites::feedbackAddress()
+{
+    return onWebServer(QStringLiteral("/forum"));
+}

@@ -1,0 +1,74 @@
+#include "updatecheck.h"
+
+#include "app/preferences.h"
+#include "links/websites.h"
+#include "platform/logging.h"
+#include "platform/programlauncher.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+const int daysBetweenChecks = 3;
+
+QString updaterProgram()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("updater.exe");
+#else
+    return QStringLiteral("updater");
+#endif
+}
+}
+
+UpdateCheck::UpdateCheck(QObject *parent)
+    : QObject(parent)
+    , m_programFolder(QCoreApplication::applicationDirPath())
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &UpdateCheck::slotupdater);
+}
+
+void UpdateCheck::start(const QDate &today, int delayMs)
+{
+    Preferences settings;
+    settings.setValue(QStringLiteral("/config/verison"), WebSites::programVersion());
+    settings.setValue(QStringLiteral("/config/buildtime"), QStringLiteral(__DATE__ " " __TIME__));
+    if (isCheckDue(settings.value(QStringLiteral("/config/time")), today))
+        m_timer.start(delayMs);
+}
+
+bool UpdateCheck::isCheckDue(const QVariant &stored, const QDate &today)
+{
+    const QDate last = QDate::fromString(stored.toString().trimmed(), QStringLiteral("yyyyMMdd"));
+    if (!last.isValid())
+        return true;
+    const qint64 days = last.daysTo(today);
+    // A date after today comes from a wrong clock; waiting for it could
+    // mean never checking again.
+    return days >= daysBetweenChecks || days < 0;
+}
+
+void UpdateCheck::slotupdater()
+{
+    if (WebSites::webServer().isEmpty()) {
+        qCDebug(lcPlayer, "\tno web server configured, no update check..");
+        return;
+    }
+    launch(QStringList{QStringLiteral("hide")});
+}
+
+void UpdateCheck::slotupgrade()
+{
+    launch(QStringList());
+}
+
+void UpdateCheck::launch(const QStringList &arguments)
+{
+    const QString program = QDir(m_programFolder).filePath(updaterProgram());
+    if (!ProgramLauncher::startDetached(program, arguments)) {
+        qCDebug(lcPlayer).noquote() << QStringLiteral("\tcould not start ") + program;
+        return;
+    }
+    emit launched(arguments);
+}

@@ -1,0 +1,91 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>InformationWidget</name>
+    <message>
+        <source>Seeds:</source>
+        <translation>种子：</translation>
+    </message>
+    <message>
+        <source>Peers:</source>
+        <translation>用户：</translation>
+    </message>
+    <message>
+        <source>Size:</source>
+        <translation>大小：</translation>
+    </message>
+    <message>
+        <source>Tracker:</source>
+        <translation>服务器：</translation>
+    </message>
+    <message>
+        <source>Process:</source>
+        <translation>进度：</translation>
+    </message>
+    <message>
+        <source>Uploaded:</source>
+        <translation>已上传：</translation>
+    </message>
+</context>
+<context>
+    <name>ListMenu</name>
+    <message>
+        <source>AddNew</source>
+        <translation>添加种子文件</translation>
+    </message>
+    <message>
+        <source>AddMagnetLink</source>
+        <translation>添加磁力链接</translation>
+    </message>
+    <message>
+        <source>Totally_Delete</source>
+        <translation>彻底删除（含文件）</translation>
+    </message>
+    <message>
+        <source>Remove_from_list</source>
+        <translation>从列表中移除</translation>
+    </message>
+    <message>
+        <source>ShowInfo</source>
+        <translation>显示信息</translation>
+    </message>
+    <message>
+        <source>JumpToDestFolder</source>
+        <translation>打开所在文件夹</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>TEST</source>
+        <translation>测试</translation>
+    </message>
+</context>
+<context>
+    <name>TreeModel</name>
+    <message>
+        <source>Warning!</source>
+        <translation>警告！</translation>
+    </message>
+    <message>
+        <source>The downloading, you chose to delete or remove, is still checking, please do later..</source>
+        <translation>您选择删除或移除的下载任务仍在校验中，请稍后再试……</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <comment>i.e: torrent name</comment>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <comment>i.e: download progress&amp;speed</comment>
+        <translation>进度</translation>
+    </message>
+</context>
+</TS>
