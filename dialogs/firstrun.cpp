@@ -1,6 +1,7 @@
 #include "firstrun.h"
 
 #include "app/preferences.h"
+#include "assoc/urihandler.h"
 #include "dialogs/wizard.h"
 
 bool FirstRun::wizardDue(const QString &configTime, const HandlerCheck &isUriHandlerRegistered)
@@ -19,4 +20,9 @@ bool FirstRun::runWizardIfDue(const Preferences &settings, const HandlerCheck &i
     wizard.setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint);
     wizard.exec();
     return true;
+}
+
+bool FirstRun::runWizardIfDue(const Preferences &settings)
+{
+    return runWizardIfDue(settings, [] { return UriHandler::isUriHandlerRegistered(); });
 }

@@ -22,4 +22,6 @@ public:
     // Start-up step before the main window: when due, runs the wizard
     // modally. Its answer does not matter; returns whether it was shown.
     static bool runWizardIfDue(const Preferences &settings, const HandlerCheck &isUriHandlerRegistered);
+    // The same, asking the association back-end about this very program.
+    static bool runWizardIfDue(const Preferences &settings);
 };

@@ -1,5 +1,6 @@
 #include "app/misc.h"
 #include "app/preferences.h"
+#include "assoc/urihandler.h"
 #include "dialogs/elevatedlauncher.h"
 #include "dialogs/firstrun.h"
 #include "dialogs/wizard.h"
@@ -216,6 +217,35 @@ private slots:
         ModalWatcher watcher([](QWidget *modal) { modal->close(); }, shown ? 5000 : 0);
         QCOMPARE(FirstRun::runWizardIfDue(settings, [&] { return registered; }), shown);
         QCOMPARE(watcher.handled(), shown);
+    }
+
+    void startUpAsksTheAssociationBackEnd()
+    {
+        {
+            QSettings file(Preferences::settingsFilePath(), QSettings::IniFormat);
+            file.setValue("/config/time", "20261207");
+        }
+        // Nothing is registered in a fresh home, so the wizard is due.
+        Preferences settings;
+        ModalWatcher watcher([](QWidget *modal) { modal->close(); });
+        QVERIFY(FirstRun::runWizardIfDue(settings));
+        QVERIFY(watcher.handled());
+        QCOMPARE(watcher.className(), QStringLiteral("Wizard"));
+    }
+
+    void nextRegistersThePlayerWithTheRealTool()
+    {
+        // The installed layout: the tool beside the player it registers.
+        const QString programFolder = qEnvironmentVariable("MORVANE_BIN_DIR", MORVANE_BUILD_BIN_DIR);
+        QVERIFY(QFile::exists(programFolder + "/" + ElevatedLauncher::associationTool()));
+        ElevatedLauncher::setProgramFolder(programFolder);
+        const QString player = programFolder + "/Morvane";
+        QVERIFY(!UriHandler::isUriHandlerRegistered(player));
+
+        Wizard wizard;
+        next(wizard);
+        QTRY_VERIFY_WITH_TIMEOUT(UriHandler::isUriHandlerRegistered(player), 10000);
+        QVERIFY(!FirstRun::wizardDue("20261207", [&] { return UriHandler::isUriHandlerRegistered(player); }));
     }
 
 private:
