@@ -1,7 +1,7 @@
 #include "about.h"
 #include "ui_about.h"
 
-#include "app/preferences.h"
+#include "links/websites.h"
 
 #include <QUrl>
 
@@ -11,7 +11,7 @@ about::about(QWidget *parent)
 {
     ui->setupUi(this);
     ui->timelabel->setText(buildTime());
-    ui->versionlabel->setText(QString::number(version, 'g', 6));
+    ui->versionlabel->setText(WebSites::programVersionText());
     ui->lb_about->setText(linksText());
 }
 
@@ -30,13 +30,14 @@ QString about::linksText() const
     const QString website = tr("Website ");
     const QString forum = tr("Forum");
     // We run no public server: without one configured the names stay plain text.
-    const QString host = Preferences().value(QStringLiteral("/config/webServer")).toString().trimmed();
+    // A setting that is no host at all gets no link either.
+    const QString host = WebSites::webServer();
     const QUrl base(QStringLiteral("http://") + host + QLatin1Char('/'), QUrl::StrictMode);
     if (host.isEmpty() || !base.isValid() || base.host().isEmpty())
         return website.toHtmlEscaped() + QLatin1Char(' ') + forum.toHtmlEscaped();
 
     const QString home = base.toString(QUrl::FullyEncoded).toHtmlEscaped();
-    const QString forumUrl = base.resolved(QUrl(QStringLiteral("forum"))).toString(QUrl::FullyEncoded).toHtmlEscaped();
+    const QString forumUrl = WebSites::feedbackAddress().toString(QUrl::FullyEncoded).toHtmlEscaped();
     return QStringLiteral("<a href=\"") + home + QStringLiteral("\">") + website.toHtmlEscaped()
         + QStringLiteral("</a> <a href=\"") + forumUrl + QStringLiteral("\">") + forum.toHtmlEscaped()
         + QStringLiteral("</a>");

@@ -15,8 +15,6 @@ public:
     explicit about(QWidget *parent = nullptr);
     ~about() override;
 
-    // The program version as shown to the user and written for the updater.
-    static constexpr double version = 1.05;
     // When this build was compiled, as the compiler writes it.
     static QString buildTime();
 
