@@ -2,6 +2,7 @@
 #include "app/preferences.h"
 #include "app/singleapplication.h"
 #include "platform/logging.h"
+#include "player/player.h"
 
 #include <QLocale>
 #include <QTranslator>
@@ -36,6 +37,9 @@ int main(int argc, char **argv)
     if (locale.isEmpty()) {
         locale = QLocale::system().name();
         settings.setLocale(locale);
+        // Written now: building the window keeps the event loop (and the
+        // settings' own deferred write) waiting.
+        settings.sync();
     }
     if (translator.load(QStringLiteral(":/lang/Morvane_") + locale)) {
         QCoreApplication::installTranslator(&translator);
@@ -44,12 +48,19 @@ int main(int argc, char **argv)
         qCDebug(lcApp, "load translator failed");
     }
 
-    // The first-run wizard and the main window hook in here. Until they exist
-    // the first instance only serves second starts, logging what they hand over.
-    QObject::connect(&app, &SingleApplication::messageReceived, &app, [](const QString &message) {
+    // First-run decision and setup wizard: shown here, modally, before the
+    // window, once the dialogs exist; start-up goes on whatever it answers.
+
+    player window(parameters, nullptr);
+    QObject::connect(&app, &SingleApplication::messageReceived, &window, [](const QString &message) {
         qCInfo(lcApp).noquote() << "parameters from a second start:" << message;
     });
-    Q_UNUSED(parameters);
+    QObject::connect(&app, &SingleApplication::messageReceived, &window,
+                     qOverload<QString>(&player::processParams));
+    window.setWindowFlags(Qt::CustomizeWindowHint | Qt::FramelessWindowHint);
+    // The mouse-transparency attribute of the original start-up is left out:
+    // in Qt 6 it makes the whole window ignore the mouse.
+    window.show();
 
     return app.exec();
 }

@@ -1,0 +1,1410 @@
+#include "player.h"
+#include "ui_player.h"
+
+#include "platform/logging.h"
+#include "corelink/clientagent.h"
+#include "corelink/coreprocesscontrol.h"
+#include "downloads/informationwidget.h"
+#include "downloads/mytreeview.h"
+#include "downloads/treemodel.h"
+#include "links/linkprocessor.h"
+#include "links/openurl.h"
+#include "player/mediasuffixes.h"
+#include "player/menu/mainmenu.h"
+#include "player/menu/mywebview.h"
+#include "player/menu/updatecheck.h"
+#include "player/menu/webpages.h"
+#include "player/menu/windowbuttons.h"
+#include "player/piecesource.h"
+#include "player/qupdateposevent.h"
+#include "player/treemodelpieces.h"
+
+#include <QBitmap>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QStandardPaths>
+
+namespace {
+
+const QString skinPrefix = QStringLiteral("://new//prefix1//resource//icon//");
+
+// Process-wide, as the engine's callback may run before any window state is
+// trusted: false until the first file is opened, never reset.
+std::atomic<bool> eventsEnabled{false};
+// Flipped by every mouse press in full screen, kept across sessions.
+bool fullScreenBarsFlag = false;
+// True while the open-file dialog is shown.
+bool fileDialogOpen = false;
+
+QString nativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+// The skins live in this static library: their initializer must be pulled in.
+static void initSkinResources()
+{
+    Q_INIT_RESOURCE(player);
+}
+
+player::player(QStringList parameters, QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::player)
+    , m_parameters(std::move(parameters))
+{
+    initSkinResources();
+    // 1. Form; every widget tracks the mouse, so hover frames follow it.
+    ui->setupUi(this);
+    const QString platform = QGuiApplication::platformName();
+    m_headless = platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+    setMouseTracking(true);
+    for (QWidget *child : findChildren<QWidget *>())
+        child->setMouseTracking(true);
+
+    // 2. The engine.
+    m_engine = std::make_unique<VlcEngine>();
+
+    // 3. Title.
+    ui->moviename->setAlignment(Qt::AlignCenter);
+
+    // 4. Skins and their first frames.
+    const auto skin = [this](QAbstractButton *button, const char *normal, const char *alternate = nullptr) {
+        m_skins.insert(button, Skin{QLatin1String(normal), QLatin1String(alternate ? alternate : normal)});
+    };
+    skin(ui->playButton, "PlayerBarBtnPlay.png", "PlayerBarBtnPauseMini.png");
+    skin(ui->soundButton, "PlayerBarBtnVolMute.png", "PlayerBarBtnVolume.png");
+    skin(ui->maxButton, "PlayerBarBtnMax.png", "CaptionNormalBtn.png");
+    skin(ui->fullButton, "fullButton.png", "restoreButton.png");
+    skin(ui->stopButton, "PlayerBarBtnStop.png");
+    skin(ui->prevButton, "PlayerBarBtnPre.png");
+    skin(ui->nextButton, "PlayerBarBtnNext.png");
+    skin(ui->commentButton, "PlayerBarBtnComment.png");
+    skin(ui->openfile, "PlayerBarOpenFile.png");
+    skin(ui->hideplaylistbutton, "PlayerBarBtnPlayList.png");
+    skin(ui->closeButton, "CaptionCloseBtn.png");
+    skin(ui->aboutButton, "CaptionMenuBtn.png");
+    skin(ui->miniButton, "CaptionMinBtn.png");
+    skin(ui->capButton, "capButton.png");
+    skin(ui->feedbackButton, "feedback.png");
+    skin(ui->speedButton, "speedButton.png");
+    skin(ui->backwardButton, "backwardButton.png");
+    for (QAbstractButton *button : skinnedButtons())
+        setButtonImage(button, 1, false);
+    for (QAbstractButton *button :
+         {ui->stopButton, ui->playButton, ui->prevButton, ui->commentButton, ui->nextButton})
+        setButtonImage(button, 2, false);
+
+    // 5. The window's own connections.
+    connect(ui->closeButton, &QAbstractButton::clicked, this, &player::myclose);
+    connect(ui->processSlider, &QSlider::sliderPressed, this, &player::slotSliderPressed);
+    connect(ui->processSlider, &QSlider::sliderReleased, this, &player::slotSliderRelease);
+    connect(ui->processSlider, &QSlider::sliderMoved, this, &player::userMovePosition);
+    connect(ui->soundSlider, &QSlider::valueChanged, this, &player::setsound);
+    connect(&positionTimer, &QTimer::timeout, this, &player::time);
+    connect(&flashResizeTimer, &QTimer::timeout, this, &player::FlashResize);
+    connect(ui->backwardButton, &QAbstractButton::clicked, this, &player::play_back);
+    connect(ui->speedButton, &QAbstractButton::clicked, this, &player::play_forward);
+    ui->soundSlider->setValue(50);
+    setsound(50);
+    positionTimer.setInterval(1000);
+    positionTimer.start();
+    flashResizeTimer.setSingleShot(true);
+    flashResizeTimer.setInterval(1);
+    ui->filelists->hide();
+    ui->processSlider->setEnabled(false);
+    ui->widget_10->hide();
+
+    // 6. Engine events, and the surface it draws on.
+    m_engine->setEventCallback(&player::onVleEvent, this);
+    if (!m_headless) {
+        ui->display_label->setAttribute(Qt::WA_NativeWindow);
+        ui->display_label->setAttribute(Qt::WA_DontCreateNativeAncestors);
+        ui->display_label->setAttribute(Qt::WA_OpaquePaintEvent);
+        ui->display_label->setAttribute(Qt::WA_NoSystemBackground);
+        m_engine->setWindow(ui->display_label->winId());
+    }
+
+    // 7. Message label, centre logo, tray icon, streaming timers.
+    m_messageLabel = new QLabel(this);
+    m_messageLabel->hide();
+    connect(&messageClearTimer, &QTimer::timeout, this, &player::slotclean);
+    messageClearTimer.setSingleShot(true);
+    messageClearTimer.setInterval(3000);
+
+    wireMenuAndPages();
+    wireDownloads();
+    wireLinks();
+    wireCoreLink();
+
+    // The tray icon only restores the window; shown where a tray exists.
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_trayIcon = new QSystemTrayIcon(QIcon(skinPrefix + QStringLiteral("morvane.png")), this);
+        m_trayIcon->setToolTip(QStringLiteral("Morvane"));
+        connect(m_trayIcon, &QSystemTrayIcon::activated, this, &player::iconActivated);
+        m_trayIcon->show();
+    }
+
+    pieceCheckTimer.setInterval(2000);
+    fileCheckTimer.setInterval(2000);
+    lastPieceCheckTimer.setInterval(1000);
+    connect(&pieceCheckTimer, &QTimer::timeout, this, &player::pieceCheck);
+    connect(&fileCheckTimer, &QTimer::timeout, this, &player::torrentFileCheck);
+    connect(&lastPieceCheckTimer, &QTimer::timeout, this, &player::lastPieceCheck);
+
+    m_autoPlayMethod = settings.getAutoPlayMethod();
+
+    // 8. Frameless, with rounded corners.
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    applyMask();
+}
+
+player::~player()
+{
+    delete ui;
+    ui = nullptr;
+    m_engine->setEventCallback(nullptr, nullptr);
+    m_engine->stop();
+    m_engine.reset();
+}
+
+void player::setPieceSource(PieceSource *source)
+{
+    m_pieceSource = source ? source : m_modelPieces.get();
+}
+
+void player::setCheckIntervals(int tick, int piece, int file, int lastPiece)
+{
+    positionTimer.setInterval(tick);
+    pieceCheckTimer.setInterval(piece);
+    fileCheckTimer.setInterval(file);
+    lastPieceCheckTimer.setInterval(lastPiece);
+}
+
+QList<QAbstractButton *> player::skinnedButtons() const
+{
+    return m_skins.keys();
+}
+
+void player::setButtonImage(QAbstractButton *button, int frame, bool alternate)
+{
+    auto it = m_skins.find(button);
+    if (it == m_skins.end())
+        return;
+    it->frame = frame;
+    it->showingAlternate = alternate;
+    QPixmap strip;
+    if (!strip.load(skinPrefix + (alternate ? it->alternate : it->normal)) || strip.width() < 4)
+        return;
+    const int width = strip.width() / 4;
+    const QPixmap cut = strip.copy(qBound(0, frame, 3) * width, 0, width, strip.height());
+    button->setIcon(QIcon(cut));
+    button->setIconSize(cut.size());
+}
+
+void player::showPlayImage(bool pause, int frame)
+{
+    setButtonImage(ui->playButton, frame, pause);
+}
+
+// --- engine events ---------------------------------------------------------
+
+void player::onVleEvent(int type, void *data)
+{
+    auto *self = static_cast<player *>(data);
+    if (!eventsEnabled) {
+        qCDebug(lcPlayer, "onVleEvent: but don't push event on vlc");
+        return;
+    }
+    if (type == VlcEngine::NeedPieceString) {
+        std::lock_guard lock(self->m_engineCopyLock);
+        if (self->m_engineBits.isEmpty())
+            return;
+        self->m_engine->refreshBitfield(self->m_engineCanSeek ? 2 : 1, self->m_engineBits.constData(),
+                                        int(self->m_engineBits.size()), self->m_enginePieceLength);
+    } else if (type == VlcEngine::LackData) {
+        self->m_BtFileLackPiece = self->m_engine->lackPiece();
+        self->m_lackPiecePending = true;
+    }
+    QCoreApplication::postEvent(self, new QUpdatePosEvent(type == VlcEngine::EndReached ? 100 : 0));
+}
+
+void player::customEvent(QEvent *event)
+{
+    // The display is the tick's work. The end of the media is not always
+    // seen by the tick (the engine may report no time once it has ended), so
+    // it is acted on here too.
+    if (event->type() == QUpdatePosEvent::EventType && static_cast<QUpdatePosEvent *>(event)->position() == 100
+        && (m_playState == Playing || m_playState == Paused)) {
+        const QString file = m_currentFile;
+        on_stopButton_clicked();
+        savePosition(file, 0);
+    }
+}
+
+void player::refreshEngine(int mode)
+{
+    const QByteArray bits = m_bitField.toUtf8();
+    {
+        std::lock_guard lock(m_engineCopyLock);
+        m_engineBits = bits;
+        m_enginePieceLength = m_pieceLength;
+        m_engineCanSeek = mode == 2;
+    }
+    m_engine->refreshBitfield(mode, bits.constData(), int(bits.size()), m_pieceLength);
+}
+
+// --- opening ---------------------------------------------------------------
+
+void player::showTitle(QString &file)
+{
+    file.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    ui->moviename->setText(file.mid(file.lastIndexOf(QLatin1Char('/')) + 1));
+}
+
+void player::playFile(QString &file)
+{
+    eventsEnabled = true;
+    stopTimer(pieceCheckTimer);
+    stopTimer(fileCheckTimer);
+    m_lackPiecePending = false;
+    m_BtFileLackPiece = -1;
+    m_torrentHash = QStringLiteral(" ");
+    m_fileIndex = -1;
+    m_bitField.clear();
+    m_pieceLength = 0;
+    m_playerCanSeek = false;
+    m_currentFile = file;
+    m_resumePos = m_pos = loadPosition(file);
+
+    m_engine->open(nativePath(file));
+    refreshEngine(0);
+    m_engine->refreshBitfield(0, "", 1, 1);
+    m_engine->play();
+    m_engine->setPosition(m_resumePos);
+
+    showPlayImage(true, 1);
+    setButtonImage(ui->openfile, 1, false);
+    setSliderRow(true);
+    m_playState = Playing;
+    showMessage(QString(), false, false);
+    closeWebView();
+    showTitle(file);
+}
+
+void player::playFile(QString &file, QString torrentHash, int fileIndex, bool piece0Exist, QString bitField,
+                      int pieceLength)
+{
+    // 1-3. The file that was loaded keeps its position.
+    stopTimer(pieceCheckTimer);
+    const float previous = m_pos;
+    m_pos = 0;
+    eventsEnabled = true;
+    m_lackPiecePending = false;
+    if (m_playState == Playing || m_playState == Paused)
+        savePosition(m_currentFile, previous);
+    m_resumePos = loadPosition(file);
+    m_currentFile = file;
+
+    // 4-6.
+    m_torrentHash = torrentHash;
+    m_fileIndex = fileIndex;
+    m_bitField = bitField;
+    m_pieceLength = pieceLength;
+    m_BtFileLackPiece = -1;
+    m_playerCanSeek = false;
+    {
+        std::lock_guard lock(m_engineCopyLock);
+        m_engineBits = bitField.toUtf8();
+        m_enginePieceLength = pieceLength;
+        m_engineCanSeek = false;
+    }
+    m_engine->open(nativePath(file));
+    for (QAbstractButton *button : {ui->openfile, ui->stopButton, ui->prevButton, ui->nextButton})
+        setButtonImage(button, 1, false);
+    if (bitField.isEmpty())
+        qCDebug(lcPlayer, "!!!bitField is empty in playFile(4)!!!!");
+
+    if (torrentHash == QLatin1String(" ") || fileIndex == -1) {
+        // 7. Not a torrent after all: plays as it is.
+        refreshEngine(0);
+        setSliderRow(true);
+        m_engine->play();
+        showPlayImage(true, 1);
+    } else if (!piece0Exist || m_bitField.isEmpty()) {
+        // 8. The head is not there: torrentFileCheck() starts playback.
+        refreshEngine(1);
+        setSliderRow(false);
+        showPlayImage(false, 2);
+        showMessage(tr("data caching.."), true, false);
+        fileCheckTimer.start();
+        m_playState = Stopped;
+        showTitle(file);
+        return;
+    } else {
+        // 9.
+        if (seekable()) {
+            refreshEngine(2);
+            m_playerCanSeek = true;
+            setSliderRow(true);
+        } else {
+            refreshEngine(1);
+            setSliderRow(false);
+            lastPieceCheckTimer.start();
+        }
+        m_engine->play();
+        // A seekable file resumes where it was left, like a plain one.
+        if (m_playerCanSeek && m_resumePos > 0) {
+            m_pos = m_resumePos;
+            m_engine->setPosition(m_resumePos);
+        }
+        showPlayImage(true, 1);
+    }
+    // 10-11.
+    showTitle(file);
+    ui->current_time_label->show();
+    m_playState = Playing;
+    closeWebView();
+    showMessage(QString(), false, false);
+}
+
+// --- the tick --------------------------------------------------------------
+
+static QString clockText(int seconds)
+{
+    return QString::number(seconds / 3600) + QLatin1Char(':') + QString::number(seconds % 3600 / 60)
+        + QLatin1Char(':') + QString::number(seconds % 60);
+}
+
+void player::time()
+{
+    // Paused by the user: the missing piece is dealt with once playback
+    // resumes (the engine reports it only once per piece string).
+    if (m_lackPiecePending && m_playState != Paused) {
+        const int lack = m_BtFileLackPiece;
+        if (!m_playerCanSeek && lack == m_bitField.size() - 1) {
+            m_lackPiecePending = false;
+            qCDebug(lcPlayer, "error in mode 1, don't tell me about lack lastpiece");
+            return;
+        }
+        m_lackPiecePending = false;
+        const bool ready = m_pieceSource && m_pieceSource->pieceReady(m_torrentHash, m_fileIndex, lack, true);
+        if (ready && m_playerCanSeek) {
+            // Only the priority had to move; the engine gets the newer string
+            // so that a read waiting for that piece goes on.
+            refreshEngine(2);
+            setSliderRow(true);
+        } else if (m_playState == Playing || m_playState == Caching) {
+            m_engine->pause();
+            m_playState = Caching;
+            showPlayImage(false, 2);
+            showMessage(tr("data caching.."), true, false);
+            setSliderRow(false);
+            if (!pieceCheckTimer.isActive())
+                pieceCheckTimer.start();
+        }
+    }
+
+    if (m_playState != Paused && m_playState != Playing)
+        return;
+
+    m_total = int(m_engine->length() / 1000);
+    m_totalText = clockText(m_total);
+    m_current = int(qMax<qint64>(m_engine->time(), 0) / 1000);
+    if (m_total != 0 && !m_sliderHeld) {
+        ui->processSlider->setValue(m_current * 100 / m_total);
+        // The saved position follows playback, not only the last seek.
+        if (m_playState == Playing)
+            m_pos = qBound(0.0f, m_engine->position(), 1.0f);
+    }
+    if (m_current != 0) {
+        m_currentText = clockText(m_current);
+        ui->current_time_label->setText(m_currentText + QLatin1Char('/') + m_totalText);
+    }
+    if (m_current == m_total && m_total != 0) {
+        const QString file = m_currentFile;
+        on_stopButton_clicked();
+        savePosition(file, 0);
+    }
+}
+
+// --- streaming checks ------------------------------------------------------
+
+bool player::seekable()
+{
+    return m_pieceSource && m_pieceSource->hasLastPiece(m_torrentHash, m_fileIndex);
+}
+
+void player::pieceCheck()
+{
+    const int lack = m_BtFileLackPiece;
+    if (lack == -1) {
+        qCDebug(lcPlayer, "something stranger there is no data lack, but the timer still work..set lackdata");
+        pieceCheckTimer.stop();
+        return;
+    }
+    if (!m_pieceSource || !m_pieceSource->pieceReady(m_torrentHash, m_fileIndex, lack, true))
+        return;
+    if (m_playerCanSeek) {
+        pieceCheckTimer.stop();
+        closeWebView();
+        refreshEngine(2);
+        showMessage(tr("finsh.."), true, true);
+        m_engine->play();
+        m_playState = Playing;
+        showPlayImage(true, 1);
+        setSliderRow(true);
+        eventsEnabled = true;
+    } else if (seekable()) {
+        // The last piece came meanwhile: reopen seekable where playback was.
+        m_pos = m_engine->position();
+        m_engine->stop();
+        m_playState = Stopped;
+        pieceCheckTimer.stop();
+        fileCheckTimer.start();
+    } else {
+        pieceCheckTimer.stop();
+        closeWebView();
+        refreshEngine(1);
+        showMessage(tr("finsh.."), true, true);
+        m_engine->play();
+        m_playState = Playing;
+        showPlayImage(true, 1);
+        setSliderRow(false);
+        eventsEnabled = true;
+    }
+}
+
+void player::torrentFileCheck()
+{
+    if (m_playState != Stopped) {
+        fileCheckTimer.stop();
+        return;
+    }
+    if (m_torrentHash.isEmpty() || !m_pieceSource || !m_pieceSource->pieceReady(m_torrentHash, m_fileIndex, 0, true))
+        return;
+    if (m_pieceLength == 0) {
+        qCDebug(lcPlayer, "the m_pieceLength isn't update, just wait");
+        return;
+    }
+    fileCheckTimer.stop();
+    closeWebView();
+    if (seekable()) {
+        refreshEngine(2);
+        m_playerCanSeek = true;
+        setSliderRow(true);
+    } else {
+        refreshEngine(1);
+        if (!lastPieceCheckTimer.isActive())
+            lastPieceCheckTimer.start();
+        m_playerCanSeek = false;
+        setSliderRow(false);
+    }
+    showMessage(tr("finsh.."), true, true);
+    m_engine->play();
+    if (m_pos != 0 && m_playerCanSeek)
+        m_engine->setPosition(m_pos);
+    m_playState = Playing;
+    showPlayImage(true, 1);
+}
+
+void player::lastPieceCheck()
+{
+    if (m_playState == Stopped || m_torrentHash == QLatin1String(" ") || m_torrentHash.isEmpty()) {
+        qCDebug(lcPlayer, "lastPieceCheck error,stop timer");
+        lastPieceCheckTimer.stop();
+        return;
+    }
+    if (seekable()) {
+        lastPieceCheckTimer.stop();
+        if (m_pieceSource)
+            m_pieceSource->pieceReady(m_torrentHash, m_fileIndex, 0, true);
+        // A read waiting quietly for the last piece may go on now.
+        refreshEngine(1);
+        setSliderRow(true);
+    }
+}
+
+void player::bitFieldRefresh(QString bitField, int pieceSize)
+{
+    if (m_torrentHash.isEmpty() || m_torrentHash == QLatin1String(" "))
+        return;
+    m_bitField = bitField;
+    m_pieceLength = pieceSize;
+    // Fresh news: check at once rather than at the next poll, so playback
+    // does not wait for a piece that is already there.
+    if (m_playState == Caching && pieceCheckTimer.isActive())
+        pieceCheck();
+    else if (m_playState == Stopped && fileCheckTimer.isActive())
+        torrentFileCheck();
+}
+
+// --- seeking ---------------------------------------------------------------
+
+void player::slotSliderPressed()
+{
+    m_sliderHeld = true;
+}
+
+void player::slotSliderRelease()
+{
+    userChangePosition(ui->processSlider->value());
+    m_sliderHeld = false;
+}
+
+void player::userMovePosition(int newPosition)
+{
+    m_pos = float(newPosition) / 100.0f;
+    if (m_torrentHash == QLatin1String(" ")) {
+        m_engine->setPosition(m_pos);
+    } else if (m_playerCanSeek) {
+        refreshEngine(2);
+        m_engine->setPosition(m_pos);
+    } else {
+        refreshEngine(1);
+        qCDebug(lcPlayer, "sorry!! we are downloading the piece,we can't move now");
+    }
+    raise();
+}
+
+void player::userChangePosition(int newPosition)
+{
+    m_pos = float(newPosition) / 100.0f;
+    if (m_torrentHash == QLatin1String(" ")) {
+        m_engine->setPosition(m_pos);
+    } else if (m_playerCanSeek) {
+        refreshEngine(2);
+        m_engine->setPosition(m_pos);
+    } else if (!m_torrentHash.isEmpty() && seekable()) {
+        m_engine->stop();
+        showMessage(tr("data caching.."), true, false);
+        m_playState = Stopped;
+        fileCheckTimer.start();
+    } else if (!m_torrentHash.isEmpty()) {
+        refreshEngine(1);
+    }
+    raise();
+}
+
+void player::play_back()
+{
+    if (m_total == 0 || m_current == 0)
+        return;
+    m_pos = qMax(m_pos - 0.01f, 0.0f);
+    userChangePosition(int(m_pos * 100));
+}
+
+void player::play_forward()
+{
+    if (m_total == 0 || m_current == 0)
+        return;
+    m_pos = qMin(m_pos + 0.01f, 1.0f);
+    userChangePosition(int(m_pos * 100 + 0.5f));
+}
+
+// --- play, pause, stop -----------------------------------------------------
+
+void player::on_playButton_clicked()
+{
+    if (m_playState == Paused) {
+        m_engine->play();
+        showPlayImage(true, 1);
+        m_pages->resumed();
+        m_playState = Playing;
+        emit mediaButtonAction(2);
+        showMessage(QString(), false, false);
+    } else if (m_playState == Playing) {
+        m_engine->pause();
+        showPlayImage(false, 1);
+        m_pages->paused();
+        m_playState = Paused;
+        emit mediaButtonAction(1);
+        showMessage(QString(), false, false);
+    }
+}
+
+void player::on_stopButton_clicked()
+{
+    if (m_playState != Stopped)
+        setButtonImage(ui->stopButton, 2, false);
+    showPlayImage(false, 2);
+    setButtonImage(ui->prevButton, 2, false);
+    setButtonImage(ui->nextButton, 2, false);
+    if (!m_currentFile.isEmpty())
+        savePosition(m_currentFile, m_pos);
+
+    m_playState = Stopped;
+    m_bitField.clear();
+    m_pieceLength = 0;
+    m_torrentHash.clear();
+    m_playerCanSeek = false;
+    {
+        std::lock_guard lock(m_engineCopyLock);
+        m_engineBits.clear();
+    }
+    ui->processSlider->setEnabled(false);
+    ui->widget_10->hide();
+    m_engine->stop();
+
+    m_pages->stopped();
+    showMessage(QString(), false, false);
+    ui->processSlider->setValue(0);
+    emit mediaButtonAction(0);
+    ui->moviename->clear();
+    ui->current_time_label->clear();
+    pieceCheckTimer.stop();
+    fileCheckTimer.stop();
+}
+
+void player::on_prevButton_clicked()
+{
+    showMessage(tr("function development.."), true, true);
+    if (m_playState != Stopped)
+        setButtonImage(ui->prevButton, 1, false);
+}
+
+void player::on_nextButton_clicked()
+{
+    showMessage(tr("function development.."), true, true);
+}
+
+// --- volume ----------------------------------------------------------------
+
+void player::setsound(int newVolume)
+{
+    m_engine->setVolume(newVolume);
+    m_volume = newVolume;
+    m_soundOn = newVolume != 0;
+    setButtonImage(ui->soundButton, 1, !m_soundOn);
+}
+
+void player::on_soundButton_clicked()
+{
+    if (m_soundOn) {
+        m_soundOn = false;
+        setButtonImage(ui->soundButton, 1, true);
+        m_engine->setVolume(0);
+    } else {
+        m_soundOn = true;
+        setButtonImage(ui->soundButton, 1, false);
+        m_engine->setVolume(m_volume);
+    }
+}
+
+void player::sound_add()
+{
+    ui->soundSlider->setValue(ui->soundSlider->value() + 10);
+    m_engine->setVolume(ui->soundSlider->value());
+}
+
+void player::sound_sub()
+{
+    ui->soundSlider->setValue(ui->soundSlider->value() - 10);
+    m_engine->setVolume(ui->soundSlider->value());
+}
+
+// --- keyboard, mouse, full screen ------------------------------------------
+
+void player::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_F:
+    case Qt::Key_Escape:
+        full();
+        break;
+    case Qt::Key_Space:
+        on_playButton_clicked();
+        break;
+    case Qt::Key_Left:
+        if (m_playState == Playing)
+            play_back();
+        break;
+    case Qt::Key_Right:
+        if (m_playState == Playing)
+            play_forward();
+        break;
+    case Qt::Key_Up:
+        sound_add();
+        break;
+    case Qt::Key_Down:
+        sound_sub();
+        break;
+    default:
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+bool player::sliderRowAllowed() const
+{
+    return m_torrentHash == QLatin1String(" ") || (!m_torrentHash.isEmpty() && m_playerCanSeek);
+}
+
+void player::setBarsVisible(bool visible)
+{
+    ui->widget->setVisible(visible);
+    ui->widget_2->setVisible(visible);
+    ui->widget_10->setVisible(visible && sliderRowAllowed());
+}
+
+void player::full()
+{
+    if (!m_isFullScreen) {
+        m_savedGeometry = geometry();
+        m_isFullScreen = true;
+        const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
+        setGeometry(screen);
+        ui->widget->hide();
+        ui->widget_2->hide();
+        ui->widget_10->hide();
+        setButtonImage(ui->fullButton, 1, true);
+        setButtonImage(ui->maxButton, 1, true);
+        clearMask();
+        m_pages->place(true);
+        ui->treeView->resize(250, screen.height() - 29);
+        ui->filelists->hide();
+        setButtonImage(ui->hideplaylistbutton, 1, false);
+    } else {
+        setGeometry(m_savedGeometry);
+        ui->widget->show();
+        ui->widget_2->show();
+        m_isFullScreen = false;
+        setButtonImage(ui->fullButton, 1, false);
+        setButtonImage(ui->maxButton, 1, false);
+        m_pages->place(false);
+        applyMask();
+        ui->widget_10->setVisible(sliderRowAllowed());
+    }
+    ui->display_label->setFocus();
+    ui->moviename->setAlignment(Qt::AlignCenter);
+}
+
+void player::on_fullButton_clicked()
+{
+    full();
+}
+
+void player::on_maxButton_clicked()
+{
+    full();
+}
+
+void player::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        full();
+}
+
+void player::mousePressEvent(QMouseEvent *event)
+{
+    m_windowPosition = pos();
+    m_pressPoint = event->globalPosition().toPoint();
+    m_dragOffset = m_pressPoint - m_windowPosition;
+    m_dragging = true;
+    if (m_isFullScreen) {
+        fullScreenBarsFlag = !fullScreenBarsFlag;
+        if (event->button() == Qt::LeftButton)
+            setBarsVisible(fullScreenBarsFlag);
+    }
+}
+
+void player::mouseReleaseEvent(QMouseEvent *)
+{
+    m_dragging = false;
+}
+
+void player::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint global = event->globalPosition().toPoint();
+    if (m_dragging && !m_isFullScreen && (event->buttons() & Qt::LeftButton))
+        move(global - m_dragOffset);
+    const QList<QAbstractButton *> stateButtons{ui->playButton, ui->stopButton, ui->prevButton, ui->nextButton};
+    for (auto it = m_skins.begin(); it != m_skins.end(); ++it) {
+        QAbstractButton *button = it.key();
+        if (m_playState == Stopped && stateButtons.contains(button))
+            continue;
+        if (button == ui->commentButton && !m_commentAvailable)
+            continue;
+        if (button == ui->playButton && m_playState == Caching)
+            continue;
+        const QRect area(button->mapToGlobal(QPoint(0, 0)), button->size());
+        const int frame = area.contains(global) ? 3 : 1;
+        if (button == ui->openfile && fileDialogOpen)
+            continue;
+        if (button == ui->hideplaylistbutton && ui->filelists->isVisible() && frame == 1)
+            continue;
+        if (it->frame != frame)
+            setButtonImage(button, frame, it->showingAlternate);
+    }
+}
+
+void player::enterEvent(QEnterEvent *event)
+{
+    QDialog::enterEvent(event);
+}
+
+void player::leaveEvent(QEvent *event)
+{
+    resetButtonFrames();
+    QDialog::leaveEvent(event);
+}
+
+void player::resetButtonFrames()
+{
+    for (auto it = m_skins.begin(); it != m_skins.end(); ++it) {
+        if (it->frame != 3)
+            continue;
+        if (it.key() == ui->openfile && fileDialogOpen)
+            continue;
+        setButtonImage(it.key(), 1, it->showingAlternate);
+    }
+}
+
+void player::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        setWindowTitle(QStringLiteral("Morvane"));
+    }
+    QDialog::changeEvent(event);
+}
+
+void player::applyMask()
+{
+    QBitmap mask(size());
+    mask.fill(Qt::color0);
+    QPainter painter(&mask);
+    painter.setBrush(Qt::color1);
+    painter.setPen(Qt::color1);
+    painter.drawRoundedRect(rect(), 7, 7);
+    painter.end();
+    setMask(mask);
+}
+
+void player::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    if (!m_isFullScreen)
+        applyMask();
+    flashResizeTimer.start();
+}
+
+void player::FlashResize()
+{
+    m_pages->FlashResize();
+    ui->moviename->setAlignment(Qt::AlignCenter);
+    if (!m_messageLabel->isHidden())
+        m_messageLabel->move(ui->display_label->mapTo(this, QPoint(10, 10)));
+}
+
+// --- message label ---------------------------------------------------------
+
+void player::showMessage(const QString &text, bool show, bool autoClear)
+{
+    if (!show) {
+        m_messageLabel->hide();
+        return;
+    }
+    if (autoClear)
+        messageClearTimer.start();
+    else
+        messageClearTimer.stop();
+    m_messageLabel->setText(text);
+    m_messageLabel->setGeometry(QRect(ui->display_label->mapTo(this, QPoint(10, 10)), QSize(200, 22)));
+    QFont font = m_messageLabel->font();
+    font.setPointSize(10);
+    font.setWeight(QFont::Bold);
+    m_messageLabel->setFont(font);
+    m_messageLabel->setStyleSheet(QStringLiteral("color: rgb(242, 242,0)"));
+    m_messageLabel->show();
+    m_messageLabel->raise();
+}
+
+void player::slotclean()
+{
+    m_messageLabel->hide();
+}
+
+QString player::messageText() const
+{
+    return m_messageLabel->isHidden() ? QString() : m_messageLabel->text();
+}
+
+// --- other window slots ----------------------------------------------------
+
+void player::myclose()
+{
+    if (m_playState == Playing || m_playState == Paused)
+        savePosition(m_currentFile, m_pos);
+    prepQuit();
+    setButtonImage(ui->closeButton, 1, false);
+}
+
+void player::prepQuit()
+{
+    m_model->infoWidget->hidePopup();
+    m_control->prepQuit();
+}
+
+void player::closeEvent(QCloseEvent *event)
+{
+    // Nothing may hold the engine once the window is gone.
+    m_engine->gate().failBlockedReads();
+    event->accept();
+}
+
+void player::hideplaylist()
+{
+    on_hideplaylistbutton_clicked();
+}
+
+void player::on_hideplaylistbutton_clicked()
+{
+    m_buttons->hideplaylistClicked(m_isFullScreen);
+}
+
+void player::on_miniButton_clicked()
+{
+    m_buttons->miniClicked();
+}
+
+void player::on_aboutButton_clicked()
+{
+    m_menu->popupBelow(ui->aboutButton);
+}
+
+void player::on_feedbackButton_clicked()
+{
+    m_buttons->feedbackClicked();
+}
+
+void player::on_commentButton_clicked()
+{
+    m_buttons->commentClicked();
+}
+
+void player::setCommentButton(QString setCommentUrl)
+{
+    m_buttons->setCommentButton(setCommentUrl);
+    m_commentAvailable = m_buttons->commentAvailable();
+    setButtonImage(ui->commentButton, m_commentAvailable ? 1 : 2, false);
+}
+
+void player::slotopenurl()
+{
+    MainMenu::showBeside(m_openUrl, this);
+}
+
+void player::slotupgrade()
+{
+    m_update->slotupgrade();
+}
+
+void player::slotupdater()
+{
+    m_update->slotupdater();
+}
+
+void player::htmlFinishLoad()
+{
+    m_pages->htmlFinishLoad(true);
+}
+
+void player::openUrlSlot(QUrl url)
+{
+    m_links->openUrlSlot(url);
+}
+
+void player::processParams(QString params_str)
+{
+    m_links->processParams(params_str);
+}
+
+void player::processParams(QStringList params)
+{
+    m_links->processParams(params);
+}
+
+void player::processmorvane(QString param)
+{
+    m_links->processmorvane(param);
+}
+
+void player::webRequestCheckProcess()
+{
+    m_links->webRequestCheckProcess();
+}
+
+void player::addedReturnPrepProcess(int type, QList<QStringList> list)
+{
+    m_links->addedReturnPrepProcess(type, list);
+}
+
+void player::myQuit()
+{
+    m_control->myQuit();
+}
+
+void player::serverStateCheck(QString newChannelName)
+{
+    m_control->serverStateCheck(newChannelName);
+}
+
+void player::tryToTurnDownServer()
+{
+    m_control->tryToTurnDownServer();
+}
+
+// downloads model and view <-> window
+void player::wireDownloads()
+{
+    m_model = new TreeModel(this);
+    m_modelPieces = std::make_unique<TreeModelPieces>(m_model);
+    m_pieceSource = m_modelPieces.get();
+    auto *view = ui->treeView;
+    view->setModel(m_model);
+    connect(view, &MyTreeView::myDoubleClicked, m_model, qOverload<QModelIndex>(&TreeModel::doubleClickSlot));
+    connect(view, &MyTreeView::rightClicked, m_model, &TreeModel::rightClickAction);
+    connect(view, qOverload<bool, QPoint, QModelIndex>(&MyTreeView::mousePosition), m_model,
+            &TreeModel::mouseMoveSlot);
+    connect(m_model, &TreeModel::expandInfoSupportItem, view, &MyTreeView::expandInfoSupportItem);
+
+    connect(m_model, qOverload<QString &>(&TreeModel::playFile), this, qOverload<QString &>(&player::playFile));
+    connect(m_model, qOverload<QString &, QString, int, bool, QString, int>(&TreeModel::playFile), this,
+            qOverload<QString &, QString, int, bool, QString, int>(&player::playFile));
+    connect(m_model, &TreeModel::stopPlay, this, &player::on_stopButton_clicked);
+    connect(m_model, &TreeModel::setCommentButton, this, &player::setCommentButton);
+    connect(m_model, &TreeModel::bitFieldRefresh, this, &player::bitFieldRefresh);
+    connect(m_model, &TreeModel::addTorrent, this, &player::on_openfile_clicked);
+    connect(m_model, &TreeModel::addMagnetUri, this, &player::slotopenurl);
+    connect(m_model, &TreeModel::showFileList, ui->filelists, &QWidget::show);
+    connect(m_model, &TreeModel::overallUpDownloadRate, this, &player::overallUpDownloadRate);
+    connect(m_model, &TreeModel::treeModelTest, this, &player::tryToTurnDownServer);
+    connect(this, &player::mediaButtonAction, m_model, &TreeModel::mediaButtonAction);
+}
+
+// agent <-> window, model, dialogs; the core process control
+void player::wireCoreLink()
+{
+    m_agent = new ClientAgent(this);
+    m_control = new CoreProcessControl(m_agent, this);
+    connect(m_control, &CoreProcessControl::closeRequested, this, &QWidget::close);
+
+    using ListRequest = void (ClientAgent::*)(int, QStringList);
+    using TextRequest = void (ClientAgent::*)(int, QString);
+    connect(this, qOverload<int, QStringList>(&player::sessionRequest), m_agent,
+            static_cast<ListRequest>(&ClientAgent::sessionRequest));
+    connect(this, qOverload<int, QString>(&player::sessionRequest), m_agent,
+            static_cast<TextRequest>(&ClientAgent::sessionRequest));
+    connect(this, qOverload<int>(&player::sessionRequest), m_agent,
+            [this](int type) { emit m_agent->sessionRequest(type, QString(QLatin1String(""))); });
+    connect(this, &player::replyTimeOutCheckHold, m_agent, &ClientAgent::replyTimeOutCheckHold);
+    connect(this, &player::replyTimeOutCheckReset, m_agent, &ClientAgent::replyTimeOutCheckReset);
+    connect(m_model, qOverload<int, QStringList>(&TreeModel::sessionRequest), m_agent,
+            static_cast<ListRequest>(&ClientAgent::sessionRequest));
+    connect(m_model, qOverload<int, QString>(&TreeModel::sessionRequest), m_agent,
+            static_cast<TextRequest>(&ClientAgent::sessionRequest));
+    connect(m_model, qOverload<int>(&TreeModel::sessionRequest), m_agent,
+            [this](int type) { emit m_agent->sessionRequest(type, QString(QLatin1String(""))); });
+
+    connect(m_agent, &ClientAgent::startupTorrent, m_model, &TreeModel::startupTorrent);
+    connect(m_agent, &ClientAgent::addedReturn, this, &player::addedReturnPrepProcess);
+    connect(m_links, &LinkProcessor::addedReturn, m_model,
+            qOverload<int, QList<QStringList>, bool>(&TreeModel::addedReturn));
+    connect(m_agent, &ClientAgent::torrentDataSet, m_model, &TreeModel::torrentDataSet);
+    connect(m_agent, &ClientAgent::serverStateCheck, this, &player::serverStateCheck);
+    connect(m_agent, &ClientAgent::webRequestCheck, this, &player::webRequestCheckProcess);
+    connect(m_agent, &ClientAgent::serverReadyToClose, this, &player::myQuit);
+    connect(m_agent, &ClientAgent::prepBuildItemForUrl, m_model, &TreeModel::prepBuildItemForUrl);
+    connect(m_agent, &ClientAgent::buildTemporaryItem, m_model, &TreeModel::buildTemporaryItem);
+}
+
+// menu, start page and window buttons -> window
+void player::wireMenuAndPages()
+{
+    m_pages = new WebPages(ui->display_label, [this] { return m_playState; }, this);
+    m_centreLogo = m_pages->centreLogo();
+    connect(m_pages->view(), &MyWebView::sendDropEvent, this, [this](QDropEvent *event) { dropEvent(event); });
+    connect(m_pages->view(), &MyWebView::sendDoubldClick, this,
+            [this](QMouseEvent *event) { mouseDoubleClickEvent(event); });
+    connect(m_pages->view(), &MyWebView::linkClicked, this, &player::openUrlSlot);
+
+    m_menu = new MainMenu(this);
+    connect(m_menu, &MainMenu::openFileTriggered, this, &player::slotopen);
+    connect(m_menu, &MainMenu::openUrlTriggered, this, &player::slotopenurl);
+    connect(m_menu, &MainMenu::openTorrentTriggered, this, &player::slotopentorrent);
+    connect(m_menu, &MainMenu::shutdownCompletelyTriggered, this, &player::myQuit);
+    connect(m_menu, &MainMenu::upgradeTriggered, this, &player::slotupgrade);
+
+    m_buttons = new WindowButtons(this, ui->filelists, m_pages, ui->commentButton, ui->hideplaylistbutton,
+                                  ui->miniButton, this);
+    connect(m_buttons, &WindowButtons::frameRequested, this, [this](QAbstractButton *button, int frame) {
+        setButtonImage(button, frame, m_skins.value(button).showingAlternate);
+    });
+
+    m_update = new UpdateCheck(this);
+    m_update->start();
+}
+
+// links and the Open URL dialog -> window and core requests
+void player::wireLinks()
+{
+    m_links = new LinkProcessor(m_parameters, this, ui->filelists, [this] { return m_playState; }, this);
+    connect(m_links, &LinkProcessor::sessionRequest, this,
+            qOverload<int, QStringList>(&player::sessionRequest));
+    connect(m_links, &LinkProcessor::playFileRequested, this, [this](QString file) { playFile(file); });
+    connect(m_links, &LinkProcessor::startPageLoadRequested, m_pages, &WebPages::loadStartPage);
+
+    m_openUrl = new openurl(this);
+    connect(m_openUrl, &openurl::sessionRequest, this, qOverload<int, QStringList>(&player::sessionRequest));
+}
+
+void player::iconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+        showNormal();
+        raise();
+        activateWindow();
+    }
+}
+
+void player::doubleClick_MovieStatusCheck(QModelIndex index, bool isExpand)
+{
+    emit doubleClickWithMovieStatusCheck(index, isExpand, m_playState);
+}
+
+void player::overallUpDownloadRate(QString upload, QString download)
+{
+    ui->uplabel->clear();
+    ui->downlabel->clear();
+    ui->uplabel->setText(upload);
+    ui->downlabel->setText(download);
+}
+
+void player::autoPlayMethodChanged(bool _autoPlayMethod)
+{
+    m_autoPlayMethod = _autoPlayMethod;
+    m_links->autoPlayMethodChanged(_autoPlayMethod);
+}
+
+void player::on_capButton_clicked()
+{
+    m_currentFile.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QString folder = m_currentFile.left(m_currentFile.lastIndexOf(QLatin1Char('/')));
+    m_engine->takeSnapshot(folder, unsigned(ui->display_label->width()), unsigned(ui->display_label->height()));
+}
+
+void player::closeWebView()
+{
+    m_pages->playing();
+}
+
+void player::stopTimer(QTimer &timer)
+{
+    timer.stop();
+}
+
+void player::setSliderRow(bool enabled)
+{
+    ui->processSlider->setEnabled(enabled);
+    ui->widget_10->setVisible(enabled && !m_isFullScreen);
+}
+
+void player::savePosition(const QString &file, float position)
+{
+    if (!file.isEmpty())
+        settings.savePosition(file, position);
+}
+
+float player::loadPosition(const QString &file)
+{
+    return settings.loadPosition(file);
+}
+
+// --- files and drops -------------------------------------------------------
+
+QString player::chooseFile(const QString &caption, const QString &directory, const QString &filter)
+{
+    if (fileChooser)
+        return fileChooser(caption, filter);
+    return QFileDialog::getOpenFileName(this, caption, directory, filter);
+}
+
+void player::slotopen()
+{
+    on_openfile_clicked();
+}
+
+void player::on_openfile_clicked()
+{
+    fileDialogOpen = true;
+    setButtonImage(ui->openfile, 0, false);
+    emit replyTimeOutCheckHold();
+    QString chosen = chooseFile(
+        tr("Open file"), QStringLiteral(" "),
+        QStringLiteral("Video&Torrent  (*.AVI *.ASF *.WMV *.AVS *.FLV *.MKV *.MOV *.3GP *.MP4 *.MPG *.MPEG *.DAT "
+                       "*.DSM *.OGM *.VOB *.RM *.RMVB *.TS *.TP *.IFO *.NSV *.torrent)\n(*.*)"));
+    emit replyTimeOutCheckReset();
+    if (chosen.isEmpty()) {
+        fileDialogOpen = false;
+        setButtonImage(ui->openfile, 1, false);
+        return;
+    }
+    const QString native = nativePath(chosen);
+    if (MediaSuffixes::isTorrent(native)) {
+        emit sessionRequest(0, native);
+    } else if (MediaSuffixes::isVideo(native)) {
+        if (m_playState == Playing || m_playState == Paused)
+            savePosition(m_currentFile, m_pos);
+        m_resumePos = loadPosition(chosen);
+        playFile(chosen);
+        for (QAbstractButton *button : {ui->stopButton, ui->nextButton, ui->prevButton})
+            setButtonImage(button, 1, false);
+    } else {
+        showMessage(tr("Format does not support.."), true, true);
+        for (QAbstractButton *button : {ui->stopButton, ui->nextButton, ui->prevButton})
+            setButtonImage(button, 2, false);
+    }
+    setButtonImage(ui->openfile, 1, false);
+    ui->display_label->setFocus();
+    if (MediaSuffixes::isVideo(native)) {
+        showTitle(chosen);
+        ui->widget_10->show();
+    }
+    fileDialogOpen = false;
+}
+
+void player::slotopentorrent()
+{
+    QString chosen = chooseFile(tr("Open file"), QStringLiteral(" "), QStringLiteral("Torrent(*.torrent)\n(*.*)"));
+    if (chosen.isEmpty()) {
+        setButtonImage(ui->openfile, 1, false);
+        return;
+    }
+    m_resumePos = loadPosition(chosen);
+    QString native = nativePath(chosen);
+    if (MediaSuffixes::isTorrent(native))
+        emit sessionRequest(0, native);
+    else
+        playFile(native);
+    setButtonImage(ui->stopButton, 1, false);
+    setButtonImage(ui->prevButton, 2, false);
+    setButtonImage(ui->nextButton, 2, false);
+    setButtonImage(ui->openfile, 1, false);
+}
+
+void player::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasFormat(QStringLiteral("text/uri-list")))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void player::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty())
+        return;
+    const QString local = urls.first().toLocalFile();
+    if (local.isEmpty())
+        return;
+    QString native = nativePath(local);
+    if (MediaSuffixes::isTorrent(native)) {
+        if (ui->filelists->isHidden())
+            on_hideplaylistbutton_clicked();
+        emit sessionRequest(0, native);
+        return;
+    }
+    if (MediaSuffixes::isSubtitle(native)) {
+        m_engine->setSubtitleFile(native);
+        return;
+    }
+    if (MediaSuffixes::isVideo(native)) {
+        if (m_playState == Playing || m_playState == Paused)
+            savePosition(m_currentFile, m_pos);
+        m_resumePos = loadPosition(native);
+        m_currentFile = native;
+        playFile(native);
+        closeWebView();
+        for (QAbstractButton *button : {ui->stopButton, ui->prevButton, ui->nextButton})
+            setButtonImage(button, 1, false);
+    }
+    QString shown = local;
+    showTitle(shown);
+    event->acceptProposedAction();
+}
+
+// --- subtitles -------------------------------------------------------------
+
+int player::countFolderEntries(const QString &folder) const
+{
+    return int(QDir(folder)
+                   .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)
+                   .size());
+}
+
+void player::on_display_label_customContextMenuRequested(QPoint pos)
+{
+    if (!m_displayMenu) {
+        m_displayMenu = new QMenu(this);
+        m_displayMenu->addAction(ui->downsub);
+        connect(ui->downsub, &QAction::triggered, this, &player::slotdownsub);
+    }
+    m_displayMenu->popup(ui->display_label->mapToGlobal(pos));
+}
+
+void player::slotdownsub()
+{
+    m_currentFile.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QString folder = m_currentFile.left(m_currentFile.lastIndexOf(QLatin1Char('/')));
+    m_subtitleEntryCount = countFolderEntries(folder);
+
+    // Own folder first, then the search path; missing means nothing happens.
+    QString program = QStandardPaths::findExecutable(subDownloaderProgram, {QCoreApplication::applicationDirPath()});
+    if (program.isEmpty())
+        program = QStandardPaths::findExecutable(subDownloaderProgram);
+    if (program.isEmpty()) {
+        qCDebug(lcPlayer).noquote() << "no" << subDownloaderProgram << "found";
+        return;
+    }
+    // One argument per item: a file name with quotes or blanks reaches the
+    // program whole, and nothing in it is interpreted.
+    auto *process = new QProcess(this);
+    connect(process, &QProcess::finished, this, &player::slotFinished);
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            process->deleteLater();
+    });
+    process->start(program, {QStringLiteral("--silent"), QStringLiteral("--filename"), nativePath(m_currentFile)});
+}
+
+void player::slotFinished(int exitcode, QProcess::ExitStatus status)
+{
+    Q_UNUSED(exitcode);
+    Q_UNUSED(status);
+    const QString file = QString(m_currentFile).replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QString folder = file.left(file.lastIndexOf(QLatin1Char('/')));
+    const int count = countFolderEntries(folder);
+    if (count <= m_subtitleEntryCount)
+        return;
+    m_subtitleEntryCount = count;
+    const QString chosen = chooseFile(folder, folder,
+                                      QStringLiteral("subtitle(*.CDG *.IDX *.SRT *.SUB *.UTF *.ASS *.SSA *.AQT *.JSS "
+                                                     "*.PSB *.RT *.SMI *.TXT *.SMIL *.STL *.USF *.DKS *.PJS *.MPL2)"));
+    m_engine->setSubtitleFile(nativePath(chosen));
+}

@@ -1,0 +1,259 @@
+#pragma once
+
+#include "app/preferences.h"
+#include "player/vlcengine.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QModelIndex>
+#include <QPointer>
+#include <QProcess>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QUrl>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+namespace Ui {
+class player;
+}
+class PieceSource;
+class QLabel;
+class QMenu;
+class QAbstractButton;
+class LinkProcessor;
+class MainMenu;
+class UpdateCheck;
+class WebPages;
+class WindowButtons;
+class openurl;
+class TreeModel;
+class ClientAgent;
+class CoreProcessControl;
+class TreeModelPieces;
+
+// The main window: video surface, control bar, downloads list, and the
+// streaming policy that holds playback back while pieces are missing.
+class player : public QDialog
+{
+    Q_OBJECT
+
+public:
+    enum PlayState { Stopped = 0, Paused = 1, Playing = 2, Caching = 3 };
+
+    explicit player(QStringList parameters = {}, QWidget *parent = nullptr);
+    ~player() override;
+
+    // Who answers the piece queries; null goes back to the downloads model.
+    void setPieceSource(PieceSource *source);
+    // Poll intervals (ms) of the position tick and of the piece, file and
+    // last-piece checks; tests shorten them.
+    void setCheckIntervals(int tick, int piece, int file, int lastPiece);
+
+    int playState() const { return m_playState; }
+    bool playerCanSeek() const { return m_playerCanSeek; }
+    QString currentFile() const { return m_currentFile; }
+    float requestedPosition() const { return m_pos; }
+    VlcEngine &engine() { return *m_engine; }
+    TreeModel *downloadsModel() const { return m_model; }
+    ClientAgent *agent() const { return m_agent; }
+    CoreProcessControl *processControl() const { return m_control; }
+
+    void setButtonImage(QAbstractButton *button, int frame, bool alternate);
+    void showMessage(const QString &text, bool show, bool autoClear);
+    // The overlay message now shown; empty when hidden.
+    QString messageText() const;
+    // Closing: keeps or stops the core, then closes the window.
+    void prepQuit();
+
+signals:
+    void mediaButtonAction(int type);
+    void doubleClickWithMovieStatusCheck(QModelIndex index, bool isExpand, int movieStatus);
+    void sessionRequest(int requestType, QStringList operateObject);
+    void sessionRequest(int requestType, QString);
+    void sessionRequest(int requestType);
+    void replyTimeOutCheckHold();
+    void replyTimeOutCheckReset();
+
+public slots:
+    void myclose();
+    void setsound(int newVolume);
+    void full();
+    void sound_add();
+    void sound_sub();
+    void play_back();
+    void play_forward();
+    void hideplaylist();
+    void playFile(QString &file);
+    void playFile(QString &file, QString torrentHash, int fileIndex, bool piece0Exist, QString bitField,
+                  int pieceLength);
+    void customEvent(QEvent *event) override;
+    void userChangePosition(int newPosition);
+    void userMovePosition(int newPosition);
+    void slotSliderPressed();
+    void slotSliderRelease();
+    void time();
+    void FlashResize();
+    bool seekable();
+    void doubleClick_MovieStatusCheck(QModelIndex index, bool isExpand);
+    void overallUpDownloadRate(QString upload, QString download);
+    void bitFieldRefresh(QString bitField, int pieceSize);
+    void autoPlayMethodChanged(bool _autoPlayMethod);
+    void on_hideplaylistbutton_clicked();
+    void iconActivated(QSystemTrayIcon::ActivationReason reason);
+    void on_openfile_clicked();
+    void on_stopButton_clicked();
+    void on_playButton_clicked();
+    void on_soundButton_clicked();
+    void on_prevButton_clicked();
+    void on_nextButton_clicked();
+    void on_miniButton_clicked();
+    void on_aboutButton_clicked();
+    void on_feedbackButton_clicked();
+    void on_commentButton_clicked();
+    void setCommentButton(QString setCommentUrl);
+    void slotopenurl();
+    void slotupgrade();
+    void slotupdater();
+    void htmlFinishLoad();
+    void openUrlSlot(QUrl url);
+    void processParams(QString params_str);
+    void processParams(QStringList params);
+    void processmorvane(QString param);
+    void webRequestCheckProcess();
+    void addedReturnPrepProcess(int type, QList<QStringList> list);
+    void myQuit();
+    void serverStateCheck(QString newChannelName);
+    void tryToTurnDownServer();
+    void on_maxButton_clicked();
+    void slotopen();
+    void slotopentorrent();
+    void pieceCheck();
+    void torrentFileCheck();
+    void lastPieceCheck();
+    void slotclean();
+    void slotdownsub();
+    void slotFinished(int exitcode, QProcess::ExitStatus status);
+    void on_display_label_customContextMenuRequested(QPoint pos);
+    void dropEvent(QDropEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void on_capButton_clicked();
+    void on_fullButton_clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    static void onVleEvent(int type, void *self);
+    // The file chooser; tests answer it without a modal dialog.
+    QString chooseFile(const QString &caption, const QString &directory, const QString &filter);
+    void refreshEngine(int mode);
+    void setSliderRow(bool enabled);
+    void showPlayImage(bool pause, int frame);
+    void stopTimer(QTimer &timer);
+    void savePosition(const QString &file, float position);
+    float loadPosition(const QString &file);
+    void showTitle(QString &file);
+    void applyMask();
+    void setBarsVisible(bool visible);
+    bool sliderRowAllowed() const;
+    void resetButtonFrames();
+    QList<QAbstractButton *> skinnedButtons() const;
+    int countFolderEntries(const QString &folder) const;
+    void closeWebView();
+    void wireMenuAndPages();
+    void wireLinks();
+    void wireDownloads();
+    void wireCoreLink();
+
+public:
+    // Answers chooseFile() instead of a dialog when set (tests).
+    std::function<QString(const QString &caption, const QString &filter)> fileChooser;
+    // The program started for a subtitle download; SubDownloader by default.
+    QString subDownloaderProgram = QStringLiteral("SubDownloader");
+
+private:
+    Ui::player *ui;
+    Preferences settings;
+    std::unique_ptr<VlcEngine> m_engine;
+    PieceSource *m_pieceSource = nullptr;
+    QStringList m_parameters;
+
+    int m_playState = Stopped;
+    bool m_isFullScreen = false;
+    QRect m_savedGeometry;
+    bool m_soundOn = true;
+    int m_volume = 50;
+    float m_pos = 0;
+    float m_resumePos = 0;
+    QString m_currentFile;
+    bool m_sliderHeld = false;
+    int m_total = 0;
+    int m_current = 0;
+    QString m_totalText;
+    QString m_currentText;
+    bool m_dragging = false;
+    QPoint m_pressPoint;
+    QPoint m_windowPosition;
+    QPoint m_dragOffset;
+    QTimer positionTimer;
+    QTimer flashResizeTimer;
+    QTimer pieceCheckTimer;
+    QTimer fileCheckTimer;
+    QTimer lastPieceCheckTimer;
+    QTimer messageClearTimer;
+    QLabel *m_messageLabel = nullptr;
+    QLabel *m_centreLogo = nullptr;
+    QSystemTrayIcon *m_trayIcon = nullptr;
+    QMenu *m_displayMenu = nullptr;
+    WebPages *m_pages = nullptr;
+    MainMenu *m_menu = nullptr;
+    WindowButtons *m_buttons = nullptr;
+    UpdateCheck *m_update = nullptr;
+    LinkProcessor *m_links = nullptr;
+    openurl *m_openUrl = nullptr;
+    TreeModel *m_model = nullptr;
+    std::unique_ptr<TreeModelPieces> m_modelPieces;
+    ClientAgent *m_agent = nullptr;
+    CoreProcessControl *m_control = nullptr;
+    bool m_autoPlayMethod = true;
+    bool m_commentAvailable = false;
+    int m_subtitleEntryCount = 0;
+    bool m_headless = false;
+
+    // Streaming state (GUI thread, except where noted).
+    QString m_torrentHash;
+    int m_fileIndex = -1;
+    QString m_bitField;
+    int m_pieceLength = 0;
+    bool m_playerCanSeek = false;
+    // Written by the engine's threads, read by the tick.
+    std::atomic<int> m_BtFileLackPiece{-1};
+    std::atomic<bool> m_lackPiecePending{false};
+    // What the engine's threads may read of the piece string: a copy.
+    std::mutex m_engineCopyLock;
+    QByteArray m_engineBits;
+    int m_enginePieceLength = 0;
+    bool m_engineCanSeek = false;
+
+    // Per button: its strip names and whether it shows the alternate one.
+    struct Skin
+    {
+        QString normal;
+        QString alternate;
+        bool showingAlternate = false;
+        int frame = 1;
+    };
+    QHash<QAbstractButton *, Skin> m_skins;
+};

@@ -1,0 +1,318 @@
+#include "vlcengine.h"
+
+#include "platform/logging.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcessEnvironment>
+#include <QUrl>
+
+#include <vlc/vlc.h>
+
+#include <vector>
+
+namespace {
+
+// What one callbacks media needs to open its file through the gate.
+struct MediaSource
+{
+    PieceGate *gate;
+    QString path;
+};
+
+// One open of a media by libvlc.
+struct OpenStream
+{
+    PieceGate *gate;
+    PieceGate::Stream *stream;
+};
+
+int openCallback(void *opaque, void **data, uint64_t *size)
+{
+    auto *source = static_cast<MediaSource *>(opaque);
+    quint64 bytes = 0;
+    PieceGate::Stream *stream = source->gate->open(source->path, &bytes);
+    *size = bytes;
+    if (!stream) {
+        *data = nullptr;
+        return -1;
+    }
+    *data = new OpenStream{source->gate, stream};
+    return 0;
+}
+
+ssize_t readCallback(void *data, unsigned char *buffer, size_t length)
+{
+    auto *open = static_cast<OpenStream *>(data);
+    const qint64 wanted = qint64(qMin<size_t>(length, size_t(1) << 30));
+    return ssize_t(open->gate->read(open->stream, reinterpret_cast<char *>(buffer), wanted));
+}
+
+int seekCallback(void *data, uint64_t offset)
+{
+    auto *open = static_cast<OpenStream *>(data);
+    return open->gate->seek(open->stream, offset) ? 0 : -1;
+}
+
+void closeCallback(void *data)
+{
+    auto *open = static_cast<OpenStream *>(data);
+    if (!open)
+        return;
+    open->gate->close(open->stream);
+    delete open;
+}
+
+bool headlessPlatform()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
+} // namespace
+
+QStringList VlcEngine::instanceArguments(const QStringList &extraArguments)
+{
+    QStringList arguments{QStringLiteral("-I"), QStringLiteral("dummy"), QStringLiteral("--ignore-config")};
+    // Small prefetch: reads follow playback instead of running megabytes
+    // ahead into pieces that are not there yet.
+    arguments << QStringLiteral("--prefetch-buffer-size=256") << QStringLiteral("--prefetch-read-size=65536");
+#ifndef Q_OS_WIN
+    // Qt owns the X connection; VLC must not use Xlib behind its back.
+    arguments << QStringLiteral("--no-xlib");
+#endif
+    arguments << QStringLiteral("--quiet") << QStringLiteral("--no-video-title-show")
+              << QStringLiteral("--no-snapshot-preview");
+    if (headlessPlatform())
+        arguments << QStringLiteral("--vout=dummy");
+    const QString fromEnvironment =
+        QProcessEnvironment::systemEnvironment().value(QStringLiteral("MORVANE_VLC_OPTIONS"));
+    arguments << fromEnvironment.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    arguments << extraArguments;
+    return arguments;
+}
+
+VlcEngine::VlcEngine(const QStringList &extraArguments)
+    : m_headless(headlessPlatform())
+{
+    const QStringList arguments = instanceArguments(extraArguments);
+    std::vector<QByteArray> storage;
+    std::vector<const char *> argv;
+    for (const QString &argument : arguments)
+        storage.push_back(argument.toUtf8());
+    for (const QByteArray &argument : storage)
+        argv.push_back(argument.constData());
+    m_instance = libvlc_new(int(argv.size()), argv.data());
+    if (!m_instance) {
+        qCWarning(lcPlayer, "libvlc_new failed");
+        return;
+    }
+    m_player = libvlc_media_player_new(m_instance);
+    if (!m_player)
+        return;
+
+    m_gate.setEventSink([this](int event) { deliver(event); });
+    libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player);
+    for (libvlc_event_e type :
+         {libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached, libvlc_MediaPlayerStopped,
+          libvlc_MediaPlayerLengthChanged})
+        libvlc_event_attach(events, type, &VlcEngine::onLibvlcEvent, this);
+}
+
+VlcEngine::~VlcEngine()
+{
+    if (m_player) {
+        m_gate.failBlockedReads();
+        libvlc_media_player_stop(m_player);
+        libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player);
+        for (libvlc_event_e type :
+             {libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached, libvlc_MediaPlayerStopped,
+              libvlc_MediaPlayerLengthChanged})
+            libvlc_event_detach(events, type, &VlcEngine::onLibvlcEvent, this);
+        libvlc_media_player_release(m_player);
+    }
+    if (m_media)
+        libvlc_media_release(m_media);
+    if (m_instance)
+        libvlc_release(m_instance);
+    m_gate.setEventSink({});
+}
+
+void VlcEngine::setEventCallback(EventCallback callback, void *userData)
+{
+    // Read by the engine's threads: the data first, so a callback never
+    // meets the old data.
+    m_callback = nullptr;
+    m_userData = userData;
+    m_callback = callback;
+}
+
+void VlcEngine::onLibvlcEvent(const libvlc_event_t *event, void *self)
+{
+    auto *engine = static_cast<VlcEngine *>(self);
+    if (event->type == libvlc_MediaPlayerLengthChanged) {
+        if (event->u.media_player_length_changed.new_length > 0)
+            engine->m_knownLength = event->u.media_player_length_changed.new_length;
+        return;
+    }
+    engine->deliver(event->type);
+}
+
+void VlcEngine::deliver(int type)
+{
+    if (EventCallback callback = m_callback.load())
+        callback(type, m_userData.load());
+}
+
+void VlcEngine::setWindow(WId window)
+{
+    // Offscreen there is no X window: VLC would fall back to a terminal
+    // output and crash.
+    if (!m_player || m_headless)
+        return;
+#if defined(Q_OS_WIN)
+    libvlc_media_player_set_hwnd(m_player, reinterpret_cast<void *>(window));
+#elif defined(Q_OS_MACOS)
+    libvlc_media_player_set_nsobject(m_player, reinterpret_cast<void *>(window));
+#else
+    libvlc_media_player_set_xwindow(m_player, uint32_t(window));
+#endif
+}
+
+void VlcEngine::open(const QString &path, double startSeconds)
+{
+    if (!m_player)
+        return;
+    // A read held by the gate would keep the old media from letting go.
+    m_gate.failBlockedReads();
+    libvlc_media_player_stop(m_player);
+    if (path != m_path)
+        m_knownLength = 0;
+    m_path = path;
+
+    static std::vector<std::unique_ptr<MediaSource>> sources;
+    sources.push_back(std::make_unique<MediaSource>(MediaSource{&m_gate, QDir::toNativeSeparators(path)}));
+    libvlc_media_t *media = libvlc_media_new_callbacks(m_instance, openCallback, readCallback, seekCallback,
+                                                       closeCallback, sources.back().get());
+    if (startSeconds > 0) {
+        const QByteArray option = ":start-time=" + QByteArray::number(startSeconds, 'f', 3);
+        libvlc_media_add_option(media, option.constData());
+    }
+    libvlc_media_player_set_media(m_player, media);
+    if (m_media)
+        libvlc_media_release(m_media);
+    m_media = media;
+}
+
+void VlcEngine::play()
+{
+    if (m_player)
+        libvlc_media_player_play(m_player);
+}
+
+void VlcEngine::pause()
+{
+    if (m_player)
+        libvlc_media_player_set_pause(m_player, 1);
+}
+
+void VlcEngine::stop()
+{
+    if (!m_player)
+        return;
+    m_gate.failBlockedReads();
+    libvlc_media_player_stop(m_player);
+}
+
+bool VlcEngine::isPlaying() const
+{
+    return m_player && libvlc_media_player_is_playing(m_player);
+}
+
+int VlcEngine::state() const
+{
+    return m_player ? int(libvlc_media_player_get_state(m_player)) : int(libvlc_NothingSpecial);
+}
+
+qint64 VlcEngine::length() const
+{
+    return m_player ? libvlc_media_player_get_length(m_player) : 0;
+}
+
+qint64 VlcEngine::time() const
+{
+    return m_player ? libvlc_media_player_get_time(m_player) : 0;
+}
+
+float VlcEngine::position() const
+{
+    return m_player ? libvlc_media_player_get_position(m_player) : 0.0f;
+}
+
+void VlcEngine::setPosition(float position)
+{
+    if (!m_player)
+        return;
+    position = qBound(0.0f, position, 1.0f);
+    if (m_gate.mode() != PieceGate::PlainFile && m_media) {
+        const qint64 known = length() > 0 ? length() : m_knownLength.load();
+        // libvlc does not process a seek while a read is held, nor can it
+        // leave a read that waits at the target: reopen there instead.
+        if (known > 0) {
+            const bool blocked = m_gate.hasBlockedRead();
+            const QFileInfo info(m_path);
+            const bool missing = !m_gate.canServe(qint64(double(position) * double(info.size())));
+            if (blocked || missing) {
+                reopenAt(double(position) * double(known) / 1000.0);
+                return;
+            }
+        }
+    }
+    libvlc_media_player_set_position(m_player, position);
+}
+
+void VlcEngine::reopenAt(double seconds)
+{
+    qCDebug(lcPlayer, "reopening the media at %.1f s", seconds);
+    open(m_path, seconds);
+    play();
+}
+
+void VlcEngine::setVolume(int volume)
+{
+    if (m_player)
+        libvlc_audio_set_volume(m_player, volume);
+}
+
+int VlcEngine::volume() const
+{
+    return m_player ? libvlc_audio_get_volume(m_player) : -1;
+}
+
+bool VlcEngine::takeSnapshot(const QString &folder, unsigned width, unsigned height)
+{
+    return m_player
+        && libvlc_video_take_snapshot(m_player, 0, QDir::toNativeSeparators(folder).toLocal8Bit().constData(),
+                                      width, height) == 0;
+}
+
+bool VlcEngine::setSubtitleFile(const QString &path)
+{
+    // The file form of the older call is deprecated in libvlc 3; a slave
+    // subtitle given by its file URL is the same thing, selected at once.
+    if (!m_player || path.isEmpty())
+        return false;
+    const QByteArray url = QUrl::fromLocalFile(QDir::fromNativeSeparators(path)).toEncoded();
+    return libvlc_media_player_add_slave(m_player, libvlc_media_slave_type_subtitle, url.constData(), true) == 0;
+}
+
+void VlcEngine::refreshBitfield(int mode, const char *bits, int length, int pieceLength)
+{
+    m_gate.refreshBitfield(mode, bits, length, pieceLength);
+}
+
+int VlcEngine::lackPiece() const
+{
+    return m_gate.lackPiece();
+}

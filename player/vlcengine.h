@@ -1,0 +1,91 @@
+#pragma once
+
+#include "player/piecegate.h"
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <QtGui/qwindowdefs.h>
+
+#include <atomic>
+#include <memory>
+
+struct libvlc_instance_t;
+struct libvlc_media_player_t;
+struct libvlc_media_t;
+struct libvlc_event_t;
+
+// The one object the window talks to about playback: a libvlc instance and
+// media player that read every file through the piece gate. libvlc's events
+// and the gate's piece events reach one callback on the engine's threads; the
+// callback should only record and post.
+class VlcEngine
+{
+public:
+    enum EventType {
+        Stopped = 0x106,
+        EndReached = 0x109,
+        PositionChanged = 0x10C,
+        NeedPieceString = PieceGate::NeedPieceString,
+        LackData = PieceGate::LackData,
+    };
+    using EventCallback = void (*)(int type, void *userData);
+
+    // The instance gets "-I dummy --ignore-config", the small prefetch that
+    // keeps reads close to playback, dummy outputs where there is no display,
+    // and whatever MORVANE_VLC_OPTIONS (blank-separated) adds.
+    explicit VlcEngine(const QStringList &extraArguments = {});
+    ~VlcEngine();
+    VlcEngine(const VlcEngine &) = delete;
+    VlcEngine &operator=(const VlcEngine &) = delete;
+
+    bool isValid() const { return m_player != nullptr; }
+    static QStringList instanceArguments(const QStringList &extraArguments = {});
+
+    void setEventCallback(EventCallback callback, void *userData);
+    // Draws into the native window; ignored where there is none (offscreen).
+    void setWindow(WId window);
+
+    // Replaces the current media; startSeconds > 0 opens it there.
+    void open(const QString &path, double startSeconds = 0);
+    QString currentPath() const { return m_path; }
+    void play();
+    void pause();
+    // Blocked reads fail first, so that this returns at once.
+    void stop();
+    bool isPlaying() const;
+    int state() const;
+
+    qint64 length() const;
+    qint64 time() const;
+    float position() const;
+    // In a streaming mode, a seek that a blocked read would hold up, or that
+    // lands where pieces are missing, reopens the media at the target.
+    void setPosition(float position);
+    void setVolume(int volume);
+    int volume() const;
+    bool takeSnapshot(const QString &folder, unsigned width, unsigned height);
+    bool setSubtitleFile(const QString &path);
+
+    // The two streaming extensions.
+    void refreshBitfield(int mode, const char *bits, int length, int pieceLength);
+    int lackPiece() const;
+
+    PieceGate &gate() { return m_gate; }
+    libvlc_media_player_t *mediaPlayer() const { return m_player; }
+
+private:
+    static void onLibvlcEvent(const libvlc_event_t *event, void *self);
+    void deliver(int type);
+    void reopenAt(double seconds);
+
+    PieceGate m_gate;
+    libvlc_instance_t *m_instance = nullptr;
+    libvlc_media_player_t *m_player = nullptr;
+    libvlc_media_t *m_media = nullptr;
+    QString m_path;
+    std::atomic<qint64> m_knownLength{0};
+    bool m_headless = false;
+    std::atomic<EventCallback> m_callback{nullptr};
+    std::atomic<void *> m_userData{nullptr};
+};

@@ -1,0 +1,555 @@
+#include "app/preferences.h"
+#include "corelink/clientagent.h"
+#include "downloads/treemodel.h"
+#include "player/player.h"
+#include "tests/support/damagedclip.h"
+#include "tests/support/scriptedpieces.h"
+#include "tests/support/temporaryhome.h"
+#include "tests/support/testmedia.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QMutex>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
+#include <QTreeView>
+
+#include <vlc/vlc.h>
+
+#include <memory>
+
+// The window on real libvlc (dummy outputs) with a scripted downloads list.
+class TestPlayer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("MORVANE_VLC_OPTIONS", "--aout=dummy");
+        QCoreApplication::setApplicationName("Morvane");
+        m_mkv4 = TestMedia::clip(TestMedia::Matroska, 4);
+        m_mkv8 = TestMedia::clip(TestMedia::Matroska, 8);
+        m_mp4 = TestMedia::clip(TestMedia::FaststartMp4, 2);
+        QVERIFY(!m_mkv4.isEmpty() && !m_mkv8.isEmpty() && !m_mp4.isEmpty());
+    }
+    void init()
+    {
+        m_home = std::make_unique<TemporaryHome>();
+        m_player = std::make_unique<player>();
+        m_player->setPieceSource(&m_pieces);
+        // The one-second display tick is what the policy polls on; the
+        // checks keep their own pace but are shortened for the test.
+        m_player->setCheckIntervals(200, 300, 300, 200);
+        m_pieces = ScriptedPieces();
+    }
+    void cleanup()
+    {
+        m_player.reset();
+        m_home.reset();
+    }
+
+    void formHasItsWidgets()
+    {
+        for (const char *name : {"widget_2", "moviename", "feedbackButton", "aboutButton", "miniButton", "maxButton",
+                                 "closeButton", "splitter", "display_label", "filelists", "treeView", "uplabel",
+                                 "downlabel", "widget_10", "backwardButton", "processSlider", "speedButton", "widget",
+                                 "commentButton", "current_time_label", "stopButton", "prevButton", "playButton",
+                                 "nextButton", "soundButton", "soundSlider", "fullButton", "openfile", "capButton",
+                                 "hideplaylistbutton"})
+            QVERIFY2(m_player->findChild<QWidget *>(name), name);
+        QVERIFY(m_player->findChild<QAction *>("downsub"));
+        QCOMPARE(m_player->size(), QSize(821, 530));
+        auto *slider = slider_("processSlider");
+        QCOMPARE(slider->maximum(), 99);
+        QCOMPARE(slider->singleStep(), 3);
+        QCOMPARE(slider->pageStep(), 5);
+        QVERIFY(!slider->isEnabled());
+        QVERIFY(slider_("soundSlider")->maximumWidth() <= 70);
+        QCOMPARE(slider_("soundSlider")->value(), 50);
+        QVERIFY(m_player->windowFlags() & Qt::FramelessWindowHint);
+        // Every skinned button got a frame a quarter of its strip wide.
+        for (const char *bar : {"widget", "widget_2", "widget_10"})
+            for (QPushButton *button : m_player->findChild<QWidget *>(bar)->findChildren<QPushButton *>()) {
+                QVERIFY2(!button->icon().isNull(), qPrintable(button->objectName()));
+                // One frame of the strip, as large as the button.
+                QCOMPARE(button->iconSize(), button->size());
+            }
+    }
+
+    void downloadsModelAndAgentAreWired()
+    {
+        TreeModel *model = m_player->downloadsModel();
+        QVERIFY(model);
+        QCOMPARE(m_player->findChild<QTreeView *>("treeView")->model(), model);
+        QSignalSpy textRequests(m_player->agent(), qOverload<int, QString>(&ClientAgent::sessionRequest));
+        QSignalSpy listRequests(m_player->agent(), qOverload<int, QStringList>(&ClientAgent::sessionRequest));
+        QSignalSpy holds(m_player->agent(), &ClientAgent::replyTimeOutCheckHold);
+
+        QString file = m_mkv4;
+        emit model->playFile(file);
+        QCOMPARE(m_player->playState(), int(player::Playing));
+        emit model->stopPlay();
+        QCOMPARE(m_player->playState(), int(player::Stopped));
+        emit model->overallUpDownloadRate("1 KB/s", "2 KB/s");
+        QCOMPARE(label("uplabel"), QString("1 KB/s"));
+        QCOMPARE(label("downlabel"), QString("2 KB/s"));
+        emit model->showFileList();
+        QVERIFY(m_player->findChild<QWidget *>("filelists")->isVisibleTo(m_player.get()));
+
+        emit m_player->sessionRequest(0, QString("/x/a.torrent"));
+        QCOMPARE(textRequests.size(), 1);
+        QCOMPARE(textRequests.at(0).at(1).toString(), QString("/x/a.torrent"));
+        emit model->sessionRequest(9, QStringList{"hash", "0"});
+        QCOMPARE(listRequests.size(), 1);
+        emit m_player->replyTimeOutCheckHold();
+        QCOMPARE(holds.size(), 1);
+
+        // A torrent file from the model streams with the model's answers.
+        m_player->setPieceSource(nullptr);
+        emit model->playFile(file, "unknownhash", 0, true, "1111", 65536);
+        // The model knows no such download: no last piece, head-only mode.
+        QVERIFY(!m_player->playerCanSeek());
+        button("stopButton")->click();
+    }
+
+    void hoverFramesFollowTheMouse()
+    {
+        // Stopped: the play button keeps its inactive frame, others light up.
+        QPushButton *open = button("openfile");
+        QPushButton *play = button("playButton");
+        const QImage openNormal = open->icon().pixmap(open->iconSize()).toImage();
+        const QImage playInactive = play->icon().pixmap(play->iconSize()).toImage();
+        for (QPushButton *target : {open, play}) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(1, 1),
+                             QPointF(target->mapToGlobal(target->rect().center())), Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(m_player.get(), &move);
+        }
+        QVERIFY(open->icon().pixmap(open->iconSize()).toImage() != openNormal);
+        QCOMPARE(play->icon().pixmap(play->iconSize()).toImage(), playInactive);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(m_player.get(), &leave);
+        QCOMPARE(open->icon().pixmap(open->iconSize()).toImage(), openNormal);
+    }
+
+    void framelessWindowIsDraggedByItsBody()
+    {
+        m_player->move(100, 100);
+        const QPoint start = m_player->mapToGlobal(QPoint(400, 15));
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(400, 15), QPointF(start), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(m_player.get(), &press);
+        QMouseEvent move(QEvent::MouseMove, QPointF(430, 35), QPointF(start + QPoint(30, 20)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_player.get(), &move);
+        QCOMPARE(m_player->pos(), QPoint(130, 120));
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(430, 35), QPointF(start + QPoint(30, 20)),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(m_player.get(), &release);
+        QApplication::sendEvent(m_player.get(), &move);
+        QCOMPARE(m_player->pos(), QPoint(130, 120));
+    }
+
+    void plainFilePlaysPausesAndStops()
+    {
+        QSignalSpy actions(m_player.get(), &player::mediaButtonAction);
+        QString file = m_mkv4;
+        m_player->playFile(file);
+        QCOMPARE(m_player->playState(), int(player::Playing));
+        QVERIFY(slider_("processSlider")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(label("current_time_label").contains(QRegularExpression("^0:0:[1-9]/0:0:4$")), 5000);
+        QCOMPARE(label("moviename"), QFileInfo(m_mkv4).fileName());
+
+        button("playButton")->click();
+        QCOMPARE(m_player->playState(), int(player::Paused));
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->engine().state(), int(libvlc_Paused), 3000);
+        button("playButton")->click();
+        QCOMPARE(m_player->playState(), int(player::Playing));
+        QCOMPARE(actions.size(), 2);
+        QCOMPARE(actions.at(0).at(0).toInt(), 1);
+        QCOMPARE(actions.at(1).at(0).toInt(), 2);
+
+        button("stopButton")->click();
+        QCOMPARE(m_player->playState(), int(player::Stopped));
+        QCOMPARE(actions.last().at(0).toInt(), 0);
+        QVERIFY(label("current_time_label").isEmpty());
+        QVERIFY(!slider_("processSlider")->isEnabled());
+        // Space while stopped does nothing.
+        QTest::keyClick(m_player.get(), Qt::Key_Space);
+        QCOMPARE(m_player->playState(), int(player::Stopped));
+    }
+
+    void positionIsSavedAndRestored()
+    {
+        QString file = m_mkv8;
+        m_player->playFile(file);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() >= 2500, 8000);
+        button("stopButton")->click();
+        const float saved = Preferences().loadPosition(m_mkv8);
+        QVERIFY2(saved > 0.25f && saved < 0.8f, qPrintable(QString::number(saved)));
+
+        QString again = m_mkv8;
+        m_player->playFile(again);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() > 0, 5000);
+        QVERIFY2(m_player->engine().time() >= qint64(saved * 8000) - 600,
+                 qPrintable(QString::number(m_player->engine().time())));
+    }
+
+    void endStoresZero()
+    {
+        Preferences().savePosition(m_mp4, 0.5f);
+        QString file = m_mp4;
+        m_player->playFile(file);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Stopped), 8000);
+        QCOMPARE(Preferences().loadPosition(m_mp4), 0.0f);
+    }
+
+    void arrowsStepByAHundredth()
+    {
+        QString file = m_mkv8;
+        m_player->playFile(file);
+        QTRY_VERIFY_WITH_TIMEOUT(!label("current_time_label").isEmpty(), 5000);
+        m_player->userChangePosition(50);
+        QCOMPARE(m_player->requestedPosition(), 0.5f);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() >= 3800, 5000);
+        m_player->userChangePosition(0);
+        QTest::keyClick(m_player.get(), Qt::Key_Left);
+        QCOMPARE(m_player->requestedPosition(), 0.0f);
+        m_player->userChangePosition(99);
+        QTest::keyClick(m_player.get(), Qt::Key_Right);
+        QCOMPARE(m_player->requestedPosition(), 1.0f);
+        // The end: stopped, and the next open starts at the beginning.
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Stopped), 8000);
+        QCOMPARE(Preferences().loadPosition(m_mkv8), 0.0f);
+    }
+
+    void keyboardAndVolume()
+    {
+        auto *sound = slider_("soundSlider");
+        sound->setValue(95);
+        QTest::keyClick(m_player.get(), Qt::Key_Up);
+        QCOMPARE(sound->value(), 99);
+        QTest::keyClick(m_player.get(), Qt::Key_Down);
+        QCOMPARE(sound->value(), 89);
+        button("soundButton")->click(); // mute
+        button("soundButton")->click(); // back to 89
+        QCOMPARE(sound->value(), 89);
+
+        const QRect before = m_player->geometry();
+        QTest::keyClick(m_player.get(), Qt::Key_Escape);
+        QVERIFY(!m_player->findChild<QWidget *>("widget")->isVisibleTo(m_player.get()));
+        QVERIFY(!m_player->findChild<QWidget *>("widget_2")->isVisibleTo(m_player.get()));
+        QTest::keyClick(m_player.get(), Qt::Key_F);
+        QCOMPARE(m_player->geometry(), before);
+        QVERIFY(m_player->findChild<QWidget *>("widget")->isVisibleTo(m_player.get()));
+    }
+
+    void headMissingWaitsWithCaching()
+    {
+        DamagedClip clip(m_mkv4, 24, {0, 1});
+        m_pieces.bits = clip.bits;
+        QString file = clip.path;
+        m_player->playFile(file, "hash", 0, false, QString::fromLatin1(clip.bits), clip.pieceLength);
+        QCOMPARE(m_player->playState(), int(player::Stopped));
+        QCOMPARE(m_player->messageText(), QString("data caching.."));
+        QVERIFY(!slider_("processSlider")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(m_pieces.readyQueries.count(0) >= 2, 5000);
+        QVERIFY(!m_player->engine().isPlaying());
+        QTest::keyClick(m_player.get(), Qt::Key_Space);
+        QCOMPARE(m_player->playState(), int(player::Stopped));
+
+        // The head arrives: the fresh piece string starts playback at once.
+        clip.repair();
+        m_pieces.bits = clip.bits;
+        m_player->bitFieldRefresh(QString::fromLatin1(clip.bits), clip.pieceLength);
+        QCOMPARE(m_player->playState(), int(player::Playing));
+        QVERIFY(m_player->playerCanSeek());
+        QCOMPARE(m_player->messageText(), QString("finsh.."));
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() > 0, 5000);
+    }
+
+    void missingPieceMidFileCachesThenResumes()
+    {
+        DamagedClip clip(m_mkv8, 32, {14, 15});
+        QByteArray served;
+        QMutex lock;
+        m_player->engine().gate().setReadObserver([&](qint64, const char *data, qint64 length) {
+            QMutexLocker locker(&lock);
+            served.append(data, length);
+        });
+        m_pieces.bits = clip.bits;
+        QString file = clip.path;
+        m_player->playFile(file, "hash", 0, true, QString::fromLatin1(clip.bits), clip.pieceLength);
+        QCOMPARE(m_player->playState(), int(player::Playing));
+        QVERIFY(m_player->playerCanSeek());
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Caching), 10000);
+        QCOMPARE(m_player->messageText(), QString("data caching.."));
+        QVERIFY(m_pieces.readyQueries.contains(14));
+        QVERIFY(!slider_("processSlider")->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->engine().state(), int(libvlc_Paused), 3000);
+        // Play is refused while caching.
+        button("playButton")->click();
+        QCOMPARE(m_player->playState(), int(player::Caching));
+        {
+            QMutexLocker locker(&lock);
+            QVERIFY(!DamagedClip::hasMarker(served));
+        }
+
+        clip.repair();
+        m_pieces.bits = clip.bits;
+        QElapsedTimer clock;
+        clock.start();
+        const qint64 stalledAt = m_player->engine().time();
+        m_player->bitFieldRefresh(QString::fromLatin1(clip.bits), clip.pieceLength);
+        QCOMPARE(m_player->playState(), int(player::Playing));
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() > stalledAt + 200, 3000);
+        qDebug() << "playback resumed" << clock.elapsed() << "ms after the piece arrived";
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Stopped), 15000);
+    }
+
+    void headOnlyModeIgnoresTheLastPieceThenSwitches()
+    {
+        // The file's last piece is missing: head-only mode, no slider.
+        DamagedClip clip(m_mkv8, 32, {31});
+        m_pieces.bits = clip.bits;
+        QString file = clip.path;
+        m_player->playFile(file, "hash", 0, true, QString::fromLatin1(clip.bits), clip.pieceLength);
+        QCOMPARE(m_player->playState(), int(player::Playing));
+        QVERIFY(!m_player->playerCanSeek());
+        QVERIFY(!slider_("processSlider")->isEnabled());
+        const int queries = m_pieces.lastPieceQueries;
+        QTRY_VERIFY_WITH_TIMEOUT(m_pieces.lastPieceQueries >= queries + 3, 5000);
+        // The engine waits for the tail quietly: nobody is asked for piece 31.
+        QVERIFY(!m_pieces.readyQueries.contains(31));
+        QCOMPARE(m_player->playState(), int(player::Playing));
+
+        // The last piece arrives: the slider comes back, playback goes on.
+        clip.repair();
+        m_pieces.bits = clip.bits;
+        m_player->bitFieldRefresh(QString::fromLatin1(clip.bits), clip.pieceLength);
+        QTRY_VERIFY_WITH_TIMEOUT(slider_("processSlider")->isEnabled(), 3000);
+        QVERIFY(!m_player->playerCanSeek());
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() > 0, 5000);
+
+        // Dragging does not move playback; releasing reopens seekable there.
+        slider_("processSlider")->setValue(60);
+        m_player->slotSliderPressed();
+        m_player->userMovePosition(60);
+        QVERIFY(m_player->engine().time() < 4000);
+        m_player->slotSliderRelease();
+        QCOMPARE(m_player->messageText(), QString("data caching.."));
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Playing), 5000);
+        QVERIFY(m_player->playerCanSeek());
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() >= 4500, 5000);
+    }
+
+    void stopWhileAReadIsBlockedReturnsPromptly()
+    {
+        DamagedClip clip(m_mkv8, 32, {12, 13});
+        m_pieces.bits = clip.bits;
+        QString file = clip.path;
+        m_player->playFile(file, "hash", 0, true, QString::fromLatin1(clip.bits), clip.pieceLength);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().gate().hasBlockedRead(), 10000);
+        QElapsedTimer clock;
+        clock.start();
+        button("stopButton")->click();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(m_player->playState(), int(player::Stopped));
+        // And a plain file plays right after.
+        QString plain = m_mkv4;
+        m_player->playFile(plain);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() > 0, 5000);
+    }
+
+    void unplayableFileLeavesTheWindowUsable()
+    {
+        const QString junk = TestMedia::copyAs(m_mkv4, "broken.mkv");
+        QFile file(junk);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(4096, 'x'));
+        file.close();
+        QString path = junk;
+        m_player->playFile(path);
+        // The engine gives up on it by itself.
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().state() >= int(libvlc_Stopped), 5000);
+        QVERIFY(label("current_time_label").isEmpty());
+        button("stopButton")->click();
+        QCOMPARE(m_player->playState(), int(player::Stopped));
+    }
+
+    void drops_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<bool>("request");
+        QTest::addColumn<bool>("plays");
+        QTest::newRow("torrent") << QStringList{"a.TORRENT"} << true << false;
+        QTest::newRow("video") << QStringList{"MOVIE.Mkv"} << false << true;
+        QTest::newRow("unknown") << QStringList{"notes.xyz"} << false << false;
+        QTest::newRow("first of several") << QStringList{"first.torrent", "second.mkv"} << true << false;
+        QTest::newRow("subtitle while nothing plays") << QStringList{"words.srt"} << false << false;
+    }
+    void drops()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(bool, request);
+        QFETCH(bool, plays);
+        QSignalSpy requests(m_player.get(), qOverload<int, QString>(&player::sessionRequest));
+        QList<QUrl> urls;
+        for (const QString &name : names)
+            urls << QUrl::fromLocalFile(TestMedia::copyAs(m_mkv4, name));
+        auto *mime = new QMimeData;
+        mime->setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_player.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        m_player->dropEvent(&drop);
+        QCOMPARE(requests.size(), request ? 1 : 0);
+        if (request) {
+            QCOMPARE(requests.at(0).at(0).toInt(), 0);
+            QCOMPARE(requests.at(0).at(1).toString(), urls.first().toLocalFile());
+            QVERIFY(m_player->findChild<QWidget *>("filelists")->isVisibleTo(m_player.get()));
+        }
+        QCOMPARE(m_player->playState(), plays ? int(player::Playing) : int(player::Stopped));
+        QVERIFY(m_player->messageText().isEmpty());
+        delete mime;
+
+        QMimeData text;
+        text.setText("plain");
+        QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_player.get(), &refused);
+        QVERIFY(!refused.isAccepted());
+    }
+
+    void droppedSubtitleIsLoaded()
+    {
+        QString file = m_mkv8;
+        m_player->playFile(file);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() > 0, 5000);
+        const QString srt = TestMedia::copyAs(m_mkv4, "words.srt");
+        QFile subtitle(srt);
+        QVERIFY(subtitle.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        subtitle.write("1\n00:00:00,000 --> 00:00:08,000\nhello\n");
+        subtitle.close();
+        auto *mime = new QMimeData;
+        mime->setUrls({QUrl::fromLocalFile(srt)});
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        m_player->dropEvent(&drop);
+        QTRY_VERIFY_WITH_TIMEOUT(libvlc_video_get_spu_count(m_player->engine().mediaPlayer()) > 0, 5000);
+        QCOMPARE(m_player->currentFile(), m_mkv8);
+        delete mime;
+    }
+
+    void openFileDialog_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("request");
+        QTest::addColumn<bool>("plays");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("torrent") << "a.TORRENT" << true << false << "";
+        QTest::newRow("video") << "MOVIE.Mkv" << false << true << "";
+        QTest::newRow("no suffix") << "movie" << false << false << "Format does not support..";
+        QTest::newRow("cancelled") << "" << false << false << "";
+    }
+    void openFileDialog()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, request);
+        QFETCH(bool, plays);
+        QFETCH(QString, message);
+        const QString path = name.isEmpty() ? QString() : TestMedia::copyAs(m_mkv4, name);
+        QString filterSeen;
+        m_player->fileChooser = [&](const QString &, const QString &filter) {
+            filterSeen = filter;
+            return path;
+        };
+        QSignalSpy hold(m_player.get(), &player::replyTimeOutCheckHold);
+        QSignalSpy reset(m_player.get(), &player::replyTimeOutCheckReset);
+        QSignalSpy requests(m_player.get(), qOverload<int, QString>(&player::sessionRequest));
+        button("openfile")->click();
+        QCOMPARE(hold.size(), 1);
+        QCOMPARE(reset.size(), 1);
+        QVERIFY(filterSeen.startsWith("Video&Torrent  (*.AVI"));
+        QCOMPARE(requests.size(), request ? 1 : 0);
+        QCOMPARE(m_player->playState(), plays ? int(player::Playing) : int(player::Stopped));
+        QCOMPARE(m_player->messageText(), message);
+        if (!plays)
+            QVERIFY(m_player->currentFile().isEmpty());
+    }
+
+    void openTorrentDialogPlaysOtherFiles()
+    {
+        const QString path = TestMedia::copyAs(m_mkv4, "clip.mkv");
+        m_player->fileChooser = [&](const QString &, const QString &filter) {
+            return filter.startsWith("Torrent(*.torrent)") ? path : QString();
+        };
+        m_player->slotopentorrent();
+        QCOMPARE(m_player->playState(), int(player::Playing));
+    }
+
+    void subtitleDownload_data()
+    {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("writes");
+        QTest::newRow("new file offered") << true << true;
+        QTest::newRow("nothing new, no dialog") << true << false;
+        QTest::newRow("program missing") << false << false;
+    }
+    void subtitleDownload()
+    {
+        QFETCH(bool, installed);
+        QFETCH(bool, writes);
+        QTemporaryDir bin;
+        const QString recorded = bin.filePath("arguments");
+        QFile script(bin.filePath("SubDownloader"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + recorded.toUtf8() + "'\n");
+        if (writes)
+            script.write("touch \"$(dirname \"$3\")/film.srt\"\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QByteArray path = qgetenv("PATH");
+        if (installed)
+            qputenv("PATH", bin.path().toUtf8() + ":" + path);
+
+        QString video = TestMedia::copyAs(m_mkv4, "it's a \"quoted\" film.mkv");
+        m_player->playFile(video);
+        QStringList captions;
+        m_player->fileChooser = [&](const QString &caption, const QString &) {
+            captions << caption;
+            return QString();
+        };
+        QAction *action = m_player->findChild<QAction *>("downsub");
+        m_player->on_display_label_customContextMenuRequested(QPoint(5, 5));
+        action->trigger();
+        qputenv("PATH", path);
+        if (installed) {
+            // The process is gone once it has finished and been handled.
+            QTRY_COMPARE_WITH_TIMEOUT(m_player->findChildren<QProcess *>().size(), 0, 5000);
+            QFile arguments(recorded);
+            QVERIFY(arguments.open(QIODevice::ReadOnly));
+            QCOMPARE(QString::fromUtf8(arguments.readAll()).split('\n', Qt::SkipEmptyParts),
+                     QStringList({"--silent", "--filename", video}));
+        }
+        QCOMPARE(captions, writes ? QStringList{QFileInfo(video).path()} : QStringList());
+    }
+
+private:
+    QPushButton *button(const char *name) { return m_player->findChild<QPushButton *>(name); }
+    QSlider *slider_(const char *name) { return m_player->findChild<QSlider *>(name); }
+    QString label(const char *name) { return m_player->findChild<QLabel *>(name)->text(); }
+
+    std::unique_ptr<TemporaryHome> m_home;
+    std::unique_ptr<player> m_player;
+    ScriptedPieces m_pieces;
+    QString m_mkv4, m_mkv8, m_mp4;
+};
+
+QTEST_MAIN(TestPlayer)
+#include "tst_player.moc"

@@ -1,0 +1,106 @@
+#include "player/player.h"
+#include "tests/support/temporaryhome.h"
+#include "tests/support/testmedia.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+
+#include <memory>
+
+// The window on a real X server (its own Xvfb): the engine draws into the
+// video surface and the skinned bars show around it.
+class TestPlayerWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void drawsVideoInsideTheSkinnedWindow()
+    {
+        TemporaryHome home;
+        const QString clip = TestMedia::clip(TestMedia::Matroska, 8);
+        QVERIFY(!clip.isEmpty());
+        player window;
+        window.setWindowFlags(Qt::CustomizeWindowHint | Qt::FramelessWindowHint);
+        window.move(0, 0);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QString file = clip;
+        window.playFile(file);
+        QTRY_VERIFY_WITH_TIMEOUT(window.engine().time() > 1000, 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.findChild<QLabel *>("current_time_label")->text().isEmpty(), 3000);
+
+        auto *surface = window.findChild<QLabel *>("display_label");
+        QImage shot;
+        // The engine's first frames may take a moment to reach the screen.
+        QTRY_VERIFY_WITH_TIMEOUT(distinctColours(shot = grab(window), surface->geometry()) > 50, 8000);
+        const QString saved = QDir(QStringLiteral(MORVANE_BUILD_BIN_DIR "/..")).absoluteFilePath("player-window.png");
+        shot.save(saved);
+        qDebug() << "screenshot:" << saved;
+
+        // The control bar is the skin's dark grey, with lighter button glyphs.
+        auto *bar = window.findChild<QWidget *>("widget");
+        const QRect barArea = bar->geometry();
+        const QColor background = shot.pixelColor(barArea.left() + 130, barArea.center().y());
+        QVERIFY2(qAbs(background.red() - 65) < 6 && qAbs(background.blue() - 65) < 6,
+                 qPrintable(background.name()));
+        QVERIFY(distinctColours(shot, barArea) > 4);
+        // Rounded corners: the mask leaves the very corner out of the window.
+        QVERIFY(!window.mask().contains(QPoint(0, 0)));
+        QVERIFY(window.mask().contains(QPoint(10, 10)));
+    }
+
+private:
+    static QImage grab(QWidget &window)
+    {
+        return window.screen()->grabWindow(window.winId()).toImage();
+    }
+    static int distinctColours(const QImage &image, const QRect &area)
+    {
+        QSet<QRgb> colours;
+        for (int y = area.top(); y < area.bottom(); y += 7)
+            for (int x = area.left(); x < area.right(); x += 7)
+                if (image.valid(x, y))
+                    colours.insert(image.pixel(x, y) & 0xF0F0F0);
+        return int(colours.size());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // A display of our own: the first number without a lock file.
+    int display = 90;
+    while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(display)))
+        ++display;
+    QProcess xvfb;
+    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(display), QStringLiteral("-screen"),
+                                        QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                                        QStringLiteral("tcp")});
+    if (!xvfb.waitForStarted(5000))
+        qFatal("Xvfb did not start");
+    const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(display);
+    QDeadlineTimer deadline(10000);
+    while (!QFile::exists(socket) && !deadline.hasExpired())
+        xvfb.waitForFinished(50); // returns early only if Xvfb died
+    qputenv("DISPLAY", ":" + QByteArray::number(display));
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    qputenv("MORVANE_VLC_OPTIONS", "--aout=dummy");
+    int result = 1;
+    {
+        QApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
+        TestPlayerWindow test;
+        result = QTest::qExec(&test, argc, argv);
+    }
+    xvfb.terminate();
+    if (!xvfb.waitForFinished(5000))
+        xvfb.kill();
+    return result;
+}
+#include "tst_playerwindow.moc"
