@@ -83,6 +83,7 @@ private slots:
     void addByUrlStoresComment();
     void badInputIsLoggedAndSurvived();
     void namesLeavingTheSavePathStayInside();
+    void loopbackModeKeepsTrackersLocal();
     void pauseResumeRemoveDelete();
     void prepareToQuitSavesResumeData();
     void killedCoreKeepsFinishedPieces();
@@ -413,6 +414,35 @@ void TestCoreService::namesLeavingTheSavePathStayInside()
         QVERIFY2(QDir::cleanPath(path).startsWith(inside), qPrintable(path));
         QVERIFY2(QDir::cleanPath(row.value(7 + 4 * i)).startsWith(inside), qPrintable(row.value(7 + 4 * i)));
     }
+}
+
+void TestCoreService::loopbackModeKeepsTrackersLocal()
+{
+    HttpServer tracker;
+    QVERIFY(tracker.listen());
+    const QByteArray local = tracker.url("/announce").toString().toUtf8();
+    // An address literal: were it kept, the core's address filter would
+    // still stop the announce, so nothing leaves this machine either way.
+    const QByteArray outside = "http://192.0.2.1:6969/announce";
+    const QByteArray info = "d6:lengthi10e4:name" + bstr("t.bin") + "12:piece lengthi16384e6:pieces"
+                            + bstr(QByteArray(20, 'y')) + "e";
+    const QByteArray torrent = "d8:announce" + bstr(outside) + "13:announce-listll" + bstr(outside) + "el"
+                               + bstr(local) + "ee4:info" + info + "8:url-listl" + bstr("http://192.0.2.1/seed")
+                               + "ee";
+    const QString path = QDir(m_home->path()).filePath(QStringLiteral("trackers.torrent"));
+    QVERIFY(writeFile(path, torrent));
+    QVERIFY(startCore());
+    const QStringList row = addTorrent(path);
+    QCOMPARE(row.size(), 6);
+
+    // The loopback tracker hears from the core.
+    QTRY_VERIFY_WITH_TIMEOUT(!tracker.requestedPaths().filter("/announce?").isEmpty(), 15000);
+    const int from = m_client->mark();
+    m_client->send(21, {""});
+    QVERIFY(m_client->waitFor(21, 15000, {}, from));
+    const QByteArray stored = readFile(backupFolder() + '/' + row.first() + ".resume");
+    QVERIFY(stored.contains(local));
+    QVERIFY2(!stored.contains("192.0.2.1"), "a tracker or web seed outside loopback was kept");
 }
 
 void TestCoreService::pauseResumeRemoveDelete()
