@@ -1,5 +1,7 @@
 #include "torrentfetcher.h"
 
+#include "ftpfetch.h"
+
 #include "platform/logging.h"
 
 #include <QHostAddress>
@@ -75,6 +77,16 @@ void TorrentFetcher::start(int index)
     }
     if (m_loopbackOnly && !isLoopbackHost(url.host())) {
         settle(index, QStringLiteral("loopback mode: address outside this machine refused"));
+        return;
+    }
+    if (scheme == QLatin1String("ftp")) {
+        auto *ftp = new FtpFetch(url, maxTorrentBytes, transferTimeoutMs, this);
+        connect(ftp, &FtpFetch::finished, this, [this, index, ftp](const QByteArray &data, const QString &error) {
+            ftp->deleteLater();
+            m_results[index].data = data;
+            settle(index, error);
+        });
+        ftp->start();
         return;
     }
     QNetworkRequest request(url);

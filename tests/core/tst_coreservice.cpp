@@ -2,6 +2,7 @@
 // fed by morvane-seed on 127.0.0.1.
 #include "coreprocess.h"
 #include "coretestclient.h"
+#include "ftptestserver.h"
 
 #include "tests/support/httpserver.h"
 #include "tests/support/seedprocess.h"
@@ -81,6 +82,7 @@ private slots:
     void addTorrentFile();
     void magnetMetadata();
     void addByUrlStoresComment();
+    void addByFtpUrl();
     void badInputIsLoggedAndSurvived();
     void namesLeavingTheSavePathStayInside();
     void loopbackModeKeepsTrackersLocal();
@@ -347,6 +349,28 @@ void TestCoreService::addByUrlStoresComment()
 
     QSettings settings(iniPath(), QSettings::IniFormat);
     QCOMPARE(settings.value("/comment_url/" + seeder->hash()).toString(), comment);
+}
+
+void TestCoreService::addByFtpUrl()
+{
+    const QString source = QDir(m_home->path()).filePath(QStringLiteral("source/ep2.mp4"));
+    QVERIFY(writeFile(source, randomBytes(300 * 1024, 12)));
+    const auto seeder = seed(source);
+    QVERIFY(seeder);
+    FtpTestServer ftp;
+    QVERIFY(ftp.listen());
+    ftp.serve("/pub/ep 2.torrent", readFile(seeder->torrentPath()));
+    QVERIFY(startCore());
+
+    const QString base = QStringLiteral("ftp://127.0.0.1:%1").arg(ftp.port());
+    const int from = m_client->mark();
+    m_client->send(19, {base + "/pub/ep%202.torrent", base + "/pub/missing.torrent"});
+    const auto reply = m_client->waitFor(19, 15000, {}, from);
+    QVERIFY(reply);
+    QCOMPARE(reply->rows.size(), 1);
+    QCOMPARE(reply->rows.first().value(0), seeder->hash());
+    QVERIFY(ftp.commands().contains("TYPE I"));
+    QVERIFY(ftp.commands().contains("RETR /pub/ep 2.torrent"));
 }
 
 void TestCoreService::badInputIsLoggedAndSurvived()
