@@ -1,6 +1,7 @@
 #include "app/myproxystyle.h"
 #include "app/preferences.h"
 #include "app/singleapplication.h"
+#include "dialogs/firstrun.h"
 #include "platform/logging.h"
 #include "player/player.h"
 
@@ -48,13 +49,10 @@ int main(int argc, char **argv)
         qCDebug(lcApp, "load translator failed");
     }
 
-    // First-run decision and setup wizard: shown here, modally, before the
-    // window, once the dialogs exist; start-up goes on whatever it answers.
+    // Shown modally before the window; start-up goes on whatever it answers.
+    FirstRun::runWizardIfDue(settings);
 
     player window(parameters, nullptr);
-    QObject::connect(&app, &SingleApplication::messageReceived, &window, [](const QString &message) {
-        qCInfo(lcApp).noquote() << "parameters from a second start:" << message;
-    });
     QObject::connect(&app, &SingleApplication::messageReceived, &window,
                      qOverload<QString>(&player::processParams));
     window.setWindowFlags(Qt::CustomizeWindowHint | Qt::FramelessWindowHint);

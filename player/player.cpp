@@ -1,4 +1,7 @@
 #include "player.h"
+
+#include "dialogs/about.h"
+#include "dialogs/options.h"
 #include "ui_player.h"
 
 #include "platform/logging.h"
@@ -1008,6 +1011,19 @@ void player::slotopenurl()
     MainMenu::showBeside(m_openUrl, this);
 }
 
+void player::slotoption()
+{
+    m_options->move(pos() + QPoint(100, 100));
+    m_options->show();
+    m_options->raise();
+}
+
+void player::slotwith()
+{
+    auto *dialog = new about(this);
+    dialog->show();
+}
+
 void player::slotupgrade()
 {
     m_update->slotupgrade();
@@ -1148,6 +1164,8 @@ void player::wireMenuAndPages()
     connect(m_menu, &MainMenu::openTorrentTriggered, this, &player::slotopentorrent);
     connect(m_menu, &MainMenu::shutdownCompletelyTriggered, this, &player::myQuit);
     connect(m_menu, &MainMenu::upgradeTriggered, this, &player::slotupgrade);
+    connect(m_menu, &MainMenu::setupTriggered, this, &player::slotoption);
+    connect(m_menu, &MainMenu::aboutTriggered, this, &player::slotwith);
 
     m_buttons = new WindowButtons(this, ui->filelists, m_pages, ui->commentButton, ui->hideplaylistbutton,
                                   ui->miniButton, this);
@@ -1170,6 +1188,11 @@ void player::wireLinks()
 
     m_openUrl = new openurl(this);
     connect(m_openUrl, &openurl::sessionRequest, this, qOverload<int, QStringList>(&player::sessionRequest));
+
+    // Options dialog -> core requests and the auto-play flag
+    m_options = new Options(this);
+    connect(m_options, &Options::sessionRequest, this, qOverload<int, QString>(&player::sessionRequest));
+    connect(m_options, &Options::autoPlayMethodChanged, this, &player::autoPlayMethodChanged);
 }
 
 void player::iconActivated(QSystemTrayIcon::ActivationReason reason)

@@ -29,6 +29,7 @@ class UpdateCheck;
 class WebPages;
 class WindowButtons;
 class openurl;
+class Options;
 class TreeModel;
 class ClientAgent;
 class CoreProcessControl;
@@ -115,6 +116,8 @@ public slots:
     void on_commentButton_clicked();
     void setCommentButton(QString setCommentUrl);
     void slotopenurl();
+    void slotoption();
+    void slotwith();
     void slotupgrade();
     void slotupdater();
     void htmlFinishLoad();
@@ -223,6 +226,7 @@ private:
     UpdateCheck *m_update = nullptr;
     LinkProcessor *m_links = nullptr;
     openurl *m_openUrl = nullptr;
+    Options *m_options = nullptr;
     TreeModel *m_model = nullptr;
     std::unique_ptr<TreeModelPieces> m_modelPieces;
     ClientAgent *m_agent = nullptr;

@@ -56,9 +56,9 @@ private slots:
     {
         startFirst();
         QCOMPARE(runSecond({"a.torrent", "--x", "b.mkv"}), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("parameters from a second start: a.torrent|b.mkv"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("message from a second start: a.torrent|b.mkv"), 5000);
         QCOMPARE(runSecond({"x", "--a"}), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("parameters from a second start: x|"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("message from a second start: x|"), 5000);
     }
 
     void emptyMessageSendsNothing()
@@ -71,8 +71,8 @@ private slots:
         QVERIFY(!m_secondOutput.contains("Passing program parameters"));
         // A real message afterwards arrives alone: nothing was queued before it.
         QCOMPARE(runSecond({"marker"}), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("parameters from a second start: marker"), 5000);
-        QCOMPARE(m_output.count("parameters from a second start:"), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("message from a second start: marker"), 5000);
+        QCOMPARE(m_output.count("message from a second start:"), 1);
     }
 
     void silentFirstInstanceDoesNotHangTheSecond()
@@ -95,7 +95,7 @@ private slots:
         startFirst();
         QVERIFY(!m_output.contains("already running"));
         QCOMPARE(runSecond({"after-crash"}), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("parameters from a second start: after-crash"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("message from a second start: after-crash"), 5000);
     }
 
     void emptyLocaleIsFilledFromTheSystem()

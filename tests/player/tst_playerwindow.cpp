@@ -1,5 +1,6 @@
 #include "player/player.h"
 #include "tests/support/temporaryhome.h"
+#include "tests/support/xvfbserver.h"
 #include "tests/support/testmedia.h"
 
 #include <QApplication>
@@ -74,21 +75,10 @@ private:
 
 int main(int argc, char **argv)
 {
-    // A display of our own: the first number without a lock file.
-    int display = 90;
-    while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(display)))
-        ++display;
-    QProcess xvfb;
-    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(display), QStringLiteral("-screen"),
-                                        QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                                        QStringLiteral("tcp")});
-    if (!xvfb.waitForStarted(5000))
+    XvfbServer xvfb;
+    if (!xvfb.start())
         qFatal("Xvfb did not start");
-    const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(display);
-    QDeadlineTimer deadline(10000);
-    while (!QFile::exists(socket) && !deadline.hasExpired())
-        xvfb.waitForFinished(50); // returns early only if Xvfb died
-    qputenv("DISPLAY", ":" + QByteArray::number(display));
+    qputenv("DISPLAY", xvfb.display().toLatin1());
     qputenv("QT_QPA_PLATFORM", "xcb");
     qputenv("MORVANE_VLC_OPTIONS", "--aout=dummy");
     int result = 1;
@@ -98,9 +88,6 @@ int main(int argc, char **argv)
         TestPlayerWindow test;
         result = QTest::qExec(&test, argc, argv);
     }
-    xvfb.terminate();
-    if (!xvfb.waitForFinished(5000))
-        xvfb.kill();
     return result;
 }
 #include "tst_playerwindow.moc"

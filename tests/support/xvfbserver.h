@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+// A private X server for tests that need a real display. Xvfb picks a free
+// display number itself (-displayfd), so parallel tests never collide.
+class XvfbServer
+{
+public:
+    XvfbServer() = default;
+    ~XvfbServer();
+    XvfbServer(const XvfbServer &) = delete;
+    XvfbServer &operator=(const XvfbServer &) = delete;
+
+    // Starts the server; false when it did not come up within timeoutMs.
+    bool start(const QString &screen = QStringLiteral("1280x800x24"), int timeoutMs = 15000);
+    // ":N", empty until started.
+    QString display() const { return m_display; }
+    void stop();
+
+private:
+    QProcess m_process;
+    QString m_display;
+};
