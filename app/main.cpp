@@ -3,6 +3,7 @@
 #include "app/singleapplication.h"
 #include "dialogs/firstrun.h"
 #include "platform/logging.h"
+#include "platform/webenginesandbox.h"
 #include "player/player.h"
 
 #include <QLocale>
@@ -24,6 +25,9 @@ int main(int argc, char **argv)
         }
         return 0;
     }
+
+    if (WebEngineSandbox::relaxForRoot())
+        qCWarning(lcApp, "running as root: the web views run without their sandbox");
 
     // Names the data folder, and with it the settings file: before any Preferences.
     QCoreApplication::setApplicationName(QStringLiteral("Morvane"));

@@ -3,6 +3,7 @@
 #include "corelink/coreprotocol.h"
 #include "platform/logging.h"
 
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -19,12 +20,22 @@ CoreServer::~CoreServer()
 
 QLocalServer *CoreServer::createServer(const QString &channel)
 {
+    if (channel.isEmpty() || channel.contains(QLatin1Char('/')) || channel.contains(QLatin1Char('\\'))) {
+        qCWarning(lcCore).noquote() << "refusing channel name" << channel;
+        return nullptr;
+    }
+    const QString name = CoreProtocol::socketName(channel);
     auto *server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(channel)) {
-        if (server->serverError() == QAbstractSocket::AddressInUseError) {
-            QLocalServer::removeServer(channel);
-            server->listen(channel);
+    if (!server->listen(name) && server->serverError() == QAbstractSocket::AddressInUseError) {
+        // Only a socket file nobody answers on is ours to take over.
+        QLocalSocket probe;
+        probe.connectToServer(name);
+        if (probe.waitForConnected(500)) {
+            probe.abort();
+        } else {
+            QLocalServer::removeServer(name);
+            server->listen(name);
         }
     }
     if (!server->isListening()) {
@@ -49,7 +60,7 @@ bool CoreServer::listen(const QString &channel)
 
 bool CoreServer::moveTo(const QString &channel)
 {
-    if (m_server && m_server->serverName() == channel)
+    if (m_server && m_server->serverName() == CoreProtocol::socketName(channel))
         return true;
     QLocalServer *server = createServer(channel);
     if (!server)
@@ -72,7 +83,7 @@ void CoreServer::dropOldServer()
 
 QString CoreServer::channel() const
 {
-    return m_server ? m_server->serverName() : QString();
+    return m_server ? QFileInfo(m_server->serverName()).fileName() : QString();
 }
 
 QString CoreServer::fullServerName() const

@@ -142,7 +142,7 @@ void ClientRequestTHread::tryToConn()
     qCDebug(lcCorelink).noquote() << "Try to connect at server :" << currentServerName;
     m_reader.clear();
     m_connectPending = true;
-    socket->connectToServer(currentServerName, QIODevice::ReadWrite);
+    socket->connectToServer(CoreProtocol::socketName(currentServerName), QIODevice::ReadWrite);
     // connected() may already have reported the connection.
     if (!m_connectPending)
         return;
@@ -172,7 +172,7 @@ void ClientRequestTHread::sendRequest(int type, QString _request)
 
 void ClientRequestTHread::sendRequest(int type, QStringList list)
 {
-    if (socket->serverName() != currentServerName) {
+    if (socket->serverName() != CoreProtocol::socketName(currentServerName)) {
         qCDebug(lcCorelink).noquote() << "ServerName ERROR...wrong error server name..";
         socket->disconnectFromServer();
         tryToConn();

@@ -2,6 +2,7 @@
 
 #include <QDataStream>
 #include <QIODevice>
+#include <QStandardPaths>
 
 namespace CoreProtocol {
 
@@ -41,3 +42,15 @@ QByteArray encodeReply(qint32 type, const QList<QStringList> &rows)
 }
 
 } // namespace CoreProtocol
+
+QString CoreProtocol::socketName(const QString &channel)
+{
+#ifdef Q_OS_WIN
+    return channel;
+#else
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty())
+        return channel;
+    return runtime + QLatin1Char('/') + channel;
+#endif
+}

@@ -81,6 +81,11 @@ QByteArray encodeRequest(qint32 type, const QStringList &arguments);
 // rows are written only when replyHasRows(type).
 QByteArray encodeReply(qint32 type, const QList<QStringList> &rows = {});
 
+// The local socket a channel name stands for. A bare name would be one file in
+// the shared temporary folder, where every user's core meets every other's:
+// outside Windows it lives in the user's own runtime folder instead.
+QString socketName(const QString &channel);
+
 } // namespace CoreProtocol
 
 Q_DECLARE_METATYPE(CoreRequest)

@@ -1,5 +1,7 @@
 #include "coretestclient.h"
 
+#include "corelink/coreprotocol.h"
+
 #include <QDeadlineTimer>
 #include <QTest>
 
@@ -14,7 +16,7 @@ bool CoreTestClient::connectTo(const QString &channel, int timeoutMs)
     const QDeadlineTimer deadline(timeoutMs);
     m_reader.clear();
     while (!deadline.hasExpired()) {
-        m_socket.connectToServer(channel);
+        m_socket.connectToServer(CoreProtocol::socketName(channel));
         if (m_socket.waitForConnected(1000))
             return true;
         m_socket.abort();

@@ -3,6 +3,7 @@
 #include "coreprocess.h"
 #include "coretestclient.h"
 #include "ftptestserver.h"
+#include "corelink/coreprotocol.h"
 
 #include "tests/support/httpserver.h"
 #include "tests/support/seedprocess.h"
@@ -656,7 +657,7 @@ void TestCoreService::channelMove()
     QTRY_VERIFY_WITH_TIMEOUT(
         [&] {
             QLocalSocket probe;
-            probe.connectToServer(m_channel);
+            probe.connectToServer(CoreProtocol::socketName(m_channel));
             return !probe.waitForConnected(200);
         }(),
         5000);

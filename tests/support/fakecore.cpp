@@ -1,5 +1,7 @@
 #include "fakecore.h"
 
+#include "corelink/coreprotocol.h"
+
 #include <QCoreApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -30,9 +32,9 @@ QString FakeCore::uniqueChannelName(const QString &stem)
 bool FakeCore::listen(const QString &name)
 {
     m_server->close();
-    QLocalServer::removeServer(name);
+    QLocalServer::removeServer(CoreProtocol::socketName(name));
     m_name = name;
-    return m_server->listen(name);
+    return m_server->listen(CoreProtocol::socketName(name));
 }
 
 void FakeCore::stopListening()
