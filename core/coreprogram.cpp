@@ -64,6 +64,18 @@ CoreProgram::Start CoreProgram::start(const QString &channel)
     return Start::Serving;
 }
 
+void CoreProgram::stop()
+{
+    if (!m_service) {
+        emit stopped();
+        return;
+    }
+    qCInfo(lcCore).noquote() << "stopping: saving resume data";
+    connect(m_service->session(), &TorrentSession::allResumeDataSaved, this, &CoreProgram::stopped,
+            Qt::SingleShotConnection);
+    m_service->session()->saveAllResumeData();
+}
+
 void CoreProgram::moveChannel(const QString &channel)
 {
     if (!m_server->moveTo(channel))

@@ -22,6 +22,11 @@ public:
     ~CoreProgram() override;
 
     Start start(const QString &channel);
+    // Saves every download's resume data, then emits stopped().
+    void stop();
+
+signals:
+    void stopped();
 
 private:
     void moveChannel(const QString &channel);

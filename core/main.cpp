@@ -1,6 +1,7 @@
 #include "core/coreprogram.h"
 
 #include "app/preferences.h"
+#include "platform/stopsignal.h"
 
 #include <QCoreApplication>
 
@@ -22,5 +23,9 @@ int main(int argc, char *argv[])
     case CoreProgram::Start::Serving:
         break;
     }
+    // A polite stop keeps what was downloaded since the last save.
+    StopSignal stopSignal;
+    QObject::connect(&stopSignal, &StopSignal::stopRequested, &program, &CoreProgram::stop);
+    QObject::connect(&program, &CoreProgram::stopped, &app, &QCoreApplication::quit);
     return app.exec();
 }

@@ -95,6 +95,7 @@ private slots:
     void secondInstanceLeavesTheFirstServing();
     void socketIsForThisUserOnly();
     void playerVanishingLeavesCoreServing();
+    void politeStopSavesAndCleansUp();
 
 private:
     QString iniPath() const;
@@ -715,6 +716,25 @@ void TestCoreService::playerVanishingLeavesCoreServing()
         return std::count_if(next.replies().cbegin(), next.replies().cend(), [](const CoreReply &r) { return r.type == 13; });
     };
     QTRY_VERIFY_WITH_TIMEOUT(statusCount() >= 2, 5000);
+}
+
+void TestCoreService::politeStopSavesAndCleansUp()
+{
+    QVERIFY(startCore());
+    const QString socketPath = m_client->socket().fullServerName();
+    const QString hash(40, 'e');
+    const int from = m_client->mark();
+    m_client->send(1, {"magnet:?xt=urn:btih:" + hash});
+    QVERIFY(m_client->waitFor(1, 5000, {}, from));
+    const QString resume = backupFolder() + '/' + hash + ".resume";
+    QVERIFY(QFile::remove(resume)); // only the save on the way out can bring it back
+
+    m_core->process().terminate();
+    QVERIFY(m_core->waitForExit(15000));
+    QCOMPARE(m_core->process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_core->process().exitCode(), 0);
+    QVERIFY(QFile::exists(resume));
+    QVERIFY(!QFile::exists(socketPath));
 }
 
 QTEST_GUILESS_MAIN(TestCoreService)
