@@ -56,8 +56,8 @@ int main(int argc, char **argv)
     QObject::connect(&app, &SingleApplication::messageReceived, &window,
                      qOverload<QString>(&player::processParams));
     window.setWindowFlags(Qt::CustomizeWindowHint | Qt::FramelessWindowHint);
-    // The mouse-transparency attribute of the original start-up is left out:
-    // in Qt 6 it makes the whole window ignore the mouse.
+    // No WA_TransparentForMouseEvents here: in Qt 6 it makes the whole window
+    // ignore the mouse.
     window.show();
 
     return app.exec();
