@@ -464,23 +464,35 @@ bool TorrentSession::applyWindow(const lt::torrent_handle &h, const Streaming &w
     // position below that (a seek back also lowers what an earlier window
     // raised).
     const int nearEnd = qMin(fileEnd, firstWanted + StreamingPlan::windowCount(info->piece_length()) - 1);
+    // The tail stays on top as well: players read a container's end before
+    // they show anything, and the file is not seekable until it is there.
+    const int tailStart = qMax(fileStart, fileEnd - StreamingPlan::tailCount(info->piece_length()) + 1);
     std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> layers;
     for (int piece = fileStart; piece <= fileEnd; ++piece) {
         if (have.testBit(piece))
             continue;
         lt::download_priority_t priority = playedFilePriority;
-        if (piece < firstWanted)
-            priority = behindPriority;
-        else if (piece <= nearEnd)
+        if (piece >= tailStart || (piece >= firstWanted && piece <= nearEnd))
             priority = lt::top_priority;
+        else if (piece < firstWanted)
+            priority = behindPriority;
         layers.emplace_back(lt::piece_index_t(piece), priority);
     }
     h.prioritize_pieces(layers);
+    // Within a layer, in file order: the piece after the window is the one
+    // playback needs next.
+    h.set_flags(lt::torrent_flags::sequential_download);
     // A new window replaces the old one: after a seek the old place is moot.
     // (A deadline also lifts its piece to 7: only the near pieces get one.)
     h.clear_piece_deadlines();
-    for (const StreamingPlan::Deadline &d : plan)
+    int after = 0;
+    for (const StreamingPlan::Deadline &d : plan) {
         h.set_piece_deadline(lt::piece_index_t(d.piece), d.milliseconds);
+        after = qMax(after, d.milliseconds);
+    }
+    for (int piece = qMax(tailStart, nearEnd + 1); piece <= fileEnd; ++piece)
+        if (!have.testBit(piece))
+            h.set_piece_deadline(lt::piece_index_t(piece), after += 50);
     return true;
 }
 

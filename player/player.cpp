@@ -246,6 +246,14 @@ void player::onVleEvent(int type, void *data)
 
 void player::customEvent(QEvent *event)
 {
+    static const bool tracing = qEnvironmentVariableIsSet("MORVANE_UI_TRACE");
+    if (tracing && event->type() == QUpdatePosEvent::EventType) {
+        const qint64 at = m_engine->time();
+        if (at > 0 && (m_tracedEngineTime < 0 || at < m_tracedEngineTime || at - m_tracedEngineTime >= 500)) {
+            qCDebug(lcPlayer, "ui: playing at %lld", static_cast<long long>(at));
+            m_tracedEngineTime = at;
+        }
+    }
     // The display is the tick's work. The end of the media is not always
     // seen by the tick (the engine may report no time once it has ended), so
     // it is acted on here too.
@@ -420,8 +428,10 @@ void player::time()
         }
     }
 
-    if (m_playState != Paused && m_playState != Playing)
+    if (m_playState != Paused && m_playState != Playing) {
+        traceUi();
         return;
+    }
 
     m_total = int(m_engine->length() / 1000);
     m_totalText = clockText(m_total);
@@ -436,11 +446,31 @@ void player::time()
         m_currentText = clockText(m_current);
         ui->current_time_label->setText(m_currentText + QLatin1Char('/') + m_totalText);
     }
+    traceUi();
     if (m_current == m_total && m_total != 0) {
         const QString file = m_currentFile;
         on_stopButton_clicked();
         savePosition(file, 0);
     }
+}
+
+void player::traceUi()
+{
+    static const bool tracing = qEnvironmentVariableIsSet("MORVANE_UI_TRACE");
+    if (!tracing)
+        return;
+    const auto place = [this](QWidget *widget) {
+        const QRect r(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+        return QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
+    const QString state = QStringLiteral("ui: time %1 state %2 seek %3 slider %4 close %5 video %6")
+                              .arg(ui->current_time_label->text())
+                              .arg(m_playState)
+                              .arg(int(ui->processSlider->isEnabled()))
+                              .arg(place(ui->processSlider), place(ui->closeButton), place(ui->display_label));
+    if (state != m_uiTraced)
+        qCDebug(lcPlayer).noquote() << state;
+    m_uiTraced = state;
 }
 
 // --- streaming checks ------------------------------------------------------
@@ -926,6 +956,8 @@ void player::showMessage(const QString &text, bool show, bool autoClear)
     else
         messageClearTimer.stop();
     m_messageLabel->setText(text);
+    if (qEnvironmentVariableIsSet("MORVANE_UI_TRACE"))
+        qCDebug(lcPlayer).noquote() << "ui: message" << text;
     m_messageLabel->setGeometry(QRect(ui->display_label->mapTo(this, QPoint(10, 10)), QSize(200, 22)));
     QFont font = m_messageLabel->font();
     font.setPointSize(10);

@@ -179,6 +179,8 @@ private:
     void wireLinks();
     void wireDownloads();
     void wireCoreLink();
+    // MORVANE_UI_TRACE set: logs what is on screen for tests that watch from outside.
+    void traceUi();
 
 public:
     // Answers chooseFile() instead of a dialog when set (tests).
@@ -217,6 +219,8 @@ private:
     QTimer lastPieceCheckTimer;
     QTimer messageClearTimer;
     QLabel *m_messageLabel = nullptr;
+    QString m_uiTraced;
+    qint64 m_tracedEngineTime = -1;
     QLabel *m_centreLogo = nullptr;
     QSystemTrayIcon *m_trayIcon = nullptr;
     QMenu *m_displayMenu = nullptr;
