@@ -63,6 +63,8 @@ PlayerSession::PlayerSession(const QProcessEnvironment &environment, const QStri
     m_environment.insert(QStringLiteral("MORVANE_UI_TRACE"), QStringLiteral("1"));
     m_environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("morvane.*=true"));
     m_environment.insert(QStringLiteral("TMPDIR"), m_tmp.path());
+    // The core's socket lives in the runtime folder: a private one per session.
+    m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_tmp.path());
     m_environment.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
     m_environment.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--disable-gpu"));
     m_environment.insert(QStringLiteral("LIBGL_ALWAYS_SOFTWARE"), QStringLiteral("1"));
