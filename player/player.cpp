@@ -958,12 +958,15 @@ void player::showMessage(const QString &text, bool show, bool autoClear)
     m_messageLabel->setText(text);
     if (qEnvironmentVariableIsSet("MORVANE_UI_TRACE"))
         qCDebug(lcPlayer).noquote() << "ui: message" << text;
-    m_messageLabel->setGeometry(QRect(ui->display_label->mapTo(this, QPoint(10, 10)), QSize(200, 22)));
     QFont font = m_messageLabel->font();
     font.setPointSize(10);
     font.setWeight(QFont::Bold);
     m_messageLabel->setFont(font);
-    m_messageLabel->setStyleSheet(QStringLiteral("color: rgb(242, 242,0)"));
+    // Opaque: the label sits over the video's own native window, where a
+    // transparent label would leave the previous text behind.
+    m_messageLabel->setStyleSheet(QStringLiteral("color: rgb(242, 242,0); background-color: black; padding: 2px 4px"));
+    m_messageLabel->adjustSize();
+    m_messageLabel->move(ui->display_label->mapTo(this, QPoint(10, 10)));
     m_messageLabel->show();
     m_messageLabel->raise();
 }
