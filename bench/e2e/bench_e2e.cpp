@@ -1,0 +1,516 @@
+// From a link handed to a running player to the first frame, stalls while
+// playing, and a seek into a missing region: the real Morvane and
+// MorvaneCore on a private X server, fed by local seeds whose upload is
+// shaped in the kernel (a private network namespace with only loopback).
+//
+//   bench_e2e [--rounds N] [--play S] [--clips DIR]   full run (root: unshare, tc)
+//   bench_e2e --smoke                                   one short, unshaped pass
+#include "app/preferences.h"
+#include "tests/e2e/playersession.h"
+#include "tests/support/seedprocess.h"
+#include "tests/support/temporaryhome.h"
+#include "tests/support/xvfbserver.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTextStream>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+namespace {
+
+constexpr qint64 kPieceSize = 256 * 1024;
+constexpr const char *kNamespaceMark = "MORVANE_BENCH_NETNS";
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+bool run(const QString &program, const QStringList &arguments, int timeoutMs = 600000)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    const bool ok = process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+    if (!ok)
+        out() << program << ' ' << arguments.join(QLatin1Char(' ')) << ": " << process.readAll() << Qt::endl;
+    return ok;
+}
+
+// The reference clip: 720p24 test pattern with noise (so it does not
+// compress away), constant 4 Mbit/s, a keyframe every 2 s, AAC audio,
+// index at the front; the same streams remuxed to MKV.
+bool makeClips(const QString &folder, int seconds, const QString &size, QString *mp4, QString *mkv)
+{
+    QDir().mkpath(folder);
+    *mp4 = QDir(folder).filePath(QStringLiteral("clip-%1-%2.mp4").arg(size).arg(seconds));
+    *mkv = QDir(folder).filePath(QStringLiteral("clip-%1-%2.mkv").arg(size).arg(seconds));
+    const QString duration = QString::number(seconds);
+    if (!QFileInfo::exists(*mp4)) {
+        const QString partial = *mp4 + QStringLiteral(".part.mp4");
+        if (!run(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                  QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                  QStringLiteral("testsrc2=size=%1:rate=24:duration=%2").arg(size, duration),
+                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                  QStringLiteral("sine=frequency=440:duration=%1").arg(duration), QStringLiteral("-vf"),
+                  QStringLiteral("noise=alls=40:allf=t"), QStringLiteral("-c:v"), QStringLiteral("libx264"),
+                  QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-b:v"),
+                  QStringLiteral("4M"), QStringLiteral("-minrate"), QStringLiteral("4M"),
+                  QStringLiteral("-maxrate"), QStringLiteral("4M"), QStringLiteral("-bufsize"),
+                  QStringLiteral("2M"), QStringLiteral("-g"), QStringLiteral("48"), QStringLiteral("-pix_fmt"),
+                  QStringLiteral("yuv420p"), QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"),
+                  QStringLiteral("128k"), QStringLiteral("-shortest"), QStringLiteral("-movflags"),
+                  QStringLiteral("+faststart"), partial})
+            || !QFile::rename(partial, *mp4))
+            return false;
+    }
+    if (!QFileInfo::exists(*mkv)) {
+        const QString partial = *mkv + QStringLiteral(".part.mkv");
+        if (!run(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                  QStringLiteral("-y"), QStringLiteral("-i"), *mp4, QStringLiteral("-c"), QStringLiteral("copy"),
+                  partial})
+            || !QFile::rename(partial, *mkv))
+            return false;
+    }
+    return true;
+}
+
+// Kernel shaping of everything the seeds send (matched on their ports).
+class Shaper
+{
+public:
+    bool setUp(const QList<int> &ports, qint64 bytesPerSecond)
+    {
+        if (!run(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
+                                        QStringLiteral("up")}))
+            return false;
+        if (!run(QStringLiteral("tc"), QStringLiteral("qdisc add dev lo root handle 1: htb default 99")
+                                           .split(QLatin1Char(' '))))
+            return false;
+        if (!run(QStringLiteral("tc"), classArguments(QStringLiteral("add"), bytesPerSecond)))
+            return false;
+        for (int port : ports)
+            if (!run(QStringLiteral("tc"),
+                     QStringLiteral("filter add dev lo parent 1: protocol ip prio 1 u32 match ip sport %1 0xffff "
+                                    "flowid 1:20")
+                         .arg(port)
+                         .split(QLatin1Char(' '))))
+                return false;
+        return true;
+    }
+    bool setRate(qint64 bytesPerSecond)
+    {
+        return run(QStringLiteral("tc"), classArguments(QStringLiteral("change"), bytesPerSecond));
+    }
+
+private:
+    static QStringList classArguments(const QString &verb, qint64 bytesPerSecond)
+    {
+        return QStringLiteral("class %1 dev lo parent 1: classid 1:20 htb rate %2bit burst 64k")
+            .arg(verb)
+            .arg(bytesPerSecond * 8)
+            .split(QLatin1Char(' '));
+    }
+};
+
+
+// A .torrent carries no peer hint, and nothing on loopback would find the
+// seed: a tracker that names it, written into a copy of the .torrent (the
+// announce key lies outside the info dictionary, so the hash is the same).
+class LoopbackTracker
+{
+public:
+    bool start(int seedPort)
+    {
+        m_seedPort = seedPort;
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (!socket->peek(8192).contains("\r\n\r\n"))
+                        return;
+                    socket->readAll();
+                    QByteArray peer(6, 0);
+                    qToBigEndian<quint32>(0x7f000001, peer.data());
+                    qToBigEndian<quint16>(quint16(m_seedPort), peer.data() + 4);
+                    const QByteArray body = "d8:intervali1800e5:peers6:" + peer + "e";
+                    socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: "
+                                  + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                    socket->disconnectFromHost();
+                });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+        return m_server.listen(QHostAddress::LocalHost);
+    }
+    // A copy of torrent with this tracker; empty on failure.
+    QString announce(const QString &torrent, const QString &copy) const
+    {
+        QFile in(torrent);
+        QFile out(copy);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        const QByteArray data = in.readAll();
+        const QByteArray url = "http://127.0.0.1:" + QByteArray::number(m_server.serverPort()) + "/announce";
+        if (!data.startsWith('d'))
+            return QString();
+        out.write("d8:announce" + QByteArray::number(url.size()) + ':' + url + data.mid(1));
+        return copy;
+    }
+
+private:
+    QTcpServer m_server;
+    int m_seedPort = 0;
+};
+
+struct StartFigures
+{
+    qint64 metadata = -1; // link handed over → files known to the player
+    qint64 head = -1;     // → the player saw the head and started the engine
+    qint64 frame = -1;    // → the engine reports a playing time
+    qint64 seek = -1;     // seek click → playback resumed past the target
+};
+
+struct StallFigures
+{
+    int stalls = -1;
+    qint64 stallMs = -1;
+    qint64 playedMs = -1;
+};
+
+void writeSettings()
+{
+    Preferences settings;
+    // Stamped by the updater on a real install; with the handler registered
+    // too, start-up goes straight to the window.
+    settings.setValue(QStringLiteral("/config/time"), QDateTime::currentDateTime().toString(Qt::ISODate));
+    settings.setPtBackgroundWork(false);
+    settings.sync();
+}
+
+// A fresh user with a running player that has connected to its core.
+struct Player
+{
+    TemporaryHome home;
+    std::unique_ptr<PlayerSession> session;
+
+    bool start(const QString &display)
+    {
+        writeSettings();
+        session = std::make_unique<PlayerSession>(home.environment(), display);
+        if (!session->isValid() || !session->registerHandler() || !session->start({}))
+            return false;
+        if (session->waitForLine(QStringLiteral(" success.."), 30000) < 0)
+            return false;
+        // The window is up and ticking before the link comes.
+        return session->waitForScreen([](const PlayerSession::Screen &s) { return s.valid; }, 20000) >= 0;
+    }
+};
+
+qint64 since(qint64 at, qint64 from)
+{
+    return at < 0 || from < 0 ? -1 : at - from;
+}
+
+std::optional<StartFigures> measureStart(const QString &display, const QString &link, bool magnet, bool seek)
+{
+    Player player;
+    if (!player.start(display)) {
+        out() << "  player did not come up" << Qt::endl;
+        if (player.session)
+            out() << player.session->log() << Qt::endl;
+        return std::nullopt;
+    }
+    PlayerSession &s = *player.session;
+    const qint64 t0 = s.now();
+    if (!s.secondStart({link})) {
+        out() << "  second start failed" << Qt::endl;
+        return std::nullopt;
+    }
+    StartFigures figures;
+    figures.frame = since(s.waitForLine(QStringLiteral("ui: playing at"), 60000, t0), t0);
+    if (magnet)
+        figures.metadata =
+            since(s.lineTime(QStringLiteral("ready to rebuild item for magnetUri_refreshed.."), t0), t0);
+    figures.head = since(s.lineTime(QStringLiteral("ui: message finsh.."), t0), t0);
+    if (figures.frame < 0) {
+        out() << s.log() << Qt::endl;
+        return figures;
+    }
+    if (!seek)
+        return figures;
+
+    // Seek to 75 % once the player allows seeking (the last piece is there).
+    if (s.waitForScreen([](const PlayerSession::Screen &sc) { return sc.seekEnabled && sc.total > 0; }, 30000, t0)
+        < 0)
+        return figures;
+    const PlayerSession::Screen before = s.screen();
+    const QPoint target(before.slider.x() + before.slider.width() * 75 / 100, before.slider.center().y());
+    const qint64 clickAt = s.now();
+    if (!s.click(target))
+        return figures;
+    // Resumed: the engine reports a time past 70 % of the clip, after the click.
+    const qint64 threshold = qint64(before.total) * 1000 * 70 / 100;
+    const QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired()) {
+        const QStringList lines = s.log().split(QLatin1Char('\n'));
+        for (const QString &line : lines) {
+            const qint64 at = line.section(QLatin1Char(' '), 0, 0).toLongLong();
+            const int mark = int(line.indexOf(QLatin1String("ui: playing at ")));
+            if (at < clickAt || mark < 0)
+                continue;
+            if (line.mid(mark + 15).trimmed().toLongLong() >= threshold) {
+                figures.seek = at - clickAt;
+                return figures;
+            }
+        }
+        s.waitForLine(QStringLiteral("ui: playing at"), 100, s.now());
+    }
+    return figures;
+}
+
+// Plays from a magnet for playSeconds of wall time after the first frame;
+// stall time is the wall time the clip did not advance.
+std::optional<StallFigures> measureStalls(const QString &display, const SeedProcess &seed, int playSeconds)
+{
+    Player player;
+    if (!player.start(display))
+        return std::nullopt;
+    PlayerSession &s = *player.session;
+    const qint64 t0 = s.now();
+    if (!s.secondStart({seed.magnet()}))
+        return std::nullopt;
+    const qint64 first = s.waitForLine(QStringLiteral("ui: playing at"), 60000, t0);
+    if (first < 0)
+        return std::nullopt;
+    const qint64 end = first + playSeconds * 1000;
+    s.waitForLine(QStringLiteral("bench: never printed"), int(playSeconds * 1000), s.now());
+    StallFigures figures;
+    figures.stalls = 0;
+    qint64 firstMedia = -1;
+    qint64 lastMedia = -1;
+    qint64 lastWall = -1;
+    const QStringList lines = s.log().split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const qint64 at = line.section(QLatin1Char(' '), 0, 0).toLongLong();
+        if (at < first || at > end)
+            continue;
+        if (line.contains(QLatin1String("ui: message data caching..")))
+            ++figures.stalls;
+        const int mark = int(line.indexOf(QLatin1String("ui: playing at ")));
+        if (mark >= 0) {
+            const qint64 media = line.mid(mark + 15).trimmed().toLongLong();
+            if (firstMedia < 0)
+                firstMedia = media;
+            lastMedia = media;
+            lastWall = at;
+        }
+    }
+    figures.playedMs = lastMedia - firstMedia;
+    figures.stallMs = qMax<qint64>(0, (lastWall - first) - figures.playedMs);
+    return figures;
+}
+
+qint64 median(QList<qint64> values)
+{
+    values.removeAll(-1);
+    if (values.isEmpty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+QString ms(qint64 value)
+{
+    return value < 0 ? QStringLiteral("   -  ") : QStringLiteral("%1").arg(double(value) / 1000.0, 6, 'f', 2);
+}
+
+QString list(const QList<qint64> &values)
+{
+    QStringList parts;
+    for (qint64 v : values)
+        parts << ms(v).trimmed();
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    const bool smoke = arguments.contains(QStringLiteral("--smoke"));
+    const auto option = [&arguments](const QString &name, const QString &fallback) {
+        const qsizetype at = arguments.indexOf(name);
+        return at >= 0 && at + 1 < arguments.size() ? arguments[at + 1] : fallback;
+    };
+    const int rounds = smoke ? 1 : qMax(1, option(QStringLiteral("--rounds"), QStringLiteral("3")).toInt());
+    const int playSeconds = option(QStringLiteral("--play"), QStringLiteral("30")).toInt();
+    const QString clips = option(QStringLiteral("--clips"),
+                                 QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
+                                     .filePath(QStringLiteral("morvane-bench")));
+
+    // Shaping needs a network of our own; the same program again inside one.
+    if (!smoke && !qEnvironmentVariableIsSet(kNamespaceMark)) {
+        qputenv(kNamespaceMark, "1");
+        QProcess inner;
+        inner.setProcessChannelMode(QProcess::ForwardedChannels);
+        inner.start(QStringLiteral("unshare"),
+                    QStringList{QStringLiteral("-n"), QStringLiteral("--"), QCoreApplication::applicationFilePath()}
+                        + arguments.mid(1));
+        if (!inner.waitForStarted()) {
+            out() << "bench_e2e: unshare did not start (needs root)" << Qt::endl;
+            return 1;
+        }
+        inner.waitForFinished(-1);
+        return inner.exitCode();
+    }
+
+    QString mp4, mkv;
+    if (!makeClips(clips, smoke ? 8 : 120, smoke ? QStringLiteral("640x360") : QStringLiteral("1280x720"), &mp4,
+                   &mkv)) {
+        out() << "bench_e2e: could not make the clips" << Qt::endl;
+        return 1;
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
+    XvfbServer xvfb;
+    if (!xvfb.start()) {
+        out() << "bench_e2e: Xvfb did not start" << Qt::endl;
+        return 1;
+    }
+
+    struct Clip
+    {
+        QString name;
+        QString path;
+        std::unique_ptr<SeedProcess> seed;
+        std::unique_ptr<LoopbackTracker> tracker;
+        QString torrent;
+    };
+    QList<Clip *> clipList;
+    Clip mp4Clip{QStringLiteral("MP4"), mp4, nullptr, nullptr, QString()};
+    Clip mkvClip{QStringLiteral("MKV"), mkv, nullptr, nullptr, QString()};
+    clipList << &mp4Clip;
+    if (!smoke)
+        clipList << &mkvClip;
+    QList<int> ports;
+    for (Clip *clip : clipList) {
+        clip->seed = std::make_unique<SeedProcess>(
+            clip->path, QStringList{QStringLiteral("--piece-size"), QString::number(kPieceSize)});
+        if (!clip->seed->start()) {
+            out() << "bench_e2e: seed failed: " << clip->seed->output() << Qt::endl;
+            return 1;
+        }
+        ports << clip->seed->port();
+        clip->tracker = std::make_unique<LoopbackTracker>();
+        if (clip->tracker->start(clip->seed->port()))
+            clip->torrent = clip->tracker->announce(clip->seed->torrentPath(),
+                                                    clip->seed->torrentPath() + QStringLiteral(".tracked.torrent"));
+        if (clip->torrent.isEmpty()) {
+            out() << "bench_e2e: no tracked .torrent" << Qt::endl;
+            return 1;
+        }
+    }
+    Shaper shaper;
+    if (!smoke && !shaper.setUp(ports, 2000000)) {
+        out() << "bench_e2e: shaping failed" << Qt::endl;
+        return 1;
+    }
+
+    const QList<qint64> rates = smoke ? QList<qint64>{0} : QList<qint64>{2000000, 1000000};
+    out() << "first frame after a link is handed to a running player (s; median of " << rounds << ")"
+          << Qt::endl;
+    bool complete = true;
+    for (qint64 rate : rates) {
+        if (rate > 0 && !shaper.setRate(rate))
+            return 1;
+        for (Clip *clip : std::as_const(clipList)) {
+            for (bool magnet : {true, false}) {
+                QList<qint64> meta, head, frame, seek;
+                for (int round = 0; round < rounds; ++round) {
+                    const bool withSeek = magnet && (smoke || rate == 2000000);
+                    const auto figures = measureStart(xvfb.display(), magnet ? clip->seed->magnet() : clip->torrent, magnet, withSeek);
+                    if (!figures || figures->frame < 0) {
+                        complete = false;
+                        continue;
+                    }
+                    meta << figures->metadata;
+                    head << figures->head;
+                    frame << figures->frame;
+                    if (withSeek)
+                        seek << figures->seek;
+                }
+                const qint64 bound = rate > 0 ? 2 * kPieceSize * 1000 / rate : -1;
+                out() << QStringLiteral("%1 %2 %3: metadata %4  head %5  decoder %6  first frame %7  (rate bound %8)")
+                             .arg(rate > 0 ? QStringLiteral("%1 MB/s").arg(double(rate) / 1e6) : QStringLiteral("unshaped"),
+                                  clip->name, magnet ? QStringLiteral("magnet ") : QStringLiteral("torrent"))
+                             .arg(ms(median(meta)))
+                             .arg(ms(median(head) - qMax<qint64>(0, median(meta))))
+                             .arg(ms(median(frame) - median(head)))
+                             .arg(ms(median(frame)))
+                             .arg(ms(bound))
+                      << "   runs: " << list(frame) << Qt::endl;
+                if (!seek.isEmpty())
+                    out() << QStringLiteral("%1 %2 seek to 75%: resumed after %3   runs: %4")
+                                 .arg(rate > 0 ? QStringLiteral("%1 MB/s").arg(double(rate) / 1e6)
+                                               : QStringLiteral("unshaped"),
+                                      clip->name, ms(median(seek)), list(seek))
+                          << Qt::endl;
+            }
+        }
+    }
+
+    if (!smoke) {
+        // 1.5 times the clip's mean bitrate.
+        for (Clip *clip : std::as_const(clipList)) {
+            const qint64 rate = QFileInfo(clip->path).size() * 3 / 2 / 120;
+            if (!shaper.setRate(rate))
+                return 1;
+            QList<qint64> stalls, stallMs;
+            for (int round = 0; round < rounds; ++round) {
+                const auto figures = measureStalls(xvfb.display(), *clip->seed, playSeconds);
+                if (!figures) {
+                    complete = false;
+                    continue;
+                }
+                stalls << figures->stalls;
+                stallMs << figures->stallMs;
+            }
+            out() << QStringLiteral("%1 at %2 kB/s (1.5x bitrate), %3 s played: stalls %4 (runs %5), stall time %6 s "
+                                    "(runs %7)")
+                         .arg(clip->name)
+                         .arg(rate / 1000)
+                         .arg(playSeconds)
+                         .arg(median(stalls))
+                         .arg([&stalls] {
+                             QStringList p;
+                             for (qint64 v : stalls)
+                                 p << QString::number(v);
+                             return p.join(QLatin1Char(' '));
+                         }())
+                         .arg(ms(median(stallMs)).trimmed(), list(stallMs))
+                  << Qt::endl;
+        }
+    }
+    for (Clip *clip : std::as_const(clipList))
+        clip->seed->stop();
+    xvfb.stop();
+    if (!complete)
+        out() << "bench_e2e: some runs did not reach a first frame" << Qt::endl;
+    return complete ? 0 : 1;
+}
