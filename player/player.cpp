@@ -491,15 +491,7 @@ void player::pieceCheck()
     if (!m_pieceSource || !m_pieceSource->pieceReady(m_torrentHash, m_fileIndex, lack, true))
         return;
     if (m_playerCanSeek) {
-        pieceCheckTimer.stop();
-        closeWebView();
-        refreshEngine(2);
-        showMessage(tr("finsh.."), true, true);
-        m_engine->play();
-        m_playState = Playing;
-        showPlayImage(true, 1);
-        setSliderRow(true);
-        eventsEnabled = true;
+        resumeWithPieces(2);
     } else if (seekable()) {
         // The last piece came meanwhile: reopen seekable where playback was.
         m_pos = m_engine->position();
@@ -508,16 +500,21 @@ void player::pieceCheck()
         pieceCheckTimer.stop();
         fileCheckTimer.start();
     } else {
-        pieceCheckTimer.stop();
-        closeWebView();
-        refreshEngine(1);
-        showMessage(tr("finsh.."), true, true);
-        m_engine->play();
-        m_playState = Playing;
-        showPlayImage(true, 1);
-        setSliderRow(false);
-        eventsEnabled = true;
+        resumeWithPieces(1);
     }
+}
+
+void player::resumeWithPieces(int mode)
+{
+    pieceCheckTimer.stop();
+    closeWebView();
+    refreshEngine(mode);
+    showMessage(tr("finsh.."), true, true);
+    m_engine->play();
+    m_playState = Playing;
+    showPlayImage(true, 1);
+    setSliderRow(mode == 2);
+    eventsEnabled = true;
 }
 
 void player::torrentFileCheck()

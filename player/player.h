@@ -162,6 +162,8 @@ private:
     // The file chooser; tests answer it without a modal dialog.
     QString chooseFile(const QString &caption, const QString &directory, const QString &filter);
     void refreshEngine(int mode);
+    // Pieces that held playback are in: play on in the given streaming mode.
+    void resumeWithPieces(int mode);
     void setSliderRow(bool enabled);
     void showPlayImage(bool pause, int frame);
     void stopTimer(QTimer &timer);
