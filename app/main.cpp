@@ -57,8 +57,8 @@ int main(int argc, char **argv)
     FirstRun::runWizardIfDue(settings);
 
     player window(parameters, nullptr);
-    QObject::connect(&app, &SingleApplication::messageReceived, &window,
-                     qOverload<QString>(&player::processParams));
+    QObject::connect(
+        &app, &SingleApplication::messageReceived, &window, qOverload<QString>(&player::processParams));
     window.setWindowFlags(Qt::CustomizeWindowHint | Qt::FramelessWindowHint);
     // No WA_TransparentForMouseEvents here: in Qt 6 it makes the whole window
     // ignore the mouse.

@@ -25,8 +25,8 @@ QString misc::dataLocation()
 
 QString misc::backupLocation()
 {
-    const QString location =
-        QDir::cleanPath(dataLocation() + QDir::separator() + QStringLiteral("BT_backup"));
+    const QString location
+        = QDir::cleanPath(dataLocation() + QDir::separator() + QStringLiteral("BT_backup"));
     QDir dir(location);
     if (!dir.exists())
         dir.mkpath(QStringLiteral("."));
@@ -40,8 +40,7 @@ QString misc::defaultSavePath()
 
 bool misc::isUrl(const QString &text)
 {
-    static const QRegularExpression web(
-        QRegularExpression::anchoredPattern(QStringLiteral("http[s]?|ftp")),
+    static const QRegularExpression web(QRegularExpression::anchoredPattern(QStringLiteral("http[s]?|ftp")),
         QRegularExpression::CaseInsensitiveOption);
     return web.match(QUrl(text, QUrl::TolerantMode).scheme()).hasMatch();
 }

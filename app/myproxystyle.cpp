@@ -1,7 +1,7 @@
 #include "myproxystyle.h"
 
-int MyProxyStyle::styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                            QStyleHintReturn *returnData) const
+int MyProxyStyle::styleHint(
+    StyleHint hint, const QStyleOption *option, const QWidget *widget, QStyleHintReturn *returnData) const
 {
     if (hint == QStyle::SH_Slider_AbsoluteSetButtons)
         return Qt::LeftButton | Qt::RightButton | Qt::MiddleButton;

@@ -10,7 +10,6 @@ class MyProxyStyle : public QProxyStyle
 public:
     using QProxyStyle::QProxyStyle;
 
-    int styleHint(StyleHint hint, const QStyleOption *option = nullptr,
-                  const QWidget *widget = nullptr,
-                  QStyleHintReturn *returnData = nullptr) const override;
+    int styleHint(StyleHint hint, const QStyleOption *option = nullptr, const QWidget *widget = nullptr,
+        QStyleHintReturn *returnData = nullptr) const override;
 };

@@ -11,8 +11,7 @@ QString positionKey(const QString &path)
 
 Preferences::Preferences()
     : QIniSettings(settingsFilePath(), QSettings::IniFormat)
-{
-}
+{ }
 
 QString Preferences::settingsFilePath()
 {

@@ -2,8 +2,7 @@
 
 QIniSettings::QIniSettings(const QString &fileName, Format format, QObject *parent)
     : QSettings(fileName, format, parent)
-{
-}
+{ }
 
 QVariant QIniSettings::value(const QString &key, const QVariant &defaultValue) const
 {

@@ -28,13 +28,14 @@ bool isMediaType(const QString &name)
         QStringLiteral("application/x-matroska"),
     };
     return name.startsWith(QLatin1String("video/")) || name.startsWith(QLatin1String("audio/"))
-           || containers.contains(name);
+        || containers.contains(name);
 }
 
 // QSettings would read "/" in a key as a group.
 QString previousKey(const QString &mimeType)
 {
-    return QStringLiteral("PreviousDefaults/") + QString(mimeType).replace(QLatin1Char('/'), QLatin1Char('|'));
+    return QStringLiteral("PreviousDefaults/")
+        + QString(mimeType).replace(QLatin1Char('/'), QLatin1Char('|'));
 }
 
 void refreshDesktopDatabase(const QString &applications)
@@ -43,7 +44,7 @@ void refreshDesktopDatabase(const QString &applications)
     if (tool.isEmpty())
         return;
     QProcess process;
-    process.start(tool, {applications});
+    process.start(tool, { applications });
     if (!process.waitForFinished(10000)) {
         qCWarning(lcAssoc, "update-desktop-database did not finish");
         process.kill();
@@ -57,20 +58,18 @@ DesktopAssociations::Folders DesktopAssociations::Folders::forThisUser()
 {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return {data + QStringLiteral("/applications"), config + QStringLiteral("/mimeapps.list"),
-            SystemFolders::localAppData() + QStringLiteral("/Morvane/mimeapps-previous.ini")};
+    return { data + QStringLiteral("/applications"), config + QStringLiteral("/mimeapps.list"),
+        SystemFolders::localAppData() + QStringLiteral("/Morvane/mimeapps-previous.ini") };
 }
 
 DesktopAssociations::DesktopAssociations(const QString &programFolder)
     : DesktopAssociations(programFolder, Folders::forThisUser())
-{
-}
+{ }
 
 DesktopAssociations::DesktopAssociations(const QString &programFolder, Folders folders)
     : m_programFolder(programFolder)
     , m_folders(std::move(folders))
-{
-}
+{ }
 
 QString DesktopAssociations::mimeTypeFor(const QString &ext)
 {
@@ -98,8 +97,8 @@ QString DesktopAssociations::desktopFile() const
     return m_folders.applications + QLatin1Char('/') + desktopId();
 }
 
-bool DesktopAssociations::typeBound(const QString &mimeType, const QString &programPath,
-                                    const Folders &folders)
+bool DesktopAssociations::typeBound(
+    const QString &mimeType, const QString &programPath, const Folders &folders)
 {
     const MimeAppsList list(folders.mimeApps);
     if (list.defaults(mimeType).value(0) != desktopId())
@@ -116,7 +115,7 @@ bool DesktopAssociations::isUriHandlerRegistered(const QString &programPath, con
 bool DesktopAssociations::updateEntry(const QString &extra)
 {
     const MimeAppsList list(m_folders.mimeApps);
-    QStringList types = {torrentType(), magnetType(), schemeType()};
+    QStringList types = { torrentType(), magnetType(), schemeType() };
     const QStringList extensions = bindableExtensions();
     for (const QString &ext : extensions) {
         const QString type = mimeTypeFor(ext);

@@ -11,8 +11,8 @@ public:
     struct Folders
     {
         QString applications; // folder of the desktop entry
-        QString mimeApps;     // the mimeapps.list holding the defaults
-        QString previous;     // our record of the defaults we replaced
+        QString mimeApps; // the mimeapps.list holding the defaults
+        QString previous; // our record of the defaults we replaced
 
         // The current user's XDG folders and the player's data folder.
         static Folders forThisUser();

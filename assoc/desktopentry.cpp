@@ -25,12 +25,25 @@ QString unescapeString(const QString &value)
         }
         const QChar next = value.at(++i);
         switch (next.unicode()) {
-        case 's': out += QLatin1Char(' '); break;
-        case 'n': out += QLatin1Char('\n'); break;
-        case 't': out += QLatin1Char('\t'); break;
-        case 'r': out += QLatin1Char('\r'); break;
-        case '\\': out += QLatin1Char('\\'); break;
-        default: out += c; out += next; break;
+        case 's':
+            out += QLatin1Char(' ');
+            break;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case '\\':
+            out += QLatin1Char('\\');
+            break;
+        default:
+            out += c;
+            out += next;
+            break;
         }
     }
     return out;
@@ -56,11 +69,21 @@ QString DesktopEntry::execArgument(const QString &argument)
     QString escaped;
     for (const QChar c : std::as_const(arg)) {
         switch (c.unicode()) {
-        case '\\': escaped += QStringLiteral("\\\\"); break;
-        case '\n': escaped += QStringLiteral("\\n"); break;
-        case '\t': escaped += QStringLiteral("\\t"); break;
-        case '\r': escaped += QStringLiteral("\\r"); break;
-        default: escaped += c; break;
+        case '\\':
+            escaped += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            escaped += QStringLiteral("\\n");
+            break;
+        case '\t':
+            escaped += QStringLiteral("\\t");
+            break;
+        case '\r':
+            escaped += QStringLiteral("\\r");
+            break;
+        default:
+            escaped += c;
+            break;
         }
     }
     return escaped;
@@ -112,14 +135,13 @@ QString DesktopEntry::programOf(const QString &desktopFile)
 
 QByteArray DesktopEntry::render(const QString &programPath, const QStringList &mimeTypes)
 {
-    QString text = QStringLiteral(
-        "[Desktop Entry]\n"
-        "Type=Application\n"
-        "Name=Morvane\n"
-        "GenericName=Torrent Video Player\n"
-        "GenericName[zh_CN]=种子视频播放器\n"
-        "Comment=Play videos from BitTorrent while they download\n"
-        "Comment[zh_CN]=边下载边播放 BitTorrent 视频\n");
+    QString text = QStringLiteral("[Desktop Entry]\n"
+                                  "Type=Application\n"
+                                  "Name=Morvane\n"
+                                  "GenericName=Torrent Video Player\n"
+                                  "GenericName[zh_CN]=种子视频播放器\n"
+                                  "Comment=Play videos from BitTorrent while they download\n"
+                                  "Comment[zh_CN]=边下载边播放 BitTorrent 视频\n");
     // One link or file per start, as the player takes a single parameter.
     text += QStringLiteral("Exec=") + execArgument(programPath) + QStringLiteral(" %u\n");
     text += QStringLiteral("Icon=morvane\n"

@@ -10,8 +10,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     // The language comes from the settings file shipped beside the tool.
-    const QSettings ini(QCoreApplication::applicationDirPath() + QStringLiteral("/data/Morvane.ini"),
-                        QSettings::IniFormat);
+    const QSettings ini(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/data/Morvane.ini"), QSettings::IniFormat);
     QString locale = ini.value(QStringLiteral("Preferences/General/Locale")).toString();
     if (locale.isEmpty())
         locale = QLocale::system().name();

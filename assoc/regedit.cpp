@@ -8,8 +8,7 @@
 
 regedit::regedit(QWidget *parent, const QString &param)
     : regedit(Associations::forProgramFolder(QCoreApplication::applicationDirPath()), parent, param)
-{
-}
+{ }
 
 regedit::regedit(std::unique_ptr<Associations> associations, QWidget *parent, const QString &param)
     : QWidget(parent)

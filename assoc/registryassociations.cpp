@@ -38,8 +38,7 @@ bool sameText(const QString &a, const QString &b)
 RegistryAssociations::RegistryAssociations(const QString &programFolder, RegistryStore store)
     : m_programFolder(programFolder)
     , m_store(std::move(store))
-{
-}
+{ }
 
 QString RegistryAssociations::launchCommand(const QString &programPath)
 {
@@ -48,11 +47,10 @@ QString RegistryAssociations::launchCommand(const QString &programPath)
     return quoted(path) + QStringLiteral(" \"%1\"");
 }
 
-bool RegistryAssociations::isUriHandlerRegistered(const RegistryStore &store,
-                                                  const QString &programPath)
+bool RegistryAssociations::isUriHandlerRegistered(const RegistryStore &store, const QString &programPath)
 {
     return store.value(Classes, QStringLiteral("morvane/shell/open/command/Default"))
-           == launchCommand(programPath);
+        == launchCommand(programPath);
 }
 
 QString RegistryAssociations::programPath() const
@@ -92,9 +90,8 @@ bool RegistryAssociations::namesOurProgram(const QString &command) const
     // Any installation of the player counts: a moved one left its commands
     // behind, and they are ours to clear.
     const QString program = commandProgram(command);
-    return program.section(QLatin1Char('\\'), -1).compare(QStringLiteral("Morvane.exe"),
-                                                          Qt::CaseInsensitive)
-           == 0;
+    return program.section(QLatin1Char('\\'), -1).compare(QStringLiteral("Morvane.exe"), Qt::CaseInsensitive)
+        == 0;
 }
 
 bool RegistryAssociations::torrentAssociated() const
@@ -102,9 +99,9 @@ bool RegistryAssociations::torrentAssociated() const
     auto s = m_store.open();
     const QString progId = torrentProgId();
     return s.value(Classes, QStringLiteral(".torrent/Default")) == progId
-           && sameText(commandProgram(s.value(Classes, progId + QStringLiteral("/shell/open/command/Default"))),
-                       programPath())
-           && sameText(s.value(Classes, progId + QStringLiteral("/DefaultIcon/Default")), icon());
+        && sameText(commandProgram(s.value(Classes, progId + QStringLiteral("/shell/open/command/Default"))),
+            programPath())
+        && sameText(s.value(Classes, progId + QStringLiteral("/DefaultIcon/Default")), icon());
 }
 
 void RegistryAssociations::setTorrentAssociation(bool on)
@@ -112,8 +109,8 @@ void RegistryAssociations::setTorrentAssociation(bool on)
     auto s = m_store.open();
     const QString progId = torrentProgId();
     const QString bittorrent = QStringLiteral("application/x-bittorrent");
-    const QStringList userChoices = {fileExts(QStringLiteral(".torrent/Progid")),
-                                     fileExts(QStringLiteral(".torrent/UserChoice/Progid"))};
+    const QStringList userChoices = { fileExts(QStringLiteral(".torrent/Progid")),
+        fileExts(QStringLiteral(".torrent/UserChoice/Progid")) };
     if (on) {
         s.setValue(Classes, QStringLiteral(".torrent/Default"), progId);
         s.setValue(Classes, QStringLiteral(".torrent/Content Type"), bittorrent);
@@ -148,21 +145,24 @@ void RegistryAssociations::setTorrentAssociation(bool on)
 bool RegistryAssociations::magnetAssociated() const
 {
     auto s = m_store.open();
-    return sameText(commandProgram(s.value(Classes, QStringLiteral("Magnet/shell/open/command/Default"))),
-                    programPath());
+    return sameText(
+        commandProgram(s.value(Classes, QStringLiteral("Magnet/shell/open/command/Default"))), programPath());
 }
 
 void RegistryAssociations::setMagnetAssociation(bool on)
 {
     auto s = m_store.open();
     const QStringList paths = {
-        QStringLiteral("Magnet/Default"),       QStringLiteral("Magnet/Content Type"),
-        QStringLiteral("Magnet/URL Protocol"),  QStringLiteral("Magnet/DefaultIcon/Default"),
-        QStringLiteral("Magnet/shell/Default"), QStringLiteral("Magnet/shell/open/command/Default"),
+        QStringLiteral("Magnet/Default"),
+        QStringLiteral("Magnet/Content Type"),
+        QStringLiteral("Magnet/URL Protocol"),
+        QStringLiteral("Magnet/DefaultIcon/Default"),
+        QStringLiteral("Magnet/shell/Default"),
+        QStringLiteral("Magnet/shell/open/command/Default"),
     };
     if (on) {
-        const QStringList values = {QStringLiteral("Magnet URI"), QStringLiteral("application/x-magnet"),
-                                    QString(), icon(), QStringLiteral("open"), command()};
+        const QStringList values = { QStringLiteral("Magnet URI"), QStringLiteral("application/x-magnet"),
+            QString(), icon(), QStringLiteral("open"), command() };
         for (qsizetype i = 0; i < paths.size(); ++i)
             s.setValue(Classes, paths.at(i), values.at(i));
         return;
@@ -184,13 +184,16 @@ void RegistryAssociations::setSchemeAssociation(bool on)
 {
     auto s = m_store.open();
     const QStringList paths = {
-        QStringLiteral("morvane/Default"),       QStringLiteral("morvane/Content Type"),
-        QStringLiteral("morvane/URL Protocol"),  QStringLiteral("morvane/DefaultIcon/Default"),
-        QStringLiteral("morvane/shell/Default"), QStringLiteral("morvane/shell/open/command/Default"),
+        QStringLiteral("morvane/Default"),
+        QStringLiteral("morvane/Content Type"),
+        QStringLiteral("morvane/URL Protocol"),
+        QStringLiteral("morvane/DefaultIcon/Default"),
+        QStringLiteral("morvane/shell/Default"),
+        QStringLiteral("morvane/shell/open/command/Default"),
     };
     if (on) {
-        const QStringList values = {QStringLiteral("morvane URI"), QStringLiteral("application/x-morvane"),
-                                    QString(), icon(), QStringLiteral("open"), command()};
+        const QStringList values = { QStringLiteral("morvane URI"), QStringLiteral("application/x-morvane"),
+            QString(), icon(), QStringLiteral("open"), command() };
         for (qsizetype i = 0; i < paths.size(); ++i)
             s.setValue(Classes, paths.at(i), values.at(i));
         return;
@@ -235,12 +238,12 @@ void RegistryAssociations::restoreExtension(const QString &ext)
     const QString progId = videoProgId(ext);
     if (sameText(s.value(Classes, ext + QStringLiteral("/Default")), progId)) {
         s.setValue(Classes, ext + QStringLiteral("/Default"),
-                         s.value(Classes, ext + QStringLiteral("/Morvane.backup")));
+            s.value(Classes, ext + QStringLiteral("/Morvane.backup")));
         s.setValue(Classes, ext + QStringLiteral("/Morvane.backup"), QString());
     }
     // The user's Explorer choice is cleared only where it still names us.
-    for (const QString &choice : {fileExts(ext + QStringLiteral("/Progid")),
-                                  fileExts(ext + QStringLiteral("/UserChoice/Progid"))}) {
+    for (const QString &choice :
+        { fileExts(ext + QStringLiteral("/Progid")), fileExts(ext + QStringLiteral("/UserChoice/Progid")) }) {
         if (sameText(s.value(User, choice), progId))
             s.setValue(User, choice, QString());
     }

@@ -5,13 +5,12 @@ RegistryStore::RegistryStore(QString classes, QString user, QSettings::Format fo
     , m_user(std::move(user))
     , m_format(format)
     , m_foldCase(foldCase)
-{
-}
+{ }
 
 RegistryStore RegistryStore::nativeRoots()
 {
     return RegistryStore(QStringLiteral("HKEY_CLASSES_ROOT"), QStringLiteral("HKEY_CURRENT_USER"),
-                         QSettings::NativeFormat, false);
+        QSettings::NativeFormat, false);
 }
 
 RegistryStore RegistryStore::iniFiles(const QString &classesFile, const QString &userFile)
@@ -21,15 +20,14 @@ RegistryStore RegistryStore::iniFiles(const QString &classesFile, const QString 
 
 RegistryStore::Session::Session(const RegistryStore &store)
     : m_store(&store)
-{
-}
+{ }
 
 QSettings &RegistryStore::Session::settings(Root root) const
 {
     std::unique_ptr<QSettings> &settings = root == Classes ? m_classes : m_user;
     if (!settings) {
-        settings = std::make_unique<QSettings>(root == Classes ? m_store->m_classes : m_store->m_user,
-                                               m_store->m_format);
+        settings = std::make_unique<QSettings>(
+            root == Classes ? m_store->m_classes : m_store->m_user, m_store->m_format);
     }
     return *settings;
 }

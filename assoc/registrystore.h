@@ -46,7 +46,10 @@ public:
     // Single reads and writes, each in a session of its own.
     QString value(Root root, const QString &path) const { return open().value(root, path); }
     bool contains(Root root, const QString &path) const { return open().contains(root, path); }
-    void setValue(Root root, const QString &path, const QString &value) { open().setValue(root, path, value); }
+    void setValue(Root root, const QString &path, const QString &value)
+    {
+        open().setValue(root, path, value);
+    }
     void remove(Root root, const QString &path) { open().remove(root, path); }
 
 private:

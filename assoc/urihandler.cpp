@@ -15,7 +15,7 @@ bool UriHandler::isUriHandlerRegistered(const QString &programPath)
 #ifdef Q_OS_WIN
     return RegistryAssociations::isUriHandlerRegistered(RegistryStore::nativeRoots(), programPath);
 #else
-    return DesktopAssociations::isUriHandlerRegistered(programPath,
-                                                       DesktopAssociations::Folders::forThisUser());
+    return DesktopAssociations::isUriHandlerRegistered(
+        programPath, DesktopAssociations::Folders::forThisUser());
 #endif
 }

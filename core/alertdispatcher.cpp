@@ -47,7 +47,8 @@ void AlertDispatcher::drain()
         } else if (auto *failed = lt::alert_cast<lt::save_resume_data_failed_alert>(a)) {
             // "not modified" answers a periodic save with nothing to do.
             if (failed->error != lt::errors::resume_data_not_modified)
-                qCWarning(lcCore).noquote() << "resume data not saved:" << QString::fromStdString(failed->message());
+                qCWarning(lcCore).noquote()
+                    << "resume data not saved:" << QString::fromStdString(failed->message());
             emit resumeDataFailed(failed->handle);
         } else if (auto *metadata = lt::alert_cast<lt::metadata_received_alert>(a)) {
             qCDebug(lcCore).noquote() << "metadata received:" << QString::fromStdString(metadata->message());
@@ -71,8 +72,8 @@ void AlertDispatcher::drain()
             qCInfo(lcCore).noquote() << QString::fromStdString(listen->message());
             emit listening(QString::fromStdString(listen->address.to_string()), listen->port);
         } else if (lt::alert_cast<lt::listen_failed_alert>(a) || lt::alert_cast<lt::torrent_error_alert>(a)
-                   || lt::alert_cast<lt::file_error_alert>(a) || lt::alert_cast<lt::torrent_delete_failed_alert>(a)
-                   || lt::alert_cast<lt::metadata_failed_alert>(a)) {
+            || lt::alert_cast<lt::file_error_alert>(a) || lt::alert_cast<lt::torrent_delete_failed_alert>(a)
+            || lt::alert_cast<lt::metadata_failed_alert>(a)) {
             qCWarning(lcCore).noquote() << QString::fromStdString(a->message());
         } else if (lt::alert_cast<lt::torrent_deleted_alert>(a)) {
             qCDebug(lcCore).noquote() << QString::fromStdString(a->message());

@@ -38,6 +38,6 @@ signals:
 
 private:
     lt::session &m_session;
-    std::atomic_bool m_scheduled{false};
+    std::atomic_bool m_scheduled { false };
     bool m_attached = true;
 };

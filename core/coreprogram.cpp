@@ -13,8 +13,7 @@
 
 CoreProgram::CoreProgram(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 CoreProgram::~CoreProgram()
 {
@@ -38,8 +37,8 @@ CoreProgram::Start CoreProgram::start(const QString &channel)
     }
 
     const CoreSettings settings = CoreSettings::load();
-    qCInfo(lcCore).noquote() << "network:" << (settings.loopback ? "loopback only" : "open")
-                             << "listen" << settings.listenInterfaces() << "save path" << settings.savePath;
+    qCInfo(lcCore).noquote() << "network:" << (settings.loopback ? "loopback only" : "open") << "listen"
+                             << settings.listenInterfaces() << "save path" << settings.savePath;
     m_service = new CoreService(settings, QDir(backup).filePath(QStringLiteral("core")));
     // Tests and benchmarks shorten these instead of waiting them out.
     bool ok = false;
@@ -58,8 +57,10 @@ CoreProgram::Start CoreProgram::start(const QString &channel)
     // player -> service -> player
     connect(m_server, &CoreServer::requestReceived, m_service, &CoreService::handleRequest);
     connect(m_service, &CoreService::reply, m_server, &CoreServer::send);
-    connect(m_server, &CoreServer::playerConnected, m_service, [this] { m_service->setPlayerConnected(true); });
-    connect(m_server, &CoreServer::playerDisconnected, m_service, [this] { m_service->setPlayerConnected(false); });
+    connect(
+        m_server, &CoreServer::playerConnected, m_service, [this] { m_service->setPlayerConnected(true); });
+    connect(m_server, &CoreServer::playerDisconnected, m_service,
+        [this] { m_service->setPlayerConnected(false); });
     connect(m_service, &CoreService::channelChangeRequested, this, &CoreProgram::moveChannel);
     return Start::Serving;
 }
@@ -72,7 +73,7 @@ void CoreProgram::stop()
     }
     qCInfo(lcCore).noquote() << "stopping: saving resume data";
     connect(m_service->session(), &TorrentSession::allResumeDataSaved, this, &CoreProgram::stopped,
-            Qt::SingleShotConnection);
+        Qt::SingleShotConnection);
     m_service->session()->saveAllResumeData();
 }
 

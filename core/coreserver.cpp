@@ -9,8 +9,7 @@
 
 CoreServer::CoreServer(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 CoreServer::~CoreServer()
 {
@@ -143,7 +142,8 @@ void CoreServer::readRequests()
             return; // the handler replaced or lost the connection
     }
     if (status == FrameReader::Corrupt) {
-        qCWarning(lcCore).noquote() << "malformed request frame, dropping the connection:" << m_reader.errorString();
+        qCWarning(lcCore).noquote() << "malformed request frame, dropping the connection:"
+                                    << m_reader.errorString();
         m_reader.clear();
         socket->abort();
     }

@@ -176,7 +176,7 @@ void CoreService::addMagnets(const QStringList &uris)
             qCWarning(lcCore).noquote() << "magnet link not added:" << uri << ":" << error;
             continue;
         }
-        rows.append({hash});
+        rows.append({ hash });
     }
     if (!rows.isEmpty())
         emit reply(CoreProtocol::AddedMagnets, rows);
@@ -185,30 +185,33 @@ void CoreService::addMagnets(const QStringList &uris)
 void CoreService::addUrls(const QStringList &texts)
 {
     auto *fetcher = new TorrentFetcher(m_network, m_settings.loopback, this);
-    connect(fetcher, &TorrentFetcher::finished, this, [this, fetcher](const QList<TorrentFetcher::Result> &results) {
-        fetcher->deleteLater();
-        QList<QStringList> rows;
-        for (const TorrentFetcher::Result &result : results) {
-            if (!result.error.isEmpty()) {
-                qCWarning(lcCore).noquote() << "torrent address failed:" << result.text << ":" << result.error;
-                continue;
+    connect(fetcher, &TorrentFetcher::finished, this,
+        [this, fetcher](const QList<TorrentFetcher::Result> &results) {
+            fetcher->deleteLater();
+            QList<QStringList> rows;
+            for (const TorrentFetcher::Result &result : results) {
+                if (!result.error.isEmpty()) {
+                    qCWarning(lcCore).noquote()
+                        << "torrent address failed:" << result.text << ":" << result.error;
+                    continue;
+                }
+                QString error;
+                const QString hash = m_session->addTorrentData(result.data, &error);
+                if (hash.isEmpty()) {
+                    qCWarning(lcCore).noquote()
+                        << "no torrent at" << result.url.toDisplayString() << ":" << error;
+                    continue;
+                }
+                if (!result.commentUrl.isEmpty()) {
+                    Preferences prefs;
+                    prefs.setValue(QStringLiteral("/comment_url/") + hash, result.commentUrl);
+                    prefs.sync();
+                }
+                rows.append(m_session->descriptionRow(hash));
             }
-            QString error;
-            const QString hash = m_session->addTorrentData(result.data, &error);
-            if (hash.isEmpty()) {
-                qCWarning(lcCore).noquote() << "no torrent at" << result.url.toDisplayString() << ":" << error;
-                continue;
-            }
-            if (!result.commentUrl.isEmpty()) {
-                Preferences prefs;
-                prefs.setValue(QStringLiteral("/comment_url/") + hash, result.commentUrl);
-                prefs.sync();
-            }
-            rows.append(m_session->descriptionRow(hash));
-        }
-        if (!rows.isEmpty())
-            emit reply(CoreProtocol::AddedUrls, rows);
-    });
+            if (!rows.isEmpty())
+                emit reply(CoreProtocol::AddedUrls, rows);
+        });
     fetcher->fetch(texts);
 }
 
@@ -225,8 +228,8 @@ void CoreService::describeMagnets(const QStringList &hashes)
         emit reply(CoreProtocol::MagnetDescriptions, rows);
 }
 
-void CoreService::forEachHash(const QStringList &hashes, const char *what,
-                              bool (TorrentSession::*action)(const QString &))
+void CoreService::forEachHash(
+    const QStringList &hashes, const char *what, bool (TorrentSession::*action)(const QString &))
 {
     for (const QString &hash : hashes) {
         if (!TorrentSession::isHash(hash) || !(m_session->*action)(hash))
@@ -238,14 +241,16 @@ void CoreService::removeAll(const QStringList &hashes, bool withFiles)
 {
     for (const QString &hash : hashes) {
         if (!TorrentSession::isHash(hash) || !m_session->remove(hash, withFiles))
-            qCWarning(lcCore).noquote() << (withFiles ? "delete" : "remove") << "ignored for unknown download" << hash;
+            qCWarning(lcCore).noquote()
+                << (withFiles ? "delete" : "remove") << "ignored for unknown download" << hash;
     }
 }
 
 void CoreService::playFile(const QStringList &arguments)
 {
     int fileRow = 0;
-    if (arguments.size() != 2 || !TorrentSession::isHash(arguments.at(0)) || !toInt(arguments.at(1), &fileRow)) {
+    if (arguments.size() != 2 || !TorrentSession::isHash(arguments.at(0))
+        || !toInt(arguments.at(1), &fileRow)) {
         qCWarning(lcCore).noquote() << "request 9 needs [hash, file index], got" << arguments;
         return;
     }
@@ -257,9 +262,11 @@ void CoreService::playFile(const QStringList &arguments)
 void CoreService::prioritise(const QStringList &arguments)
 {
     int numbers[3] = {};
-    if (arguments.size() != 4 || !TorrentSession::isHash(arguments.at(0)) || !toInt(arguments.at(1), &numbers[0])
-        || !toInt(arguments.at(2), &numbers[1]) || !toInt(arguments.at(3), &numbers[2])) {
-        qCWarning(lcCore).noquote() << "request 11 needs [hash, file start, first wanted, file end], got" << arguments;
+    if (arguments.size() != 4 || !TorrentSession::isHash(arguments.at(0))
+        || !toInt(arguments.at(1), &numbers[0]) || !toInt(arguments.at(2), &numbers[1])
+        || !toInt(arguments.at(3), &numbers[2])) {
+        qCWarning(lcCore).noquote() << "request 11 needs [hash, file start, first wanted, file end], got"
+                                    << arguments;
         return;
     }
     QString error;

@@ -41,7 +41,8 @@ private:
     void addMagnets(const QStringList &uris);
     void addUrls(const QStringList &texts);
     void describeMagnets(const QStringList &hashes);
-    void forEachHash(const QStringList &hashes, const char *what, bool (TorrentSession::*action)(const QString &));
+    void forEachHash(
+        const QStringList &hashes, const char *what, bool (TorrentSession::*action)(const QString &));
     void removeAll(const QStringList &hashes, bool withFiles);
     void playFile(const QStringList &arguments);
     void prioritise(const QStringList &arguments);

@@ -38,7 +38,7 @@ QString CoreSettings::listenInterfaces() const
         return QStringLiteral("127.0.0.1:%1").arg(port);
     }
     const int listenPort = port > 0 ? port : 6881;
-    QStringList interfaces{QStringLiteral("0.0.0.0:%1").arg(listenPort)};
+    QStringList interfaces { QStringLiteral("0.0.0.0:%1").arg(listenPort) };
     if (ipv6)
         interfaces.append(QStringLiteral("[::]:%1").arg(listenPort));
     return interfaces.join(QLatin1Char(','));

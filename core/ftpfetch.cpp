@@ -57,14 +57,15 @@ void FtpFetch::reply(int code, const QString &text)
         if (code != 220)
             return fail(QStringLiteral("FTP greeting %1 %2").arg(code).arg(text));
         command("USER " + (m_url.userName().isEmpty() ? QByteArray("anonymous") : m_url.userName().toUtf8()),
-                Step::User);
+            Step::User);
         break;
     case Step::User:
         if (code == 230)
             command("TYPE I", Step::Type);
         else if (code == 331)
-            command("PASS " + (m_url.password().isEmpty() ? QByteArray("anonymous@") : m_url.password().toUtf8()),
-                    Step::Password);
+            command(
+                "PASS " + (m_url.password().isEmpty() ? QByteArray("anonymous@") : m_url.password().toUtf8()),
+                Step::Password);
         else
             fail(QStringLiteral("FTP login refused: %1 %2").arg(code).arg(text));
         break;

@@ -40,14 +40,14 @@ QList<ResumeStore::Entry> ResumeStore::loadAll() const
 {
     QList<Entry> result;
     const QDir dir(m_folder);
-    const QStringList names = dir.entryList({QStringLiteral("*") + suffix}, QDir::Files, QDir::Name);
+    const QStringList names = dir.entryList({ QStringLiteral("*") + suffix }, QDir::Files, QDir::Name);
     for (const QString &name : names) {
         QFile file(dir.filePath(name));
         if (!file.open(QIODevice::ReadOnly)) {
             qCWarning(lcCore).noquote() << "could not read" << file.fileName();
             continue;
         }
-        result.append({name.chopped(suffix.size()).toLower(), file.readAll()});
+        result.append({ name.chopped(suffix.size()).toLower(), file.readAll() });
     }
     return result;
 }

@@ -45,14 +45,15 @@ int RowBuilder::lastPiece(const lt::file_storage &files, lt::file_index_t file)
     return static_cast<int>(files.map_file(file, size - 1, 1).piece);
 }
 
-QStringList RowBuilder::descriptionRow(const QString &hash, const lt::torrent_info &info, const QString &savePath,
-                                       bool finished)
+QStringList RowBuilder::descriptionRow(
+    const QString &hash, const lt::torrent_info &info, const QString &savePath, bool finished)
 {
     const lt::file_storage &files = info.files();
     const QList<lt::file_index_t> visible = visibleFiles(files);
     const std::string base = savePath.toStdString();
 
-    QStringList row{hash, fromStd(info.name()), QString::number(visibleSize(files)), savePath, flag(finished)};
+    QStringList row { hash, fromStd(info.name()), QString::number(visibleSize(files)), savePath,
+        flag(finished) };
     if (visible.size() == 1) {
         row.append(QDir::cleanPath(fromStd(files.file_path(visible.first(), base))));
         return row;
@@ -105,25 +106,19 @@ int RowBuilder::stateCode(const lt::torrent_status &status)
     }
 }
 
-QStringList RowBuilder::statusRow(const QString &hash, const lt::torrent_status &status,
-                                  const lt::torrent_info *info)
+QStringList RowBuilder::statusRow(
+    const QString &hash, const lt::torrent_status &status, const lt::torrent_info *info)
 {
     const int pieceCount = info ? info->num_pieces() : 0;
     const QString bits = bitField(status, pieceCount);
     const bool finished = info && bits.count(QLatin1Char('1')) == pieceCount;
 
-    QStringList row{hash,
-                    QString::number(status.download_payload_rate),
-                    QString::number(status.upload_payload_rate),
-                    progressText(info ? double(bits.count(QLatin1Char('1'))) / qMax(1, pieceCount) : 0.0),
-                    QString::number(status.num_seeds),
-                    QString::number(qMax(0, status.num_peers - status.num_seeds)),
-                    QString::number(stateCode(status)),
-                    flag(finished),
-                    bits,
-                    QString::number(pieceCount),
-                    QString::number(info ? info->piece_length() : 0),
-                    QString::number(status.all_time_upload)};
+    QStringList row { hash, QString::number(status.download_payload_rate),
+        QString::number(status.upload_payload_rate),
+        progressText(info ? double(bits.count(QLatin1Char('1'))) / qMax(1, pieceCount) : 0.0),
+        QString::number(status.num_seeds), QString::number(qMax(0, status.num_peers - status.num_seeds)),
+        QString::number(stateCode(status)), flag(finished), bits, QString::number(pieceCount),
+        QString::number(info ? info->piece_length() : 0), QString::number(status.all_time_upload) };
     if (!info)
         return row;
 

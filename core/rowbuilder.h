@@ -21,11 +21,11 @@ public:
     static int lastPiece(const lt::file_storage &files, lt::file_index_t file);
 
     // 6 fields for one file, 5 + 4 per file otherwise.
-    static QStringList descriptionRow(const QString &hash, const lt::torrent_info &info, const QString &savePath,
-                                      bool finished);
+    static QStringList descriptionRow(
+        const QString &hash, const lt::torrent_info &info, const QString &savePath, bool finished);
     // 12 + 4 per file; info is null while a magnet has no metadata.
-    static QStringList statusRow(const QString &hash, const lt::torrent_status &status,
-                                 const lt::torrent_info *info);
+    static QStringList statusRow(
+        const QString &hash, const lt::torrent_status &status, const lt::torrent_info *info);
 
     static QString bitField(const lt::torrent_status &status, int pieceCount);
     static QString progressText(double fraction);

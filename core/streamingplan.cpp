@@ -18,7 +18,7 @@ bool present(const QBitArray &have, int piece)
 
 // Appends pieces [from, to] that are missing and not planned yet.
 void plan(QList<StreamingPlan::Deadline> &out, QSet<int> &seen, int from, int to, int &deadline, int step,
-          const QBitArray &have)
+    const QBitArray &have)
 {
     for (int piece = from; piece <= to; ++piece) {
         if (seen.contains(piece))
@@ -26,7 +26,7 @@ void plan(QList<StreamingPlan::Deadline> &out, QSet<int> &seen, int from, int to
         seen.insert(piece);
         if (present(have, piece))
             continue;
-        out.append({piece, deadline});
+        out.append({ piece, deadline });
         deadline += step;
     }
 }
@@ -54,23 +54,23 @@ int StreamingPlan::windowCount(qint64 pieceLength)
     return qMax(minimumWindow, piecesFor(windowBytes, pieceLength));
 }
 
-QList<StreamingPlan::Deadline> StreamingPlan::forStart(int firstPiece, int lastPiece, qint64 pieceLength,
-                                                       const QBitArray &have)
+QList<StreamingPlan::Deadline> StreamingPlan::forStart(
+    int firstPiece, int lastPiece, qint64 pieceLength, const QBitArray &have)
 {
     QList<Deadline> out;
     if (firstPiece < 0 || lastPiece < firstPiece)
         return out;
     QSet<int> seen;
     int deadline = 0;
-    plan(out, seen, firstPiece, qMin(lastPiece, firstPiece + headCount(pieceLength) - 1), deadline, headStepMs,
-         have);
+    plan(out, seen, firstPiece, qMin(lastPiece, firstPiece + headCount(pieceLength) - 1), deadline,
+        headStepMs, have);
     plan(out, seen, qMax(firstPiece, lastPiece - tailCount(pieceLength) + 1), lastPiece, deadline, headStepMs,
-         have);
+        have);
     return out;
 }
 
-QList<StreamingPlan::Deadline> StreamingPlan::forWindow(int firstWanted, int lastPiece, qint64 pieceLength,
-                                                        const QBitArray &have)
+QList<StreamingPlan::Deadline> StreamingPlan::forWindow(
+    int firstWanted, int lastPiece, qint64 pieceLength, const QBitArray &have)
 {
     QList<Deadline> out;
     if (firstWanted < 0 || lastPiece < firstWanted)
@@ -78,6 +78,6 @@ QList<StreamingPlan::Deadline> StreamingPlan::forWindow(int firstWanted, int las
     QSet<int> seen;
     int deadline = 0;
     plan(out, seen, firstWanted, qMin(lastPiece, firstWanted + windowCount(pieceLength) - 1), deadline,
-         windowStepMs, have);
+        windowStepMs, have);
     return out;
 }

@@ -27,7 +27,8 @@ public:
     static QList<Deadline> forStart(int firstPiece, int lastPiece, qint64 pieceLength, const QBitArray &have);
     // Playback needs data from firstWanted on: a window with deadlines that
     // grow with the distance.
-    static QList<Deadline> forWindow(int firstWanted, int lastPiece, qint64 pieceLength, const QBitArray &have);
+    static QList<Deadline> forWindow(
+        int firstWanted, int lastPiece, qint64 pieceLength, const QBitArray &have);
 
 private:
     static int piecesFor(qint64 bytes, qint64 pieceLength);

@@ -19,15 +19,14 @@ TorrentFetcher::TorrentFetcher(QNetworkAccessManager *network, bool loopbackOnly
     : QObject(parent)
     , m_network(network)
     , m_loopbackOnly(loopbackOnly)
-{
-}
+{ }
 
 void TorrentFetcher::splitComment(const QString &text, QString *download, QString *comment)
 {
     // The comment page is itself an address: split before the "@" that
     // starts one, so that user info such as "user:pw@host" is not cut.
-    static const QRegularExpression joint(QStringLiteral("@(?=(https?|ftp)://)"),
-                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression joint(
+        QStringLiteral("@(?=(https?|ftp)://)"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = joint.match(text);
     if (match.hasMatch()) {
         *download = text.left(match.capturedStart()).trimmed();
@@ -71,7 +70,8 @@ void TorrentFetcher::start(int index)
     const QUrl url = m_results.at(index).url;
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty()
-        || (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("ftp"))) {
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https")
+            && scheme != QLatin1String("ftp"))) {
         settle(index, QStringLiteral("not an http, https or ftp address"));
         return;
     }
@@ -81,16 +81,18 @@ void TorrentFetcher::start(int index)
     }
     if (scheme == QLatin1String("ftp")) {
         auto *ftp = new FtpFetch(url, maxTorrentBytes, transferTimeoutMs, this);
-        connect(ftp, &FtpFetch::finished, this, [this, index, ftp](const QByteArray &data, const QString &error) {
-            ftp->deleteLater();
-            m_results[index].data = data;
-            settle(index, error);
-        });
+        connect(
+            ftp, &FtpFetch::finished, this, [this, index, ftp](const QByteArray &data, const QString &error) {
+                ftp->deleteLater();
+                m_results[index].data = data;
+                settle(index, error);
+            });
         ftp->start();
         return;
     }
     QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setAttribute(
+        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(10);
     request.setTransferTimeout(transferTimeoutMs);
     QNetworkReply *reply = m_network->get(request);

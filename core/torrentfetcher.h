@@ -18,11 +18,11 @@ class TorrentFetcher : public QObject
 public:
     struct Result
     {
-        QString text;       // as the player sent it
-        QUrl url;           // the download address
+        QString text; // as the player sent it
+        QUrl url; // the download address
         QString commentUrl; // empty when none was given
         QByteArray data;
-        QString error;      // empty on success
+        QString error; // empty on success
     };
 
     TorrentFetcher(QNetworkAccessManager *network, bool loopbackOnly, QObject *parent = nullptr);

@@ -31,9 +31,9 @@ constexpr qint64 maxTorrentFileBytes = 32 * 1024 * 1024;
 // halves the availability of priorities 4-6: in a swarm of one seed a 6
 // beats a 7. Only 7 (availability ignored) and 1-4 keep their order under
 // every availability, so those are the layers used.
-constexpr lt::download_priority_t otherFilesPriority{1};
-constexpr lt::download_priority_t behindPriority{3};
-constexpr lt::download_priority_t playedFilePriority{4};
+constexpr lt::download_priority_t otherFilesPriority { 1 };
+constexpr lt::download_priority_t behindPriority { 3 };
+constexpr lt::download_priority_t playedFilePriority { 4 };
 
 // A tracker may be used in loopback mode only when it is on this machine.
 bool isLoopbackUrl(const std::string &url)
@@ -69,10 +69,11 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
     if (m_settings.loopback) {
         // Peers from magnet hints, exchange or trackers: only this machine.
         lt::ip_filter filter;
-        filter.add_rule(lt::make_address("0.0.0.0"), lt::make_address("255.255.255.255"), lt::ip_filter::blocked);
+        filter.add_rule(
+            lt::make_address("0.0.0.0"), lt::make_address("255.255.255.255"), lt::ip_filter::blocked);
         filter.add_rule(lt::make_address("127.0.0.0"), lt::make_address("127.255.255.255"), 0);
         filter.add_rule(lt::make_address("::"), lt::make_address("ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"),
-                        lt::ip_filter::blocked);
+            lt::ip_filter::blocked);
         filter.add_rule(lt::make_address("::1"), lt::make_address("::1"), 0);
         params.ip_filter = filter;
     }
@@ -83,7 +84,7 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
     connect(m_alerts, &AlertDispatcher::resumeDataFailed, this, &TorrentSession::onResumeDataFailed);
     connect(m_alerts, &AlertDispatcher::pieceFinished, this, &TorrentSession::onPieceFinished);
     connect(m_alerts, &AlertDispatcher::stateChanged, this,
-            [this](const lt::torrent_handle &h) { requestSave(h, lt::torrent_handle::save_info_dict); });
+        [this](const lt::torrent_handle &h) { requestSave(h, lt::torrent_handle::save_info_dict); });
     connect(m_alerts, &AlertDispatcher::checked, this, &TorrentSession::reapplyStreaming);
     connect(m_alerts, &AlertDispatcher::metadataReceived, this, [this](const lt::torrent_handle &h) {
         const QString key = keyOf(h);
@@ -98,7 +99,8 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
     m_saveAllTimeout.setSingleShot(true);
     m_saveAllTimeout.setInterval(saveAllTimeoutMs);
     connect(&m_saveAllTimeout, &QTimer::timeout, this, [this] {
-        qCWarning(lcCore).noquote() << "resume data of" << m_pendingSaveAll.size() << "downloads did not come in time";
+        qCWarning(lcCore).noquote() << "resume data of" << m_pendingSaveAll.size()
+                                    << "downloads did not come in time";
         m_pendingSaveAll.clear();
         emit allResumeDataSaved();
     });
@@ -113,8 +115,9 @@ TorrentSession::~TorrentSession()
 lt::settings_pack TorrentSession::sessionSettings() const
 {
     lt::settings_pack pack;
-    pack.set_int(lt::settings_pack::alert_mask, lt::alert_category::status | lt::alert_category::storage
-                                                    | lt::alert_category::error | lt::alert_category::piece_progress);
+    pack.set_int(lt::settings_pack::alert_mask,
+        lt::alert_category::status | lt::alert_category::storage | lt::alert_category::error
+            | lt::alert_category::piece_progress);
     pack.set_str(lt::settings_pack::listen_interfaces, m_settings.listenInterfaces().toStdString());
     pack.set_str(lt::settings_pack::peer_fingerprint, lt::generate_fingerprint("MV", 1, 0, 5));
     pack.set_str(lt::settings_pack::user_agent, "MorvaneCore/1.05");
@@ -127,8 +130,7 @@ lt::settings_pack TorrentSession::sessionSettings() const
     // only slows a link that has no congestion (TCP is ~20x faster there).
     pack.set_bool(lt::settings_pack::allow_multiple_connections_per_ip, m_settings.loopback);
     pack.set_bool(lt::settings_pack::enable_outgoing_utp, open);
-    pack.set_int(lt::settings_pack::max_queued_disk_bytes,
-                 diskCacheBytes(m_settings.diskCacheMb));
+    pack.set_int(lt::settings_pack::max_queued_disk_bytes, diskCacheBytes(m_settings.diskCacheMb));
     // libtorrent picks its first pieces at random, whatever their priority;
     // a player waiting for its first pieces cannot afford that.
     pack.set_int(lt::settings_pack::initial_picker_threshold, 0);
@@ -192,7 +194,8 @@ void TorrentSession::confineToLoopback(lt::add_torrent_params &params) const
             trackers.push_back(params.trackers[i]);
             tiers.push_back(i < params.tracker_tiers.size() ? params.tracker_tiers[i] : 0);
         } else {
-            qCInfo(lcCore).noquote() << "loopback mode: tracker left out:" << QString::fromStdString(params.trackers[i]);
+            qCInfo(lcCore).noquote() << "loopback mode: tracker left out:"
+                                     << QString::fromStdString(params.trackers[i]);
         }
     }
     params.trackers = trackers;
@@ -206,7 +209,8 @@ void TorrentSession::confineToLoopback(lt::add_torrent_params &params) const
             if (isLoopbackUrl(entry.url))
                 info->add_tracker(entry.url, entry.tier);
             else
-                qCInfo(lcCore).noquote() << "loopback mode: tracker left out:" << QString::fromStdString(entry.url);
+                qCInfo(lcCore).noquote()
+                    << "loopback mode: tracker left out:" << QString::fromStdString(entry.url);
         }
         info->clear_web_seeds();
         params.ti = info;
@@ -215,8 +219,8 @@ void TorrentSession::confineToLoopback(lt::add_torrent_params &params) const
 
 QString TorrentSession::add(lt::add_torrent_params params, const QString &knownKey, QString *error)
 {
-    const QString key = knownKey.isEmpty() ? keyOf(params.ti ? params.ti->info_hashes() : params.info_hashes)
-                                           : knownKey;
+    const QString key
+        = knownKey.isEmpty() ? keyOf(params.ti ? params.ti->info_hashes() : params.info_hashes) : knownKey;
     if (m_torrents.contains(key))
         return key;
     if (params.save_path.empty())
@@ -269,10 +273,11 @@ void TorrentSession::restore()
 {
     for (const ResumeStore::Entry &entry : m_store.loadAll()) {
         lt::error_code ec;
-        lt::add_torrent_params params =
-            lt::read_resume_data({entry.data.constData(), int(entry.data.size())}, ec);
+        lt::add_torrent_params params
+            = lt::read_resume_data({ entry.data.constData(), int(entry.data.size()) }, ec);
         if (ec) {
-            qCWarning(lcCore).noquote() << "stored download" << entry.hash << "unreadable:" << QString::fromStdString(ec.message());
+            qCWarning(lcCore).noquote()
+                << "stored download" << entry.hash << "unreadable:" << QString::fromStdString(ec.message());
             continue;
         }
         QString error;
@@ -304,8 +309,8 @@ QString TorrentSession::addTorrentFile(const QString &path, QString *error)
 QString TorrentSession::addTorrentData(const QByteArray &data, QString *error)
 {
     lt::error_code ec;
-    auto info = std::make_shared<lt::torrent_info>(lt::span<char const>(data.constData(), int(data.size())), ec,
-                                                   lt::from_span);
+    auto info = std::make_shared<lt::torrent_info>(
+        lt::span<char const>(data.constData(), int(data.size())), ec, lt::from_span);
     if (ec) {
         *error = QString::fromStdString(ec.message());
         return QString();
@@ -337,7 +342,7 @@ bool TorrentSession::remove(const QString &hash, bool withFiles)
     m_streaming.remove(key);
     if (m_played.hash == key)
         m_played = Played();
-    m_session->remove_torrent(h, withFiles ? lt::session_handle::delete_files : lt::remove_flags_t{});
+    m_session->remove_torrent(h, withFiles ? lt::session_handle::delete_files : lt::remove_flags_t {});
     m_store.remove(key);
     return true;
 }
@@ -377,7 +382,7 @@ bool TorrentSession::setPlayedFile(const QString &hash, int fileRow, QString *er
     }
     if (!applyPlayedFile(h, fileRow, error))
         return false;
-    m_streaming.insert(hash.toLower(), Streaming{fileRow, -1, -1, -1});
+    m_streaming.insert(hash.toLower(), Streaming { fileRow, -1, -1, -1 });
     return true;
 }
 
@@ -406,11 +411,12 @@ bool TorrentSession::applyPlayedFile(const lt::torrent_handle &h, int fileRow, Q
 
     const int first = RowBuilder::firstPiece(files, played);
     const int last = RowBuilder::lastPiece(files, played);
-    m_played = {keyOf(h), first, last};
+    m_played = { keyOf(h), first, last };
 
     // Head and tail above the rest of the file; deadlines order them.
     const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
-    const QList<StreamingPlan::Deadline> plan = StreamingPlan::forStart(first, last, info->piece_length(), have);
+    const QList<StreamingPlan::Deadline> plan
+        = StreamingPlan::forStart(first, last, info->piece_length(), have);
     std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> urgent;
     for (const StreamingPlan::Deadline &d : plan)
         urgent.emplace_back(lt::piece_index_t(d.piece), lt::top_priority);
@@ -421,8 +427,8 @@ bool TorrentSession::applyPlayedFile(const lt::torrent_handle &h, int fileRow, Q
     return true;
 }
 
-bool TorrentSession::setStreamingWindow(const QString &hash, int fileStart, int firstWanted, int fileEnd,
-                                        QString *error)
+bool TorrentSession::setStreamingWindow(
+    const QString &hash, int fileStart, int firstWanted, int fileEnd, QString *error)
 {
     const lt::torrent_handle h = handle(hash);
     if (!h.is_valid()) {
@@ -453,10 +459,11 @@ bool TorrentSession::applyWindow(const lt::torrent_handle &h, const Streaming &w
         *error = QStringLiteral("pieces %1 %2 %3 out of range").arg(fileStart).arg(firstWanted).arg(fileEnd);
         return false;
     }
-    m_played = {keyOf(h), fileStart, fileEnd};
+    m_played = { keyOf(h), fileStart, fileEnd };
 
     const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
-    const QList<StreamingPlan::Deadline> plan = StreamingPlan::forWindow(firstWanted, fileEnd, info->piece_length(), have);
+    const QList<StreamingPlan::Deadline> plan
+        = StreamingPlan::forWindow(firstWanted, fileEnd, info->piece_length(), have);
     // Libtorrent picks at random among pieces of one priority, and its
     // deadlines barely change that with one peer: layers make the order.
     // The pieces the player waits for on top; the rest of the file up to
@@ -505,8 +512,8 @@ QStringList TorrentSession::descriptionRow(const QString &hash) const
     if (!info)
         return {};
     const lt::torrent_status status = h.status(lt::torrent_handle::query_save_path);
-    return RowBuilder::descriptionRow(hash.toLower(), *info, QString::fromStdString(status.save_path),
-                                      status.is_seeding);
+    return RowBuilder::descriptionRow(
+        hash.toLower(), *info, QString::fromStdString(status.save_path), status.is_seeding);
 }
 
 QList<QStringList> TorrentSession::startupRows() const
@@ -516,16 +523,16 @@ QList<QStringList> TorrentSession::startupRows() const
     keys.sort();
     for (const QString &key : keys) {
         const QStringList row = descriptionRow(key);
-        rows.append(row.isEmpty() ? QStringList{key} : row);
+        rows.append(row.isEmpty() ? QStringList { key } : row);
     }
     return rows;
 }
 
 QList<QStringList> TorrentSession::statusRows() const
 {
-    const std::vector<lt::torrent_status> statuses = m_session->get_torrent_status(
-        [](const lt::torrent_status &) { return true; },
-        lt::torrent_handle::query_pieces | lt::torrent_handle::query_torrent_file);
+    const std::vector<lt::torrent_status> statuses
+        = m_session->get_torrent_status([](const lt::torrent_status &) { return true; },
+            lt::torrent_handle::query_pieces | lt::torrent_handle::query_torrent_file);
     QList<QStringList> rows;
     rows.reserve(qsizetype(statuses.size()));
     for (const lt::torrent_status &status : statuses) {
@@ -535,7 +542,8 @@ QList<QStringList> TorrentSession::statusRows() const
         const std::shared_ptr<const lt::torrent_info> info = status.torrent_file.lock();
         rows.append(RowBuilder::statusRow(key, status, info.get()));
     }
-    std::sort(rows.begin(), rows.end(), [](const QStringList &a, const QStringList &b) { return a.first() < b.first(); });
+    std::sort(rows.begin(), rows.end(),
+        [](const QStringList &a, const QStringList &b) { return a.first() < b.first(); });
     return rows;
 }
 
@@ -587,7 +595,8 @@ void TorrentSession::saveAllResumeData()
     m_pendingSaveAll.clear();
     for (auto it = m_torrents.cbegin(); it != m_torrents.cend(); ++it) {
         m_pendingSaveAll.insert(it.key());
-        it.value().save_resume_data(lt::torrent_handle::save_info_dict | lt::torrent_handle::flush_disk_cache);
+        it.value().save_resume_data(
+            lt::torrent_handle::save_info_dict | lt::torrent_handle::flush_disk_cache);
     }
     if (m_pendingSaveAll.isEmpty()) {
         emit allResumeDataSaved();

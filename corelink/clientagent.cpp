@@ -9,10 +9,11 @@ ClientAgent::ClientAgent(QObject *parent)
 {
     using Thread = ClientRequestTHread;
     connect(this, qOverload<int, QStringList>(&ClientAgent::sessionRequest), this,
-            &ClientAgent::sessionRequestPreCheck);
-    connect(this, &ClientAgent::sessionRequestChecked, thread, qOverload<int, QStringList>(&Thread::sendRequest));
+        &ClientAgent::sessionRequestPreCheck);
+    connect(
+        this, &ClientAgent::sessionRequestChecked, thread, qOverload<int, QStringList>(&Thread::sendRequest));
     connect(this, qOverload<int, QString>(&ClientAgent::sessionRequest), thread,
-            qOverload<int, QString>(&Thread::sendRequest));
+        qOverload<int, QString>(&Thread::sendRequest));
 
     // replies and core state, passed on as they are
     connect(thread, &Thread::startupTorrent, this, &ClientAgent::startupTorrent);
@@ -24,7 +25,8 @@ ClientAgent::ClientAgent(QObject *parent)
 
     // the window's commands to the connection
     connect(this, &ClientAgent::_rebuildConnection, thread, &Thread::tryToConn);
-    connect(this, &ClientAgent::_disconnectFromServerBeforeQuit, thread, &Thread::disconnectFromServerBeforeQuit);
+    connect(
+        this, &ClientAgent::_disconnectFromServerBeforeQuit, thread, &Thread::disconnectFromServerBeforeQuit);
     connect(this, &ClientAgent::replyTimeOutCheckHold, thread, &Thread::replyTimeOutCheckHold);
     connect(this, &ClientAgent::replyTimeOutCheckReset, thread, &Thread::replyTimeOutCheckReset);
 
@@ -43,7 +45,8 @@ ClientAgent::~ClientAgent()
 void ClientAgent::sessionRequestPreCheck(int requestType, QStringList list)
 {
     if (list.isEmpty()) {
-        qCDebug(lcCorelink).noquote() << "Error : empty QStringList in sessionRequest(int,QStringList) found..";
+        qCDebug(lcCorelink).noquote()
+            << "Error : empty QStringList in sessionRequest(int,QStringList) found..";
         return;
     }
     emit sessionRequestChecked(requestType, list);

@@ -79,10 +79,11 @@ ClientRequestTHread::ClientRequestTHread(QObject *parent)
             connectionMade();
     });
 
-    buildBox(lostBox, tr("We have lost the back-server(MorvaneCore.exe).."), tr("Do you wanna re-start it ?"));
+    buildBox(
+        lostBox, tr("We have lost the back-server(MorvaneCore.exe).."), tr("Do you wanna re-start it ?"));
     serverLostAttitude = pref.getBackServerLostAttitude();
     buildBox(timeoutBox, tr("The reply from MorvaneCore timeout, MorvaneCore may lost.."),
-             QStringLiteral("Do you wanna re-start it ?"));
+        QStringLiteral("Do you wanna re-start it ?"));
     replyTimeOutAttitude = pref.getBackReplyTimeOutAttitude();
 
     replyTimer->setInterval(defaultReplyTimeoutMs);
@@ -167,7 +168,7 @@ void ClientRequestTHread::connectionMade()
 
 void ClientRequestTHread::sendRequest(int type, QString _request)
 {
-    sendRequest(type, QStringList{_request});
+    sendRequest(type, QStringList { _request });
 }
 
 void ClientRequestTHread::sendRequest(int type, QStringList list)
@@ -245,8 +246,8 @@ void ClientRequestTHread::recvCheck()
             return;
     }
     if (status == FrameReader::Corrupt) {
-        qCWarning(lcCorelink).noquote() << "Error : broken reply from server, dropping the connection.."
-                                        << m_reader.errorString();
+        qCWarning(lcCorelink).noquote()
+            << "Error : broken reply from server, dropping the connection.." << m_reader.errorString();
         socket->abort();
         if (errorHandlingEnabled)
             queueServerLost();
@@ -260,11 +261,14 @@ void ClientRequestTHread::queueServerLost()
     if (m_lostQueued)
         return;
     m_lostQueued = true;
-    QMetaObject::invokeMethod(this, [this] {
-        m_lostQueued = false;
-        if (errorHandlingEnabled)
-            serverLostProcess();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_lostQueued = false;
+            if (errorHandlingEnabled)
+                serverLostProcess();
+        },
+        Qt::QueuedConnection);
 }
 
 void ClientRequestTHread::serverLostProcess()
@@ -300,11 +304,13 @@ void ClientRequestTHread::replyTimeOutProcess()
     // The timer keeps running while the box is open; one question at a time.
     if (m_asking)
         return;
-    qCDebug(lcCorelink).noquote() << "\t fault process : try to deal the reply timeout problem by change data channel..";
+    qCDebug(lcCorelink).noquote()
+        << "\t fault process : try to deal the reply timeout problem by change data channel..";
     if (replyTimeOutAttitude) {
         qCDebug(lcCorelink).noquote() << "\t replyTimeOutAttitude is true : auto process without warning..";
     } else {
-        qCDebug(lcCorelink).noquote() << "\t replyTimeOutAttitude is false : ask user to authorize to process..";
+        qCDebug(lcCorelink).noquote()
+            << "\t replyTimeOutAttitude is false : ask user to authorize to process..";
         const int answer = ask(timeoutBox);
         if (!errorHandlingEnabled)
             return;
@@ -322,7 +328,7 @@ void ClientRequestTHread::replyTimeOutProcess()
     }
     currentServerName += QLatin1Char('+');
     // Still connected to the old name, so this one skips the name check.
-    writeFrame(CoreProtocol::ChangeChannel, QStringList{currentServerName});
+    writeFrame(CoreProtocol::ChangeChannel, QStringList { currentServerName });
 }
 
 void ClientRequestTHread::socketErrorCheck(QLocalSocket::LocalSocketError error)

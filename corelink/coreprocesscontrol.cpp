@@ -13,8 +13,7 @@
 CoreProcessControl::CoreProcessControl(ClientAgent *agent, QObject *parent)
     : QObject(parent)
     , m_agent(agent)
-{
-}
+{ }
 
 QString CoreProcessControl::coreFileName()
 {
@@ -40,8 +39,8 @@ QString CoreProcessControl::coreProgramPath() const
     return QDir(programFolder()).absoluteFilePath(coreFileName());
 }
 
-bool CoreProcessControl::launchProgram(const QString &file, const QStringList &arguments, bool elevated,
-                                       bool inProgramFolder)
+bool CoreProcessControl::launchProgram(
+    const QString &file, const QStringList &arguments, bool elevated, bool inProgramFolder)
 {
     const QString path = inProgramFolder ? QDir(programFolder()).absoluteFilePath(file) : file;
     bool cancelled = false;
@@ -52,11 +51,11 @@ bool CoreProcessControl::launchProgram(const QString &file, const QStringList &a
     return false;
 }
 
-bool CoreProcessControl::launchProgram(const QString &file, const QString &arguments, bool elevated,
-                                       bool inProgramFolder)
+bool CoreProcessControl::launchProgram(
+    const QString &file, const QString &arguments, bool elevated, bool inProgramFolder)
 {
-    return launchProgram(file, arguments.isEmpty() ? QStringList() : QStringList{arguments}, elevated,
-                         inProgramFolder);
+    return launchProgram(
+        file, arguments.isEmpty() ? QStringList() : QStringList { arguments }, elevated, inProgramFolder);
 }
 
 void CoreProcessControl::serverStateCheck(QString newChannelName)

@@ -31,7 +31,8 @@ public:
 
     // Starts file detached and hidden, without waiting; inProgramFolder
     // looks for it in programFolder(), otherwise on the search path.
-    bool launchProgram(const QString &file, const QStringList &arguments, bool elevated, bool inProgramFolder);
+    bool launchProgram(
+        const QString &file, const QStringList &arguments, bool elevated, bool inProgramFolder);
     // One argument, or none when arguments is empty.
     bool launchProgram(const QString &file, const QString &arguments, bool elevated, bool inProgramFolder);
 

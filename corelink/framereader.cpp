@@ -43,8 +43,7 @@ QStringList readStringList(const char *&p)
 
 FrameReader::FrameReader(Kind kind)
     : m_kind(kind)
-{
-}
+{ }
 
 void FrameReader::append(const QByteArray &bytes)
 {
@@ -128,7 +127,8 @@ FrameReader::Status FrameReader::scan()
             m_pos += 4;
             // Every announced item takes at least its own 4-byte count.
             if (qsizetype(value) > budget(m_pos) / 4)
-                return fail(QStringLiteral("frame announces %1 items, more than a frame may hold").arg(value));
+                return fail(
+                    QStringLiteral("frame announces %1 items, more than a frame may hold").arg(value));
             if (m_stage == Stage::RowCount) {
                 m_rowsLeft = value;
                 m_stage = Stage::RowStart;

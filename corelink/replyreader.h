@@ -9,8 +9,7 @@ class ReplyReader : public FrameReader
 public:
     ReplyReader()
         : FrameReader(Kind::Reply)
-    {
-    }
+    { }
 
     Status next(CoreReply &reply) { return nextFrame(reply.type, reply.rows); }
 };

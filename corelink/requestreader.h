@@ -9,8 +9,7 @@ class RequestReader : public FrameReader
 public:
     RequestReader()
         : FrameReader(Kind::Request)
-    {
-    }
+    { }
 
     Status next(CoreRequest &request)
     {

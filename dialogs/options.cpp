@@ -76,8 +76,7 @@ void Options::on_okButton_clicked()
 {
     // Refuse before anything is stored, so a bad port never reaches the core.
     if (!portTextAcceptable()) {
-        QMessageBox::warning(this, tr("Options"),
-                             tr("The port must be a whole number from 1 to 65535."));
+        QMessageBox::warning(this, tr("Options"), tr("The port must be a whole number from 1 to 65535."));
         ui->portlineEdit->setFocus();
         ui->portlineEdit->selectAll();
         return;
@@ -100,8 +99,8 @@ void Options::on_okButton_clicked()
     ui->browselineEdit->setText(savePath);
     emit sessionRequest(15, savePath);
 
-    prefs.setLocale(ui->languangecomboBox->currentIndex() == 1 ? QStringLiteral("en_GB")
-                                                                : QStringLiteral("zh_CN"));
+    prefs.setLocale(
+        ui->languangecomboBox->currentIndex() == 1 ? QStringLiteral("en_GB") : QStringLiteral("zh_CN"));
 
     prefs.setPtBackgroundWork(ui->ptBackCheckBox->isChecked());
     const bool autoPlay = ui->autoPlayMethodCheckBox->isChecked();
@@ -117,7 +116,8 @@ void Options::on_okButton_clicked()
 
 void Options::on_browseButton_clicked()
 {
-    ui->browselineEdit->setText(FolderChooser::chooseFolder(this, tr("Open Directory"), ui->browselineEdit->text()));
+    ui->browselineEdit->setText(
+        FolderChooser::chooseFolder(this, tr("Open Directory"), ui->browselineEdit->text()));
 }
 
 void Options::on_regeditpushButton_clicked()

@@ -5,7 +5,6 @@
 #include "dialogs/elevatedlauncher.h"
 #include "dialogs/folderchooser.h"
 
-
 Wizard::Wizard(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::Wizard)

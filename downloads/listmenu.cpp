@@ -34,13 +34,13 @@ ListMenu::ListMenu(QObject *parent)
         menu->addActions(actions);
         return menu;
     };
-    addMenu = makeMenu({action_AddNew, action_AddMagnetLink});
-    multiRunningMenu = makeMenu({action_Pause, action_Totally_Delete, action_Remove_from_list});
-    multiPausedMenu = makeMenu({action_Start, action_Totally_Delete, action_Remove_from_list});
-    singleRunningMenu = makeMenu({action_Pause, action_Totally_Delete, action_Remove_from_list,
-                                  action_ShowInfo, action_JumpToDestFolder});
-    singlePausedMenu = makeMenu({action_Start, action_Totally_Delete, action_Remove_from_list,
-                                 action_ShowInfo, action_JumpToDestFolder});
+    addMenu = makeMenu({ action_AddNew, action_AddMagnetLink });
+    multiRunningMenu = makeMenu({ action_Pause, action_Totally_Delete, action_Remove_from_list });
+    multiPausedMenu = makeMenu({ action_Start, action_Totally_Delete, action_Remove_from_list });
+    singleRunningMenu = makeMenu({ action_Pause, action_Totally_Delete, action_Remove_from_list,
+        action_ShowInfo, action_JumpToDestFolder });
+    singlePausedMenu = makeMenu({ action_Start, action_Totally_Delete, action_Remove_from_list,
+        action_ShowInfo, action_JumpToDestFolder });
 }
 
 ListMenu::~ListMenu()
@@ -66,12 +66,39 @@ void ListMenu::showMenu(int selected, bool firstPaused)
     menuFor(selected, firstPaused)->exec(QCursor::pos());
 }
 
-void ListMenu::addTorrentAction() { emit listMenuActionReturn(0); }
-void ListMenu::addMagnetAction() { emit listMenuActionReturn(1); }
-void ListMenu::deleteAction() { emit listMenuActionReturn(2); }
-void ListMenu::removeAction() { emit listMenuActionReturn(3); }
-void ListMenu::showInfoAction() { emit listMenuActionReturn(4); }
-void ListMenu::jumpToDestFolderAction() { emit listMenuActionReturn(5); }
-void ListMenu::startAction() { emit listMenuActionReturn(6); }
-void ListMenu::pauseAction() { emit listMenuActionReturn(7); }
-void ListMenu::testAction() { emit listMenuActionReturn(8); }
+void ListMenu::addTorrentAction()
+{
+    emit listMenuActionReturn(0);
+}
+void ListMenu::addMagnetAction()
+{
+    emit listMenuActionReturn(1);
+}
+void ListMenu::deleteAction()
+{
+    emit listMenuActionReturn(2);
+}
+void ListMenu::removeAction()
+{
+    emit listMenuActionReturn(3);
+}
+void ListMenu::showInfoAction()
+{
+    emit listMenuActionReturn(4);
+}
+void ListMenu::jumpToDestFolderAction()
+{
+    emit listMenuActionReturn(5);
+}
+void ListMenu::startAction()
+{
+    emit listMenuActionReturn(6);
+}
+void ListMenu::pauseAction()
+{
+    emit listMenuActionReturn(7);
+}
+void ListMenu::testAction()
+{
+    emit listMenuActionReturn(8);
+}

@@ -5,11 +5,9 @@
 
 myDelegate::myDelegate(QObject *parent)
     : QItemDelegate(parent)
-{
-}
+{ }
 
-void myDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
-                       const QModelIndex &index) const
+void myDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     QStyleOptionViewItem opt(option);
     const QVariant foreground = index.data(Qt::ForegroundRole);

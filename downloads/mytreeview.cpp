@@ -70,8 +70,8 @@ void MyTreeView::rightClickPre()
 {
     QModelIndexList list;
     QSet<QPair<int, QModelIndex>> seen;
-    const QModelIndexList selected = selectionModel() ? selectionModel()->selectedIndexes()
-                                                      : QModelIndexList();
+    const QModelIndexList selected
+        = selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
     for (const QModelIndex &index : selected) {
         // One index per row; a file row and its torrent are different rows.
         const auto key = qMakePair(index.row(), index.parent());

@@ -2,14 +2,12 @@
 
 TreeItem::TreeItem(TreeItem *parent)
     : parentItem(parent)
-{
-}
+{ }
 
 TreeItem::TreeItem(QString hash_, QString name_)
     : name(std::move(name_))
     , hash(std::move(hash_))
-{
-}
+{ }
 
 TreeItem::~TreeItem()
 {

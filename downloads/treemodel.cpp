@@ -124,13 +124,27 @@ TreeModel::TreeModel(QObject *parent)
     warningBox->setStandardButtons(QMessageBox::Close);
 
     playableExtensions = {
-        QStringLiteral(".NSV"), QStringLiteral(".IFO"), QStringLiteral(".TP"),
-        QStringLiteral(".TS"), QStringLiteral(".RMVB"), QStringLiteral(".RM"),
-        QStringLiteral(".VOB"), QStringLiteral(".OGM"), QStringLiteral(".DSM"),
-        QStringLiteral(".DAT"), QStringLiteral(".MPEG"), QStringLiteral(".MPG"),
-        QStringLiteral(".MP4"), QStringLiteral(".3GP"), QStringLiteral(".MOV"),
-        QStringLiteral(".MKV"), QStringLiteral(".FLV"), QStringLiteral(".AVS"),
-        QStringLiteral(".WMV"), QStringLiteral(".ASF"), QStringLiteral(".AVI"),
+        QStringLiteral(".NSV"),
+        QStringLiteral(".IFO"),
+        QStringLiteral(".TP"),
+        QStringLiteral(".TS"),
+        QStringLiteral(".RMVB"),
+        QStringLiteral(".RM"),
+        QStringLiteral(".VOB"),
+        QStringLiteral(".OGM"),
+        QStringLiteral(".DSM"),
+        QStringLiteral(".DAT"),
+        QStringLiteral(".MPEG"),
+        QStringLiteral(".MPG"),
+        QStringLiteral(".MP4"),
+        QStringLiteral(".3GP"),
+        QStringLiteral(".MOV"),
+        QStringLiteral(".MKV"),
+        QStringLiteral(".FLV"),
+        QStringLiteral(".AVS"),
+        QStringLiteral(".WMV"),
+        QStringLiteral(".ASF"),
+        QStringLiteral(".AVI"),
     };
 }
 
@@ -152,8 +166,7 @@ QModelIndex TreeModel::index(int row, int column, const QModelIndex &parent) con
 {
     if (!hasIndex(row, column, parent))
         return QModelIndex();
-    TreeItem *parentNode = parent.isValid() ? static_cast<TreeItem *>(parent.internalPointer())
-                                            : rootItem;
+    TreeItem *parentNode = parent.isValid() ? static_cast<TreeItem *>(parent.internalPointer()) : rootItem;
     TreeItem *child = parentNode->child(row);
     if (!child)
         return QModelIndex();
@@ -175,8 +188,7 @@ int TreeModel::rowCount(const QModelIndex &parent) const
 {
     if (parent.column() > 0)
         return 0;
-    const TreeItem *node = parent.isValid() ? static_cast<TreeItem *>(parent.internalPointer())
-                                            : rootItem;
+    const TreeItem *node = parent.isValid() ? static_cast<TreeItem *>(parent.internalPointer()) : rootItem;
     return node->childCount();
 }
 
@@ -216,8 +228,7 @@ QVariant TreeModel::data(const QModelIndex &index, int role) const
             if (node->noData)
                 return QStringLiteral("no data..");
             if (node->fileIndex == -1)
-                return node->finished == QLatin1String("1") ? node->uploadRateText
-                                                            : node->downloadRateText;
+                return node->finished == QLatin1String("1") ? node->uploadRateText : node->downloadRateText;
             return node->progressText;
         }
         return QVariant();
@@ -368,9 +379,7 @@ void TreeModel::removeTopLevel(TreeItem *item)
     endRemoveRows();
 
     // Nothing may keep pointing at the row or its files once it is gone.
-    const auto within = [item](const TreeItem *p) {
-        return p && (p == item || p->parentItem == item);
-    };
+    const auto within = [item](const TreeItem *p) { return p && (p == item || p->parentItem == item); };
     if (within(playingItem))
         playingItem = nullptr;
     if (within(clickedItem))
@@ -459,8 +468,7 @@ void TreeModel::addedReturn(int type, QList<QStringList> list, bool autoPlay)
     }
 }
 
-TreeItem *TreeModel::makeFileItem(const QString &hash, const QStringList &row, int first,
-                                  int fileIndex) const
+TreeItem *TreeModel::makeFileItem(const QString &hash, const QStringList &row, int first, int fileIndex) const
 {
     auto *file = new TreeItem(hash, row.at(first));
     file->size = row.at(first + 1).toDouble();
@@ -542,8 +550,8 @@ void TreeModel::addItemByTorrent(QList<QStringList> list, bool autoPlay)
             << "Error, empty data received to auto-play in build item for torrent..";
         return;
     }
-    qCDebug(lcDownloads).noquote()
-        << "After build item for the file...We will try to AUTO_PLAY file, hash=" << first.at(0);
+    qCDebug(lcDownloads).noquote() << "After build item for the file...We will try to AUTO_PLAY file, hash="
+                                   << first.at(0);
     if (autoPlay)
         doubleClickSlot(first.at(0));
 }
@@ -612,8 +620,8 @@ void TreeModel::magnetUriItemRebuild(QList<QStringList> list, bool autoPlay)
                 appendTopLevel(new TreeItem(hash, hash));
                 item = rootItem->children.last();
             } else {
-                qCDebug(lcDownloads).noquote()
-                    << "Find a temporary item built before, and rebuild it for the hash( for data from the new found torrent)..";
+                qCDebug(lcDownloads).noquote() << "Find a temporary item built before, and rebuild it for "
+                                                  "the hash( for data from the new found torrent)..";
                 const QString oldHash = item->hash;
                 item->temporary = false;
                 item->hash = hash;
@@ -685,8 +693,10 @@ void TreeModel::torrentDataSet(QList<QStringList> list)
             item = findItemByHash(hash);
         }
         if (!item) {
-            qCDebug(lcDownloads).noquote() << "\tno item for the given data found...nothing will be processed..";
-            qCDebug(lcDownloads).noquote() << "\tuse magnetTorrent refresh method to build item for this hash..";
+            qCDebug(lcDownloads).noquote()
+                << "\tno item for the given data found...nothing will be processed..";
+            qCDebug(lcDownloads).noquote()
+                << "\tuse magnetTorrent refresh method to build item for this hash..";
             refreshHashes.append(hash);
             continue;
         }
@@ -722,7 +732,7 @@ void TreeModel::torrentDataSet(QList<QStringList> list)
         item->pieceCount = integerField(row.at(9));
         item->pieceLength = integerField(row.at(10));
         setNumber(numberField(row.at(11)), item->uploaded, item->uploadedText,
-                  [this](double x) { return shortFormat(x); });
+            [this](double x) { return shortFormat(x); });
         sumDown += item->downloadRate;
         sumUp += item->uploadRate;
 
@@ -846,7 +856,7 @@ void TreeModel::doubleClickSlot(TreeItem *item)
     const QString hash = item->hash;
     const int index = item->fileIndex == -1 ? 0 : item->fileIndex;
     qCDebug(lcDownloads).noquote() << "emit torrent_play request..";
-    emit sessionRequest(9, QStringList{hash, QString::number(index)});
+    emit sessionRequest(9, QStringList { hash, QString::number(index) });
     const bool piece0Exist = pieceReady(hash, index, 0, false);
     QString path = item->filePath;
     emit playFile(path, hash, index, piece0Exist, item->bitField, item->pieceLength);
@@ -859,7 +869,8 @@ void TreeModel::doubleClickSlot(QString hash)
     emit setCommentButton(commentUrl(hash));
     TreeItem *row = findItemByHash(hash);
     if (!row) {
-        qCDebug(lcDownloads).noquote() << "ERROR, no valid item found by given hash, when trying to play file..";
+        qCDebug(lcDownloads).noquote()
+            << "ERROR, no valid item found by given hash, when trying to play file..";
         qCDebug(lcDownloads).noquote() << "ERROR, the given hash is" << hash;
         qCDebug(lcDownloads).noquote() << "We will stop to try to play file here..";
         return;
@@ -927,12 +938,11 @@ bool TreeModel::pieceReady(QString hash, int fileIndex, int piece, bool requestP
         qCDebug(lcDownloads).noquote() << "all pieces in the position exist..";
         return true;
     }
-    qCDebug(lcDownloads).noquote() << "request core download fileIndex" << fileIndex
-                                   << "filestartpiece" << fileStart << "blockstartpiece" << first
-                                   << "fileendpiece" << last << "dataExit" << ready
-                                   << "setPriority" << requestPriority;
-    emit sessionRequest(11, QStringList{hash, QString::number(fileStart), QString::number(first),
-                                        QString::number(last)});
+    qCDebug(lcDownloads).noquote() << "request core download fileIndex" << fileIndex << "filestartpiece"
+                                   << fileStart << "blockstartpiece" << first << "fileendpiece" << last
+                                   << "dataExit" << ready << "setPriority" << requestPriority;
+    emit sessionRequest(
+        11, QStringList { hash, QString::number(fileStart), QString::number(first), QString::number(last) });
     return ready;
 }
 
@@ -1057,8 +1067,8 @@ void TreeModel::listMenuAction(int type)
             return;
         const QString path = rows.first()->savePath;
         qCDebug(lcDownloads).noquote() << "\t folderPath=" << path << " size=" << rows.size();
-        QDesktopServices::openUrl(path.isEmpty() ? QUrl(QStringLiteral("file:///"))
-                                                 : QUrl::fromLocalFile(path));
+        QDesktopServices::openUrl(
+            path.isEmpty() ? QUrl(QStringLiteral("file:///")) : QUrl::fromLocalFile(path));
         return;
     }
     case 6:

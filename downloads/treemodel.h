@@ -31,8 +31,7 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     TreeItem *findItemByHash(const QString &hash) const;
@@ -81,8 +80,8 @@ signals:
     void addTorrent();
     void addMagnetUri();
     void playFile(QString &fileName);
-    void playFile(QString &fileName, QString hash, int fileIndex, bool piece0Exist,
-                  QString bitField, int pieceLength);
+    void playFile(
+        QString &fileName, QString hash, int fileIndex, bool piece0Exist, QString bitField, int pieceLength);
     void stopPlay();
     void treeModelTest();
     void setCommentButton(QString commentUrl);

@@ -13,12 +13,17 @@ bool LinkParameters::assign(const QString &part, bool withStartPage)
         QLatin1String key;
         QString LinkParameters::*field;
     } keys[] = {
-        {QLatin1String("ty="), &LinkParameters::ty},  {QLatin1String("ro="), &LinkParameters::ro},
-        {QLatin1String("url="), &LinkParameters::url}, {QLatin1String("id="), &LinkParameters::id},
-        {QLatin1String("dm="), &LinkParameters::dm},  {QLatin1String("xl="), &LinkParameters::xl},
-        {QLatin1String("ua="), &LinkParameters::ua},  {QLatin1String("tr="), &LinkParameters::tr},
-        {QLatin1String("ts="), &LinkParameters::ts},  {QLatin1String("cs="), &LinkParameters::cs},
-        {QLatin1String("sp="), &LinkParameters::sp},
+        { QLatin1String("ty="), &LinkParameters::ty },
+        { QLatin1String("ro="), &LinkParameters::ro },
+        { QLatin1String("url="), &LinkParameters::url },
+        { QLatin1String("id="), &LinkParameters::id },
+        { QLatin1String("dm="), &LinkParameters::dm },
+        { QLatin1String("xl="), &LinkParameters::xl },
+        { QLatin1String("ua="), &LinkParameters::ua },
+        { QLatin1String("tr="), &LinkParameters::tr },
+        { QLatin1String("ts="), &LinkParameters::ts },
+        { QLatin1String("cs="), &LinkParameters::cs },
+        { QLatin1String("sp="), &LinkParameters::sp },
     };
     for (const auto &entry : keys) {
         if (entry.field == &LinkParameters::sp && !withStartPage)

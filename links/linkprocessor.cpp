@@ -32,22 +32,21 @@ bool isMalformedOwnLink(const QString &parameter)
 // link schemes the desktop hands back to us. Never files or programs.
 bool mayOpenOnDesktop(const QUrl &url)
 {
-    static const QStringList schemes = {QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp"),
-                                        QStringLiteral("magnet"), QStringLiteral("morvane"), QStringLiteral("bc")};
+    static const QStringList schemes = { QStringLiteral("http"), QStringLiteral("https"),
+        QStringLiteral("ftp"), QStringLiteral("magnet"), QStringLiteral("morvane"), QStringLiteral("bc") };
     return url.isValid() && schemes.contains(url.scheme().toLower());
 }
 }
 
 LinkProcessor::LinkProcessor(const QStringList &startupParameters, QWidget *window, QWidget *fileList,
-                             std::function<int()> playState, QObject *parent)
+    std::function<int()> playState, QObject *parent)
     : QObject(parent)
     , m_startupParameters(startupParameters)
     , m_autoPlayMethod(Preferences().getAutoPlayMethod())
     , m_window(window)
     , m_fileList(fileList)
     , m_playState(std::move(playState))
-{
-}
+{ }
 
 void LinkProcessor::processParams(QStringList params)
 {
@@ -60,15 +59,15 @@ void LinkProcessor::processParams(QStringList params)
         } else if (parameter.startsWith(bcPrefix, Qt::CaseInsensitive)) {
             const QString magnet = misc::magnetFromBcLink(parameter);
             if (!magnet.isEmpty())
-                emit sessionRequest(1, QStringList{magnet});
+                emit sessionRequest(1, QStringList { magnet });
         } else if (parameter.startsWith(morvanePrefix, Qt::CaseInsensitive)) {
             processmorvane(parameter);
         } else if (parameter.startsWith(QLatin1String("magnet:"), Qt::CaseInsensitive)) {
-            emit sessionRequest(1, QStringList{parameter});
+            emit sessionRequest(1, QStringList { parameter });
         } else if (isMalformedOwnLink(parameter)) {
             qCDebug(lcLinks).noquote() << QStringLiteral("\tunknown link form dropped: ") + parameter;
         } else if (parameter.endsWith(QLatin1String(".torrent"), Qt::CaseInsensitive)) {
-            emit sessionRequest(0, QStringList{parameter});
+            emit sessionRequest(0, QStringList { parameter });
         } else {
             emit playFileRequested(QDir::toNativeSeparators(parameter));
         }
@@ -77,7 +76,7 @@ void LinkProcessor::processParams(QStringList params)
 
 void LinkProcessor::processParams(QString params_str)
 {
-    processParams(QStringList{params_str});
+    processParams(QStringList { params_str });
     if (!m_window)
         return;
     QWidget *top = m_window->window();
@@ -109,7 +108,7 @@ void LinkProcessor::processmorvane(QString param)
     if (link.ty.isEmpty()) {
         const QString magnet = misc::magnetFromPipeLink(param);
         if (!magnet.isEmpty())
-            emit sessionRequest(1, QStringList{magnet});
+            emit sessionRequest(1, QStringList { magnet });
         return;
     }
     if (link.ty == QLatin1String("0")) {
@@ -134,17 +133,18 @@ void LinkProcessor::processmorvane(QString param)
             return;
     }
     const QString http = QStringLiteral("http://") + site;
-    m_linkParameters.requestUrl = http + QStringLiteral("/download.php?id=") + link.id + QStringLiteral("&passkey=")
-                                  + link.ua + QLatin1Char('@') + http + QStringLiteral("/details.php?id=") + link.id
-                                  + QStringLiteral("&cmtpage=1&page=0");
-    emit sessionRequest(19, QStringList{m_linkParameters.requestUrl});
+    m_linkParameters.requestUrl = http + QStringLiteral("/download.php?id=") + link.id
+        + QStringLiteral("&passkey=") + link.ua + QLatin1Char('@') + http + QStringLiteral("/details.php?id=")
+        + link.id + QStringLiteral("&cmtpage=1&page=0");
+    emit sessionRequest(19, QStringList { m_linkParameters.requestUrl });
 }
 
 void LinkProcessor::openUrlSlot(QUrl url)
 {
     m_linkParameters.ty.clear();
     m_linkParameters.sp.clear();
-    const QStringList parts = withoutTrailingSlash(url.toString()).split(QLatin1Char('&'), Qt::SkipEmptyParts);
+    const QStringList parts
+        = withoutTrailingSlash(url.toString()).split(QLatin1Char('&'), Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         if (part.startsWith(QLatin1String("ty="), Qt::CaseInsensitive))
             m_linkParameters.ty = part.mid(3);

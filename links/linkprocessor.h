@@ -28,7 +28,7 @@ public:
     // fileList: the downloads panel, shown when a download is added.
     // playState: the window's play state (1 paused, 2 playing).
     LinkProcessor(const QStringList &startupParameters, QWidget *window, QWidget *fileList,
-                  std::function<int()> playState, QObject *parent = nullptr);
+        std::function<int()> playState, QObject *parent = nullptr);
 
     QStringList startupParameters() const { return m_startupParameters; }
     const LinkParameters &linkParameters() const { return m_linkParameters; }

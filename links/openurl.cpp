@@ -36,7 +36,8 @@ void openurl::on_okpushButton_clicked()
         accepted.append(entry);
     }
     if (accepted.isEmpty()) {
-        QMessageBox::critical(this, tr("invalid address"), tr("Please at least one input URL"), QMessageBox::Ok);
+        QMessageBox::critical(
+            this, tr("invalid address"), tr("Please at least one input URL"), QMessageBox::Ok);
         return;
     }
     for (const QString &entry : std::as_const(accepted))
@@ -59,7 +60,8 @@ int openurl::processDownloadList(QStringList url_list)
         emit sessionRequest(1, url_list);
         return 0;
     }
-    for (const QLatin1String scheme : {QLatin1String("http://"), QLatin1String("ftp://"), QLatin1String("https://")}) {
+    for (const QLatin1String scheme :
+        { QLatin1String("http://"), QLatin1String("ftp://"), QLatin1String("https://") }) {
         if (first.startsWith(scheme, Qt::CaseInsensitive)) {
             emit sessionRequest(19, url_list);
             return 0;
@@ -89,8 +91,8 @@ int openurl::processDownloadList(QStringList url_list)
                 continue;
         }
         m_link.requestUrl = QStringLiteral("http://") + site + QStringLiteral("/download.php?id=") + m_link.id
-                            + QStringLiteral("&passkey=") + m_link.ua;
-        emit sessionRequest(19, QStringList{m_link.requestUrl});
+            + QStringLiteral("&passkey=") + m_link.ua;
+        emit sessionRequest(19, QStringList { m_link.requestUrl });
     }
     return 0;
 }

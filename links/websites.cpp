@@ -42,7 +42,7 @@ QString WebSites::programVersionText()
 QUrl WebSites::startPageAddress(const QString &startPage)
 {
     return onWebServer(QStringLiteral("/top/start.php?startPage=") + startPage + QStringLiteral("&version=")
-                       + programVersionText());
+        + programVersionText());
 }
 
 QUrl WebSites::pausedPageAddress()

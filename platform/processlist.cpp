@@ -4,9 +4,9 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
-#include <tlhelp32.h>
 #include <psapi.h>
+#include <tlhelp32.h>
+#include <windows.h>
 #else
 #include <QDirIterator>
 #include <signal.h>
@@ -39,7 +39,8 @@ QList<Process> currentUserProcesses()
         wchar_t path[MAX_PATH * 4];
         DWORD size = DWORD(std::size(path));
         if (QueryFullProcessImageNameW(process, 0, path, &size))
-            result.append({qint64(entry.th32ProcessID), QDir::fromNativeSeparators(QString::fromWCharArray(path, int(size)))});
+            result.append({ qint64(entry.th32ProcessID),
+                QDir::fromNativeSeparators(QString::fromWCharArray(path, int(size))) });
         CloseHandle(process);
     }
     CloseHandle(snapshot);
@@ -63,7 +64,7 @@ QList<Process> currentUserProcesses()
         const QString deleted = QStringLiteral(" (deleted)");
         if (executable.endsWith(deleted))
             executable.chop(deleted.size());
-        result.append({pid, executable});
+        result.append({ pid, executable });
     }
 #endif
     return result;

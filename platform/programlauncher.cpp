@@ -3,12 +3,12 @@
 #include <QProcess>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #endif
 
-bool ProgramLauncher::startDetached(const QString &program, const QStringList &arguments, bool elevated,
-                                    bool *cancelled, qint64 *pid)
+bool ProgramLauncher::startDetached(
+    const QString &program, const QStringList &arguments, bool elevated, bool *cancelled, qint64 *pid)
 {
     if (cancelled)
         *cancelled = false;
@@ -17,7 +17,8 @@ bool ProgramLauncher::startDetached(const QString &program, const QStringList &a
     native.replace(QLatin1Char('/'), QLatin1Char('\\'));
     QStringList quoted;
     for (const QString &argument : arguments)
-        quoted << (argument.contains(QLatin1Char(' ')) ? QLatin1Char('"') + argument + QLatin1Char('"') : argument);
+        quoted << (argument.contains(QLatin1Char(' ')) ? QLatin1Char('"') + argument + QLatin1Char('"')
+                                                       : argument);
     const QString parameters = quoted.join(QLatin1Char(' '));
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);

@@ -12,5 +12,5 @@ public:
     // elsewhere it is ignored. Returns false when the program could not start,
     // and sets *cancelled when the user refused elevation.
     static bool startDetached(const QString &program, const QStringList &arguments, bool elevated = false,
-                              bool *cancelled = nullptr, qint64 *pid = nullptr);
+        bool *cancelled = nullptr, qint64 *pid = nullptr);
 };

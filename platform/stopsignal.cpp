@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 namespace {
-int wakeFds[2] = {-1, -1};
+int wakeFds[2] = { -1, -1 };
 
 void onSignal(int)
 {
@@ -50,8 +50,7 @@ StopSignal::~StopSignal()
 #else
 StopSignal::StopSignal(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 StopSignal::~StopSignal() = default;
 #endif

@@ -3,8 +3,8 @@
 #include <QStandardPaths>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 #endif
 
 QString SystemFolders::localAppData()

@@ -14,9 +14,9 @@ const QStringList &videoTypes()
 
 const QStringList &subtitleTypes()
 {
-    static const QStringList types =
-        QStringLiteral("CDG IDX SRT SUB UTF ASS SSA AQT JSS PSB RT SMI TXT SMIL STL USF DKS PJS MPL2")
-            .split(QLatin1Char(' '));
+    static const QStringList types
+        = QStringLiteral("CDG IDX SRT SUB UTF ASS SSA AQT JSS PSB RT SMI TXT SMIL STL USF DKS PJS MPL2")
+              .split(QLatin1Char(' '));
     return types;
 }
 

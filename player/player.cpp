@@ -4,7 +4,6 @@
 #include "dialogs/options.h"
 #include "ui_player.h"
 
-#include "platform/logging.h"
 #include "corelink/clientagent.h"
 #include "corelink/coreprocesscontrol.h"
 #include "downloads/informationwidget.h"
@@ -12,6 +11,7 @@
 #include "downloads/treemodel.h"
 #include "links/linkprocessor.h"
 #include "links/openurl.h"
+#include "platform/logging.h"
 #include "player/mediasuffixes.h"
 #include "player/menu/mainmenu.h"
 #include "player/menu/mywebview.h"
@@ -44,7 +44,7 @@ const QString skinPrefix = QStringLiteral("://new//prefix1//resource//icon//");
 
 // Process-wide, as the engine's callback may run before any window state is
 // trusted: false until the first file is opened, never reset.
-std::atomic<bool> eventsEnabled{false};
+std::atomic<bool> eventsEnabled { false };
 // Flipped by every mouse press in full screen, kept across sessions.
 bool fullScreenBarsFlag = false;
 // True while the open-file dialog is shown.
@@ -85,7 +85,7 @@ player::player(QStringList parameters, QWidget *parent)
 
     // 4. Skins and their first frames.
     const auto skin = [this](QAbstractButton *button, const char *normal, const char *alternate = nullptr) {
-        m_skins.insert(button, Skin{QLatin1String(normal), QLatin1String(alternate ? alternate : normal)});
+        m_skins.insert(button, Skin { QLatin1String(normal), QLatin1String(alternate ? alternate : normal) });
     };
     skin(ui->playButton, "PlayerBarBtnPlay.png", "PlayerBarBtnPauseMini.png");
     skin(ui->soundButton, "PlayerBarBtnVolMute.png", "PlayerBarBtnVolume.png");
@@ -107,7 +107,7 @@ player::player(QStringList parameters, QWidget *parent)
     for (QAbstractButton *button : skinnedButtons())
         setButtonImage(button, 1, false);
     for (QAbstractButton *button :
-         {ui->stopButton, ui->playButton, ui->prevButton, ui->commentButton, ui->nextButton})
+        { ui->stopButton, ui->playButton, ui->prevButton, ui->commentButton, ui->nextButton })
         setButtonImage(button, 2, false);
 
     // 5. The window's own connections.
@@ -236,7 +236,7 @@ void player::onVleEvent(int type, void *data)
         if (self->m_engineBits.isEmpty())
             return;
         self->m_engine->refreshBitfield(self->m_engineCanSeek ? 2 : 1, self->m_engineBits.constData(),
-                                        int(self->m_engineBits.size()), self->m_enginePieceLength);
+            int(self->m_engineBits.size()), self->m_enginePieceLength);
     } else if (type == VlcEngine::LackData) {
         self->m_BtFileLackPiece = self->m_engine->lackPiece();
         self->m_lackPiecePending = true;
@@ -257,7 +257,8 @@ void player::customEvent(QEvent *event)
     // The display is the tick's work. The end of the media is not always
     // seen by the tick (the engine may report no time once it has ended), so
     // it is acted on here too.
-    if (event->type() == QUpdatePosEvent::EventType && static_cast<QUpdatePosEvent *>(event)->position() == 100
+    if (event->type() == QUpdatePosEvent::EventType
+        && static_cast<QUpdatePosEvent *>(event)->position() == 100
         && (m_playState == Playing || m_playState == Paused)) {
         const QString file = m_currentFile;
         on_stopButton_clicked();
@@ -315,8 +316,8 @@ void player::playFile(QString &file)
     showTitle(file);
 }
 
-void player::playFile(QString &file, QString torrentHash, int fileIndex, bool piece0Exist, QString bitField,
-                      int pieceLength)
+void player::playFile(
+    QString &file, QString torrentHash, int fileIndex, bool piece0Exist, QString bitField, int pieceLength)
 {
     // 1-3. The file that was loaded keeps its position.
     stopTimer(pieceCheckTimer);
@@ -343,7 +344,7 @@ void player::playFile(QString &file, QString torrentHash, int fileIndex, bool pi
         m_engineCanSeek = false;
     }
     m_engine->open(nativePath(file));
-    for (QAbstractButton *button : {ui->openfile, ui->stopButton, ui->prevButton, ui->nextButton})
+    for (QAbstractButton *button : { ui->openfile, ui->stopButton, ui->prevButton, ui->nextButton })
         setButtonImage(button, 1, false);
     if (bitField.isEmpty())
         qCDebug(lcPlayer, "!!!bitField is empty in playFile(4)!!!!");
@@ -463,11 +464,12 @@ void player::traceUi()
         const QRect r(widget->mapToGlobal(QPoint(0, 0)), widget->size());
         return QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
     };
-    const QString state = QStringLiteral("ui: time %1 state %2 seek %3 slider %4 close %5 video %6")
-                              .arg(ui->current_time_label->text())
-                              .arg(m_playState)
-                              .arg(int(ui->processSlider->isEnabled()))
-                              .arg(place(ui->processSlider), place(ui->closeButton), place(ui->display_label));
+    const QString state
+        = QStringLiteral("ui: time %1 state %2 seek %3 slider %4 close %5 video %6")
+              .arg(ui->current_time_label->text())
+              .arg(m_playState)
+              .arg(int(ui->processSlider->isEnabled()))
+              .arg(place(ui->processSlider), place(ui->closeButton), place(ui->display_label));
     if (state != m_uiTraced)
         qCDebug(lcPlayer).noquote() << state;
     m_uiTraced = state;
@@ -523,7 +525,8 @@ void player::torrentFileCheck()
         fileCheckTimer.stop();
         return;
     }
-    if (m_torrentHash.isEmpty() || !m_pieceSource || !m_pieceSource->pieceReady(m_torrentHash, m_fileIndex, 0, true))
+    if (m_torrentHash.isEmpty() || !m_pieceSource
+        || !m_pieceSource->pieceReady(m_torrentHash, m_fileIndex, 0, true))
         return;
     if (m_pieceLength == 0) {
         qCDebug(lcPlayer, "the m_pieceLength isn't update, just wait");
@@ -861,7 +864,8 @@ void player::mouseMoveEvent(QMouseEvent *event)
     const QPoint global = event->globalPosition().toPoint();
     if (m_dragging && !m_isFullScreen && (event->buttons() & Qt::LeftButton))
         move(global - m_dragOffset);
-    const QList<QAbstractButton *> stateButtons{ui->playButton, ui->stopButton, ui->prevButton, ui->nextButton};
+    const QList<QAbstractButton *> stateButtons { ui->playButton, ui->stopButton, ui->prevButton,
+        ui->nextButton };
     for (auto it = m_skins.begin(); it != m_skins.end(); ++it) {
         QAbstractButton *button = it.key();
         if (m_playState == Stopped && stateButtons.contains(button))
@@ -961,7 +965,8 @@ void player::showMessage(const QString &text, bool show, bool autoClear)
     m_messageLabel->setFont(font);
     // Opaque: the label sits over the video's own native window, where a
     // transparent label would leave the previous text behind.
-    m_messageLabel->setStyleSheet(QStringLiteral("color: rgb(242, 242,0); background-color: black; padding: 2px 4px"));
+    m_messageLabel->setStyleSheet(
+        QStringLiteral("color: rgb(242, 242,0); background-color: black; padding: 2px 4px"));
     m_messageLabel->adjustSize();
     m_messageLabel->move(ui->display_label->mapTo(this, QPoint(10, 10)));
     m_messageLabel->show();
@@ -1127,12 +1132,13 @@ void player::wireDownloads()
     connect(view, &MyTreeView::myDoubleClicked, m_model, qOverload<QModelIndex>(&TreeModel::doubleClickSlot));
     connect(view, &MyTreeView::rightClicked, m_model, &TreeModel::rightClickAction);
     connect(view, qOverload<bool, QPoint, QModelIndex>(&MyTreeView::mousePosition), m_model,
-            &TreeModel::mouseMoveSlot);
+        &TreeModel::mouseMoveSlot);
     connect(m_model, &TreeModel::expandInfoSupportItem, view, &MyTreeView::expandInfoSupportItem);
 
-    connect(m_model, qOverload<QString &>(&TreeModel::playFile), this, qOverload<QString &>(&player::playFile));
+    connect(
+        m_model, qOverload<QString &>(&TreeModel::playFile), this, qOverload<QString &>(&player::playFile));
     connect(m_model, qOverload<QString &, QString, int, bool, QString, int>(&TreeModel::playFile), this,
-            qOverload<QString &, QString, int, bool, QString, int>(&player::playFile));
+        qOverload<QString &, QString, int, bool, QString, int>(&player::playFile));
     connect(m_model, &TreeModel::stopPlay, this, &player::on_stopButton_clicked);
     connect(m_model, &TreeModel::setCommentButton, this, &player::setCommentButton);
     connect(m_model, &TreeModel::bitFieldRefresh, this, &player::bitFieldRefresh);
@@ -1154,24 +1160,24 @@ void player::wireCoreLink()
     using ListRequest = void (ClientAgent::*)(int, QStringList);
     using TextRequest = void (ClientAgent::*)(int, QString);
     connect(this, qOverload<int, QStringList>(&player::sessionRequest), m_agent,
-            static_cast<ListRequest>(&ClientAgent::sessionRequest));
+        static_cast<ListRequest>(&ClientAgent::sessionRequest));
     connect(this, qOverload<int, QString>(&player::sessionRequest), m_agent,
-            static_cast<TextRequest>(&ClientAgent::sessionRequest));
+        static_cast<TextRequest>(&ClientAgent::sessionRequest));
     connect(this, qOverload<int>(&player::sessionRequest), m_agent,
-            [this](int type) { emit m_agent->sessionRequest(type, QString(QLatin1String(""))); });
+        [this](int type) { emit m_agent->sessionRequest(type, QString(QLatin1String(""))); });
     connect(this, &player::replyTimeOutCheckHold, m_agent, &ClientAgent::replyTimeOutCheckHold);
     connect(this, &player::replyTimeOutCheckReset, m_agent, &ClientAgent::replyTimeOutCheckReset);
     connect(m_model, qOverload<int, QStringList>(&TreeModel::sessionRequest), m_agent,
-            static_cast<ListRequest>(&ClientAgent::sessionRequest));
+        static_cast<ListRequest>(&ClientAgent::sessionRequest));
     connect(m_model, qOverload<int, QString>(&TreeModel::sessionRequest), m_agent,
-            static_cast<TextRequest>(&ClientAgent::sessionRequest));
+        static_cast<TextRequest>(&ClientAgent::sessionRequest));
     connect(m_model, qOverload<int>(&TreeModel::sessionRequest), m_agent,
-            [this](int type) { emit m_agent->sessionRequest(type, QString(QLatin1String(""))); });
+        [this](int type) { emit m_agent->sessionRequest(type, QString(QLatin1String(""))); });
 
     connect(m_agent, &ClientAgent::startupTorrent, m_model, &TreeModel::startupTorrent);
     connect(m_agent, &ClientAgent::addedReturn, this, &player::addedReturnPrepProcess);
     connect(m_links, &LinkProcessor::addedReturn, m_model,
-            qOverload<int, QList<QStringList>, bool>(&TreeModel::addedReturn));
+        qOverload<int, QList<QStringList>, bool>(&TreeModel::addedReturn));
     connect(m_agent, &ClientAgent::torrentDataSet, m_model, &TreeModel::torrentDataSet);
     connect(m_agent, &ClientAgent::serverStateCheck, this, &player::serverStateCheck);
     connect(m_agent, &ClientAgent::webRequestCheck, this, &player::webRequestCheckProcess);
@@ -1183,11 +1189,13 @@ void player::wireCoreLink()
 // menu, start page and window buttons -> window
 void player::wireMenuAndPages()
 {
-    m_pages = new WebPages(ui->display_label, [this] { return m_playState; }, this);
+    m_pages = new WebPages(
+        ui->display_label, [this] { return m_playState; }, this);
     m_centreLogo = m_pages->centreLogo();
-    connect(m_pages->view(), &MyWebView::sendDropEvent, this, [this](QDropEvent *event) { dropEvent(event); });
+    connect(
+        m_pages->view(), &MyWebView::sendDropEvent, this, [this](QDropEvent *event) { dropEvent(event); });
     connect(m_pages->view(), &MyWebView::sendDoubldClick, this,
-            [this](QMouseEvent *event) { mouseDoubleClickEvent(event); });
+        [this](QMouseEvent *event) { mouseDoubleClickEvent(event); });
     connect(m_pages->view(), &MyWebView::linkClicked, this, &player::openUrlSlot);
 
     m_menu = new MainMenu(this);
@@ -1199,8 +1207,8 @@ void player::wireMenuAndPages()
     connect(m_menu, &MainMenu::setupTriggered, this, &player::slotoption);
     connect(m_menu, &MainMenu::aboutTriggered, this, &player::slotwith);
 
-    m_buttons = new WindowButtons(this, ui->filelists, m_pages, ui->commentButton, ui->hideplaylistbutton,
-                                  ui->miniButton, this);
+    m_buttons = new WindowButtons(
+        this, ui->filelists, m_pages, ui->commentButton, ui->hideplaylistbutton, ui->miniButton, this);
     connect(m_buttons, &WindowButtons::frameRequested, this, [this](QAbstractButton *button, int frame) {
         setButtonImage(button, frame, m_skins.value(button).showingAlternate);
     });
@@ -1212,9 +1220,10 @@ void player::wireMenuAndPages()
 // links and the Open URL dialog -> window and core requests
 void player::wireLinks()
 {
-    m_links = new LinkProcessor(m_parameters, this, ui->filelists, [this] { return m_playState; }, this);
-    connect(m_links, &LinkProcessor::sessionRequest, this,
-            qOverload<int, QStringList>(&player::sessionRequest));
+    m_links = new LinkProcessor(
+        m_parameters, this, ui->filelists, [this] { return m_playState; }, this);
+    connect(
+        m_links, &LinkProcessor::sessionRequest, this, qOverload<int, QStringList>(&player::sessionRequest));
     connect(m_links, &LinkProcessor::playFileRequested, this, [this](QString file) { playFile(file); });
     connect(m_links, &LinkProcessor::startPageLoadRequested, m_pages, &WebPages::loadStartPage);
 
@@ -1259,7 +1268,8 @@ void player::on_capButton_clicked()
 {
     m_currentFile.replace(QLatin1Char('\\'), QLatin1Char('/'));
     const QString folder = m_currentFile.left(m_currentFile.lastIndexOf(QLatin1Char('/')));
-    m_engine->takeSnapshot(folder, unsigned(ui->display_label->width()), unsigned(ui->display_label->height()));
+    m_engine->takeSnapshot(
+        folder, unsigned(ui->display_label->width()), unsigned(ui->display_label->height()));
 }
 
 void player::closeWebView()
@@ -1308,10 +1318,10 @@ void player::on_openfile_clicked()
     fileDialogOpen = true;
     setButtonImage(ui->openfile, 0, false);
     emit replyTimeOutCheckHold();
-    QString chosen = chooseFile(
-        tr("Open file"), QStringLiteral(" "),
-        QStringLiteral("Video&Torrent  (*.AVI *.ASF *.WMV *.AVS *.FLV *.MKV *.MOV *.3GP *.MP4 *.MPG *.MPEG *.DAT "
-                       "*.DSM *.OGM *.VOB *.RM *.RMVB *.TS *.TP *.IFO *.NSV *.torrent)\n(*.*)"));
+    QString chosen = chooseFile(tr("Open file"), QStringLiteral(" "),
+        QStringLiteral(
+            "Video&Torrent  (*.AVI *.ASF *.WMV *.AVS *.FLV *.MKV *.MOV *.3GP *.MP4 *.MPG *.MPEG *.DAT "
+            "*.DSM *.OGM *.VOB *.RM *.RMVB *.TS *.TP *.IFO *.NSV *.torrent)\n(*.*)"));
     emit replyTimeOutCheckReset();
     if (chosen.isEmpty()) {
         fileDialogOpen = false;
@@ -1326,11 +1336,11 @@ void player::on_openfile_clicked()
             savePosition(m_currentFile, m_pos);
         m_resumePos = loadPosition(chosen);
         playFile(chosen);
-        for (QAbstractButton *button : {ui->stopButton, ui->nextButton, ui->prevButton})
+        for (QAbstractButton *button : { ui->stopButton, ui->nextButton, ui->prevButton })
             setButtonImage(button, 1, false);
     } else {
         showMessage(tr("Format does not support.."), true, true);
-        for (QAbstractButton *button : {ui->stopButton, ui->nextButton, ui->prevButton})
+        for (QAbstractButton *button : { ui->stopButton, ui->nextButton, ui->prevButton })
             setButtonImage(button, 2, false);
     }
     setButtonImage(ui->openfile, 1, false);
@@ -1344,7 +1354,8 @@ void player::on_openfile_clicked()
 
 void player::slotopentorrent()
 {
-    QString chosen = chooseFile(tr("Open file"), QStringLiteral(" "), QStringLiteral("Torrent(*.torrent)\n(*.*)"));
+    QString chosen
+        = chooseFile(tr("Open file"), QStringLiteral(" "), QStringLiteral("Torrent(*.torrent)\n(*.*)"));
     if (chosen.isEmpty()) {
         setButtonImage(ui->openfile, 1, false);
         return;
@@ -1395,7 +1406,7 @@ void player::dropEvent(QDropEvent *event)
         m_currentFile = native;
         playFile(native);
         closeWebView();
-        for (QAbstractButton *button : {ui->stopButton, ui->prevButton, ui->nextButton})
+        for (QAbstractButton *button : { ui->stopButton, ui->prevButton, ui->nextButton })
             setButtonImage(button, 1, false);
     }
     QString shown = local;
@@ -1407,9 +1418,8 @@ void player::dropEvent(QDropEvent *event)
 
 int player::countFolderEntries(const QString &folder) const
 {
-    return int(QDir(folder)
-                   .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)
-                   .size());
+    return int(
+        QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).size());
 }
 
 void player::on_display_label_customContextMenuRequested(QPoint pos)
@@ -1429,7 +1439,8 @@ void player::slotdownsub()
     m_subtitleEntryCount = countFolderEntries(folder);
 
     // Own folder first, then the search path; missing means nothing happens.
-    QString program = QStandardPaths::findExecutable(subDownloaderProgram, {QCoreApplication::applicationDirPath()});
+    QString program
+        = QStandardPaths::findExecutable(subDownloaderProgram, { QCoreApplication::applicationDirPath() });
     if (program.isEmpty())
         program = QStandardPaths::findExecutable(subDownloaderProgram);
     if (program.isEmpty()) {
@@ -1445,7 +1456,8 @@ void player::slotdownsub()
         if (error == QProcess::FailedToStart)
             process->deleteLater();
     });
-    process->start(program, {QStringLiteral("--silent"), QStringLiteral("--filename"), nativePath(m_currentFile)});
+    process->start(
+        program, { QStringLiteral("--silent"), QStringLiteral("--filename"), nativePath(m_currentFile) });
 }
 
 void player::slotFinished(int exitcode, QProcess::ExitStatus status)
@@ -1459,7 +1471,7 @@ void player::slotFinished(int exitcode, QProcess::ExitStatus status)
         return;
     m_subtitleEntryCount = count;
     const QString chosen = chooseFile(folder, folder,
-                                      QStringLiteral("subtitle(*.CDG *.IDX *.SRT *.SUB *.UTF *.ASS *.SSA *.AQT *.JSS "
-                                                     "*.PSB *.RT *.SMI *.TXT *.SMIL *.STL *.USF *.DKS *.PJS *.MPL2)"));
+        QStringLiteral("subtitle(*.CDG *.IDX *.SRT *.SUB *.UTF *.ASS *.SSA *.AQT *.JSS "
+                       "*.PSB *.RT *.SMI *.TXT *.SMIL *.STL *.USF *.DKS *.PJS *.MPL2)"));
     m_engine->setSubtitleFile(nativePath(chosen));
 }

@@ -89,7 +89,7 @@ public slots:
     void hideplaylist();
     void playFile(QString &file);
     void playFile(QString &file, QString torrentHash, int fileIndex, bool piece0Exist, QString bitField,
-                  int pieceLength);
+        int pieceLength);
     void customEvent(QEvent *event) override;
     void userChangePosition(int newPosition);
     void userMovePosition(int newPosition);
@@ -249,8 +249,8 @@ private:
     int m_pieceLength = 0;
     bool m_playerCanSeek = false;
     // Written by the engine's threads, read by the tick.
-    std::atomic<int> m_BtFileLackPiece{-1};
-    std::atomic<bool> m_lackPiecePending{false};
+    std::atomic<int> m_BtFileLackPiece { -1 };
+    std::atomic<bool> m_lackPiecePending { false };
     // What the engine's threads may read of the piece string: a copy.
     std::mutex m_engineCopyLock;
     QByteArray m_engineBits;

@@ -12,8 +12,7 @@ public:
     explicit QUpdatePosEvent(int position)
         : QEvent(EventType)
         , m_position(position)
-    {
-    }
+    { }
     int position() const { return m_position; }
 
 private:

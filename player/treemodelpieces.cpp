@@ -4,8 +4,7 @@
 
 TreeModelPieces::TreeModelPieces(TreeModel *model)
     : m_model(model)
-{
-}
+{ }
 
 bool TreeModelPieces::pieceReady(QString hash, int fileIndex, int piece, bool requestPriority)
 {

@@ -38,7 +38,7 @@ int openCallback(void *opaque, void **data, uint64_t *size)
         *data = nullptr;
         return -1;
     }
-    *data = new OpenStream{source->gate, stream};
+    *data = new OpenStream { source->gate, stream };
     return 0;
 }
 
@@ -74,7 +74,8 @@ bool headlessPlatform()
 
 QStringList VlcEngine::instanceArguments(const QStringList &extraArguments)
 {
-    QStringList arguments{QStringLiteral("-I"), QStringLiteral("dummy"), QStringLiteral("--ignore-config")};
+    QStringList arguments { QStringLiteral("-I"), QStringLiteral("dummy"),
+        QStringLiteral("--ignore-config") };
     // Small prefetch: reads follow playback instead of running megabytes
     // ahead into pieces that are not there yet.
     arguments << QStringLiteral("--prefetch-buffer-size=256") << QStringLiteral("--prefetch-read-size=65536");
@@ -86,8 +87,8 @@ QStringList VlcEngine::instanceArguments(const QStringList &extraArguments)
               << QStringLiteral("--no-snapshot-preview");
     if (headlessPlatform())
         arguments << QStringLiteral("--vout=dummy");
-    const QString fromEnvironment =
-        QProcessEnvironment::systemEnvironment().value(QStringLiteral("MORVANE_VLC_OPTIONS"));
+    const QString fromEnvironment
+        = QProcessEnvironment::systemEnvironment().value(QStringLiteral("MORVANE_VLC_OPTIONS"));
     arguments << fromEnvironment.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     arguments << extraArguments;
     return arguments;
@@ -114,9 +115,8 @@ VlcEngine::VlcEngine(const QStringList &extraArguments)
 
     m_gate.setEventSink([this](int event) { deliver(event); });
     libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player);
-    for (libvlc_event_e type :
-         {libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached, libvlc_MediaPlayerStopped,
-          libvlc_MediaPlayerLengthChanged})
+    for (libvlc_event_e type : { libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached,
+             libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged })
         libvlc_event_attach(events, type, &VlcEngine::onLibvlcEvent, this);
 }
 
@@ -126,9 +126,8 @@ VlcEngine::~VlcEngine()
         m_gate.failBlockedReads();
         libvlc_media_player_stop(m_player);
         libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player);
-        for (libvlc_event_e type :
-             {libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached, libvlc_MediaPlayerStopped,
-              libvlc_MediaPlayerLengthChanged})
+        for (libvlc_event_e type : { libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached,
+                 libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged })
             libvlc_event_detach(events, type, &VlcEngine::onLibvlcEvent, this);
         libvlc_media_player_release(m_player);
     }
@@ -192,9 +191,9 @@ void VlcEngine::open(const QString &path, double startSeconds)
     m_path = path;
 
     static std::vector<std::unique_ptr<MediaSource>> sources;
-    sources.push_back(std::make_unique<MediaSource>(MediaSource{&m_gate, QDir::toNativeSeparators(path)}));
-    libvlc_media_t *media = libvlc_media_new_callbacks(m_instance, openCallback, readCallback, seekCallback,
-                                                       closeCallback, sources.back().get());
+    sources.push_back(std::make_unique<MediaSource>(MediaSource { &m_gate, QDir::toNativeSeparators(path) }));
+    libvlc_media_t *media = libvlc_media_new_callbacks(
+        m_instance, openCallback, readCallback, seekCallback, closeCallback, sources.back().get());
     if (startSeconds > 0) {
         const QByteArray option = ":start-time=" + QByteArray::number(startSeconds, 'f', 3);
         libvlc_media_add_option(media, option.constData());
@@ -293,8 +292,9 @@ int VlcEngine::volume() const
 bool VlcEngine::takeSnapshot(const QString &folder, unsigned width, unsigned height)
 {
     return m_player
-        && libvlc_video_take_snapshot(m_player, 0, QDir::toNativeSeparators(folder).toLocal8Bit().constData(),
-                                      width, height) == 0;
+        && libvlc_video_take_snapshot(
+               m_player, 0, QDir::toNativeSeparators(folder).toLocal8Bit().constData(), width, height)
+        == 0;
 }
 
 bool VlcEngine::setSubtitleFile(const QString &path)
@@ -304,7 +304,8 @@ bool VlcEngine::setSubtitleFile(const QString &path)
     if (!m_player || path.isEmpty())
         return false;
     const QByteArray url = QUrl::fromLocalFile(QDir::fromNativeSeparators(path)).toEncoded();
-    return libvlc_media_player_add_slave(m_player, libvlc_media_slave_type_subtitle, url.constData(), true) == 0;
+    return libvlc_media_player_add_slave(m_player, libvlc_media_slave_type_subtitle, url.constData(), true)
+        == 0;
 }
 
 void VlcEngine::refreshBitfield(int mode, const char *bits, int length, int pieceLength)

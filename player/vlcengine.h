@@ -84,8 +84,8 @@ private:
     libvlc_media_player_t *m_player = nullptr;
     libvlc_media_t *m_media = nullptr;
     QString m_path;
-    std::atomic<qint64> m_knownLength{0};
+    std::atomic<qint64> m_knownLength { 0 };
     bool m_headless = false;
-    std::atomic<EventCallback> m_callback{nullptr};
-    std::atomic<void *> m_userData{nullptr};
+    std::atomic<EventCallback> m_callback { nullptr };
+    std::atomic<void *> m_userData { nullptr };
 };

@@ -27,7 +27,8 @@ bool LocalSeeder::makeTorrent(const Options &options, QString *error)
         *error = QStringLiteral("nothing to share in ") + options.path;
         return false;
     }
-    lt::create_torrent maker(files, options.pieceSize, options.v1Only ? lt::create_torrent::v1_only : lt::create_flags_t{});
+    lt::create_torrent maker(
+        files, options.pieceSize, options.v1Only ? lt::create_torrent::v1_only : lt::create_flags_t {});
     maker.set_creator("morvane-seed");
     lt::error_code ec;
     lt::set_piece_hashes(maker, source.absolutePath().toStdString(), ec);
@@ -38,8 +39,8 @@ bool LocalSeeder::makeTorrent(const Options &options, QString *error)
     std::vector<char> bytes;
     lt::bencode(std::back_inserter(bytes), maker.generate());
     QSaveFile out(options.torrentPath);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())
-        || !out.commit()) {
+    if (!out.open(QIODevice::WriteOnly)
+        || out.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !out.commit()) {
         *error = out.errorString();
         return false;
     }
@@ -48,8 +49,7 @@ bool LocalSeeder::makeTorrent(const Options &options, QString *error)
 
 LocalSeeder::LocalSeeder(const Options &options)
     : m_options(options)
-{
-}
+{ }
 
 LocalSeeder::~LocalSeeder() = default;
 
@@ -81,7 +81,8 @@ bool LocalSeeder::start(QString *error)
         lt::ip_filter classes;
         const std::uint32_t global = 1u << static_cast<std::uint32_t>(lt::session::global_peer_class_id);
         classes.add_rule(lt::make_address("0.0.0.0"), lt::make_address("255.255.255.255"), global);
-        classes.add_rule(lt::make_address("::"), lt::make_address("ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"), global);
+        classes.add_rule(
+            lt::make_address("::"), lt::make_address("ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"), global);
         m_session->set_peer_class_filter(classes);
     }
 
@@ -121,7 +122,8 @@ bool LocalSeeder::start(QString *error)
 
 QString LocalSeeder::magnet() const
 {
-    return QString::fromStdString(lt::make_magnet_uri(*m_info)) + QStringLiteral("&x.pe=127.0.0.1:%1").arg(m_port);
+    return QString::fromStdString(lt::make_magnet_uri(*m_info))
+        + QStringLiteral("&x.pe=127.0.0.1:%1").arg(m_port);
 }
 
 QString LocalSeeder::hash() const

@@ -14,13 +14,13 @@ class LocalSeeder
 public:
     struct Options
     {
-        QString path;        // file or folder to share
+        QString path; // file or folder to share
         QString torrentPath; // where the .torrent goes
         qint64 uploadRate = 0; // bytes per second, 0 unlimited
-        int port = 0;          // 0: any free port
-        int pieceSize = 0;     // 0: libtorrent's choice
-        bool v1Only = false;   // default: hybrid v1+v2
-        QList<int> peerPorts;  // 127.0.0.1 ports to offer the torrent to
+        int port = 0; // 0: any free port
+        int pieceSize = 0; // 0: libtorrent's choice
+        bool v1Only = false; // default: hybrid v1+v2
+        QList<int> peerPorts; // 127.0.0.1 ports to offer the torrent to
     };
 
     // Writes the .torrent; false with the reason in *error.

@@ -21,20 +21,21 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("File or folder to share."));
     const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("Upload limit in bytes per second."),
-                                  QStringLiteral("bytes"), QStringLiteral("0"));
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Listen port (default: any free one)."),
-                                  QStringLiteral("port"), QStringLiteral("0"));
+        QStringLiteral("bytes"), QStringLiteral("0"));
+    const QCommandLineOption port(QStringLiteral("port"),
+        QStringLiteral("Listen port (default: any free one)."), QStringLiteral("port"), QStringLiteral("0"));
     const QCommandLineOption torrent(QStringLiteral("torrent"),
-                                     QStringLiteral("Where to write the .torrent (default: path + .torrent)."),
-                                     QStringLiteral("file"));
+        QStringLiteral("Where to write the .torrent (default: path + .torrent)."), QStringLiteral("file"));
     const QCommandLineOption pieceSize(QStringLiteral("piece-size"), QStringLiteral("Piece size in bytes."),
-                                       QStringLiteral("bytes"), QStringLiteral("0"));
-    const QCommandLineOption v1(QStringLiteral("v1"), QStringLiteral("Make a v1-only torrent (default: hybrid)."));
+        QStringLiteral("bytes"), QStringLiteral("0"));
+    const QCommandLineOption v1(
+        QStringLiteral("v1"), QStringLiteral("Make a v1-only torrent (default: hybrid)."));
     const QCommandLineOption peer(QStringLiteral("peer"),
-                                  QStringLiteral("Offer the torrent to a peer on 127.0.0.1 at this port (repeatable)."),
-                                  QStringLiteral("port"));
-    const QCommandLineOption makeOnly(QStringLiteral("make-only"), QStringLiteral("Write the .torrent and exit."));
-    parser.addOptions({rate, port, torrent, pieceSize, v1, peer, makeOnly});
+        QStringLiteral("Offer the torrent to a peer on 127.0.0.1 at this port (repeatable)."),
+        QStringLiteral("port"));
+    const QCommandLineOption makeOnly(
+        QStringLiteral("make-only"), QStringLiteral("Write the .torrent and exit."));
+    parser.addOptions({ rate, port, torrent, pieceSize, v1, peer, makeOnly });
     parser.process(app);
 
     QTextStream out(stdout);
@@ -45,7 +46,8 @@ int main(int argc, char *argv[])
     }
     LocalSeeder::Options options;
     options.path = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
-    options.torrentPath = parser.isSet(torrent) ? parser.value(torrent) : options.path + QStringLiteral(".torrent");
+    options.torrentPath
+        = parser.isSet(torrent) ? parser.value(torrent) : options.path + QStringLiteral(".torrent");
     options.uploadRate = parser.value(rate).toLongLong();
     options.port = parser.value(port).toInt();
     options.pieceSize = parser.value(pieceSize).toInt();

@@ -32,7 +32,8 @@ const QString coreExecutable = QStringLiteral("MorvaneCore");
 
 bool isSha256Hex(const QString &text)
 {
-    static const QRegularExpression hex(QRegularExpression::anchoredPattern(QStringLiteral("[0-9A-Fa-f]{64}")));
+    static const QRegularExpression hex(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9A-Fa-f]{64}")));
     return hex.match(text).hasMatch();
 }
 
@@ -45,8 +46,8 @@ QString dataLocation()
 
 QString backupLocation()
 {
-    const QString location =
-        QDir::cleanPath(dataLocation() + QDir::separator() + QStringLiteral("Morvane/BT_backup"));
+    const QString location
+        = QDir::cleanPath(dataLocation() + QDir::separator() + QStringLiteral("Morvane/BT_backup"));
     QDir dir(location);
     if (!dir.exists())
         dir.mkpath(QStringLiteral("."));
@@ -68,8 +69,8 @@ HttpWindow::HttpWindow(int argc, QWidget *parent)
     step = 1;
 
     // The player decides from this date when to check again.
-    settings->setValue(QStringLiteral("/config/time"),
-                       QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toInt());
+    settings->setValue(
+        QStringLiteral("/config/time"), QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toInt());
     settings->sync();
 }
 
@@ -122,7 +123,8 @@ void HttpWindow::start()
     if (address.isEmpty()) {
         qCDebug(lcUpdater, "no update server is configured");
         if (!quiet)
-            ask(QMessageBox::Information, tr("Prompt"), tr("No update server is configured."), QMessageBox::Ok);
+            ask(QMessageBox::Information, tr("Prompt"), tr("No update server is configured."),
+                QMessageBox::Ok);
         emit quitRequested(0);
         return;
     }
@@ -156,8 +158,8 @@ void HttpWindow::downloadFile(QString &URL)
     QDir().mkpath(dataFolder());
     file = new QFile(dataFolder() + QLatin1Char('/') + fileName);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        ask(QMessageBox::Information, tr("HTTP"), tr("Cannot save the file %1: %2.").arg(fileName, file->errorString()),
-            QMessageBox::Ok);
+        ask(QMessageBox::Information, tr("HTTP"),
+            tr("Cannot save the file %1: %2.").arg(fileName, file->errorString()), QMessageBox::Ok);
         delete file;
         file = nullptr;
         emit quitRequested(1);
@@ -282,7 +284,8 @@ void HttpWindow::handleVersionFile(const QString &fileName)
     }
     if (!quiet) {
         ask(QMessageBox::Information, tr("Prompt"),
-            tr("Your current version has set up a file is the latest, do not need to upgrade!"), QMessageBox::Ok);
+            tr("Your current version has set up a file is the latest, do not need to upgrade!"),
+            QMessageBox::Ok);
     }
     emit quitRequested(0);
 }
@@ -306,7 +309,8 @@ void HttpWindow::installDownloaded(const QString &fileName)
         qCDebug(lcUpdater, "the downloaded upgrade file does not match its SHA-256 digest");
         QFile::remove(fileName);
         ask(QMessageBox::Warning, tr("Prompt"),
-            tr("The downloaded upgrade file does not match its published checksum. It has been deleted and was "
+            tr("The downloaded upgrade file does not match its published checksum. It has been deleted and "
+               "was "
                "not started."),
             QMessageBox::Ok);
         emit quitRequested(1);
@@ -326,10 +330,11 @@ void HttpWindow::installDownloaded(const QString &fileName)
     }
 
     // Downloads arrive without the execute bit.
-    QFile::setPermissions(fileName, QFile::permissions(fileName) | QFileDevice::ReadOwner | QFileDevice::ExeOwner
-                                        | QFileDevice::ReadUser | QFileDevice::ExeUser);
+    QFile::setPermissions(fileName,
+        QFile::permissions(fileName) | QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadUser
+            | QFileDevice::ExeUser);
     // The folder goes as one argument, so a folder with blanks arrives whole.
-    launch(fileName, {QStringLiteral("-d"), programFolder});
+    launch(fileName, { QStringLiteral("-d"), programFolder });
     QTimer::singleShot(finishDelay, this, &HttpWindow::updaterFinish);
 }
 
@@ -407,8 +412,8 @@ QString HttpWindow::dataFolder()
     return BTBackupLocation() + QStringLiteral("/data");
 }
 
-QMessageBox::StandardButton HttpWindow::ask(QMessageBox::Icon icon, const QString &title, const QString &text,
-                                            QMessageBox::StandardButtons buttons)
+QMessageBox::StandardButton HttpWindow::ask(
+    QMessageBox::Icon icon, const QString &title, const QString &text, QMessageBox::StandardButtons buttons)
 {
     if (asker)
         return asker(icon, title, text, buttons);

@@ -23,7 +23,7 @@ class HttpWindow : public QDialog
 public:
     // Answers a message box; the default shows a modal QMessageBox.
     using Asker = std::function<QMessageBox::StandardButton(QMessageBox::Icon icon, const QString &title,
-                                                            const QString &text, QMessageBox::StandardButtons buttons)>;
+        const QString &text, QMessageBox::StandardButtons buttons)>;
     // Process ids of running programs with this executable file name.
     using ProcessFinder = std::function<QList<qint64>(const QString &fileName)>;
 
@@ -74,7 +74,7 @@ private:
     void stopCore();
     bool launch(const QString &program, const QStringList &arguments);
     QMessageBox::StandardButton ask(QMessageBox::Icon icon, const QString &title, const QString &text,
-                                    QMessageBox::StandardButtons buttons);
+        QMessageBox::StandardButtons buttons);
     QString dataFolder();
 
     QUrl url;

@@ -28,8 +28,9 @@ int main(int argc, char **argv)
 
     HttpWindow window(argc);
     // Queued: the window may finish before the event loop runs.
-    QObject::connect(&window, &HttpWindow::quitRequested, &app, [](int code) { QCoreApplication::exit(code); },
-                     Qt::QueuedConnection);
+    QObject::connect(
+        &window, &HttpWindow::quitRequested, &app, [](int code) { QCoreApplication::exit(code); },
+        Qt::QueuedConnection);
     window.start();
     return app.exec();
 }

@@ -72,10 +72,12 @@ struct CoreRun
 {
     explicit CoreRun(int statusIntervalMs = 0)
     {
-        channel = QStringLiteral("MorvaneCoreBench-%1-%2").arg(QCoreApplication::applicationPid()).arg(++serial);
+        channel
+            = QStringLiteral("MorvaneCoreBench-%1-%2").arg(QCoreApplication::applicationPid()).arg(++serial);
         savePath = QDir(home.path()).filePath(QStringLiteral("downloads"));
         port = freePort();
-        QSettings ini(home.dataHome() + QStringLiteral("/Morvane/BT_backup/data/Morvane.ini"), QSettings::IniFormat);
+        QSettings ini(
+            home.dataHome() + QStringLiteral("/Morvane/BT_backup/data/Morvane.ini"), QSettings::IniFormat);
         ini.setValue(QStringLiteral("Preferences/Downloads/SavePath"), savePath);
         ini.setValue(QStringLiteral("/config/portcheckbox"), true);
         ini.setValue(QStringLiteral("/config/portlineEdit"), QString::number(port));
@@ -86,13 +88,11 @@ struct CoreRun
         core = std::make_unique<CoreProcess>(channel, env);
     }
 
-    bool start()
-    {
-        return core->start() && client.connectTo(channel);
-    }
+    bool start() { return core->start() && client.connectTo(channel); }
 
     // Row of hash in the next status list that satisfies match.
-    QStringList waitStatus(const QString &hash, const std::function<bool(const QStringList &)> &match, int timeoutMs)
+    QStringList waitStatus(
+        const QString &hash, const std::function<bool(const QStringList &)> &match, int timeoutMs)
     {
         QStringList row;
         client.waitFor(
@@ -119,12 +119,14 @@ struct CoreRun
 double streamingRun(const QString &file, bool withRequest, int &wanted, int *piecesMeanwhile)
 {
     CoreRun run(50);
-    SeedProcess seeder(file, {"--rate", "2000000", "--piece-size", "262144", "--peer", QString::number(run.port)});
+    SeedProcess seeder(
+        file, { "--rate", "2000000", "--piece-size", "262144", "--peer", QString::number(run.port) });
     if (!seeder.start() || !run.start())
         return -1;
-    run.client.send(0, {seeder.torrentPath()});
+    run.client.send(0, { seeder.torrentPath() });
     const QString hash = seeder.hash();
-    const QStringList started = run.waitStatus(hash, [](const QStringList &r) { return r.value(8).contains('1'); }, 30000);
+    const QStringList started = run.waitStatus(
+        hash, [](const QStringList &r) { return r.value(8).contains('1'); }, 30000);
     if (started.isEmpty())
         return -1;
     // Five pieces from three quarters in that have not arrived yet.
@@ -133,8 +135,10 @@ double streamingRun(const QString &file, bool withRequest, int &wanted, int *pie
     QElapsedTimer clock;
     clock.start();
     if (withRequest)
-        run.client.send(11, {hash, "0", QString::number(wanted), QString::number(started.value(9).toInt() - 1)});
-    const QStringList done = run.waitStatus(hash, [&](const QStringList &r) { return ones(r.value(8), wanted, wanted + 4) == 5; }, 120000);
+        run.client.send(
+            11, { hash, "0", QString::number(wanted), QString::number(started.value(9).toInt() - 1) });
+    const QStringList done = run.waitStatus(
+        hash, [&](const QStringList &r) { return ones(r.value(8), wanted, wanted + 4) == 5; }, 120000);
     if (done.isEmpty())
         return -1;
     *piecesMeanwhile = int(done.value(8).count('1'));
@@ -155,12 +159,20 @@ void benchStreaming()
     const double with = streamingRun(file, true, wantedWith, &withCount);
     const double without = streamingRun(file, false, wantedWithout, &withoutCount);
     const double bound = 5 * 262144.0 / 2000000.0;
-    say(QStringLiteral("streaming: %1 MiB, %2 pieces of 256 KiB, seed limited to 2 MB/s; clock starts at the first piece")
-            .arg(size >> 20).arg(pieces));
+    say(QStringLiteral(
+        "streaming: %1 MiB, %2 pieces of 256 KiB, seed limited to 2 MB/s; clock starts at the first piece")
+            .arg(size >> 20)
+            .arg(pieces));
     say(QStringLiteral("  with request 11:    pieces %1-%2 in %3 s (%4 pieces in by then)")
-            .arg(wantedWith).arg(wantedWith + 4).arg(with, 0, 'f', 2).arg(withCount));
+            .arg(wantedWith)
+            .arg(wantedWith + 4)
+            .arg(with, 0, 'f', 2)
+            .arg(withCount));
     say(QStringLiteral("  without request 11: pieces %1-%2 in %3 s (%4 pieces in by then)")
-            .arg(wantedWithout).arg(wantedWithout + 4).arg(without, 0, 'f', 2).arg(withoutCount));
+            .arg(wantedWithout)
+            .arg(wantedWithout + 4)
+            .arg(without, 0, 'f', 2)
+            .arg(withoutCount));
     say(QStringLiteral("  rate bound (5 pieces / 2 MB/s): %1 s").arg(bound, 0, 'f', 2));
 }
 
@@ -168,7 +180,7 @@ void benchStreaming()
 double plainDownload(const QString &torrentPath, const QString &file, const QString &savePath)
 {
     const int port = freePort();
-    SeedProcess seeder(file, {"--torrent", torrentPath + ".plain", "--peer", QString::number(port)});
+    SeedProcess seeder(file, { "--torrent", torrentPath + ".plain", "--peer", QString::number(port) });
     lt::settings_pack pack;
     pack.set_str(lt::settings_pack::listen_interfaces, "127.0.0.1:" + std::to_string(port));
     pack.set_bool(lt::settings_pack::enable_dht, false);
@@ -178,7 +190,7 @@ double plainDownload(const QString &torrentPath, const QString &file, const QStr
     pack.set_bool(lt::settings_pack::allow_multiple_connections_per_ip, true);
     pack.set_bool(lt::settings_pack::enable_outgoing_utp, false);
     pack.set_int(lt::settings_pack::alert_mask, lt::alert_category::status);
-    lt::session session{lt::session_params(pack)};
+    lt::session session { lt::session_params(pack) };
     if (!seeder.start())
         return -1;
     lt::add_torrent_params params;
@@ -202,13 +214,14 @@ double plainDownload(const QString &torrentPath, const QString &file, const QStr
 double coreDownload(const QString &file)
 {
     CoreRun run(50);
-    SeedProcess seeder(file, {"--peer", QString::number(run.port)});
+    SeedProcess seeder(file, { "--peer", QString::number(run.port) });
     if (!seeder.start() || !run.start())
         return -1;
     QElapsedTimer clock;
     clock.start();
-    run.client.send(0, {seeder.torrentPath()});
-    const QStringList done = run.waitStatus(seeder.hash(), [](const QStringList &r) { return r.value(7) == "1"; }, 300000);
+    run.client.send(0, { seeder.torrentPath() });
+    const QStringList done = run.waitStatus(
+        seeder.hash(), [](const QStringList &r) { return r.value(7) == "1"; }, 300000);
     return done.isEmpty() ? -1 : clock.elapsed() / 1000.0;
 }
 
@@ -219,14 +232,16 @@ void benchThroughput()
     const QString file = QDir(scratch.path()).filePath(QStringLiteral("src/big.bin"));
     writeRandomFile(file, size);
     const double core = coreDownload(file);
-    const double plain = plainDownload(file + QStringLiteral(".torrent"), file,
-                                       QDir(scratch.path()).filePath(QStringLiteral("plain")));
+    const double plain = plainDownload(
+        file + QStringLiteral(".torrent"), file, QDir(scratch.path()).filePath(QStringLiteral("plain")));
     const double mib = double(size) / (1 << 20);
     say(QStringLiteral("throughput: %1 MiB over loopback TCP, unlimited seed").arg(mib, 0, 'f', 0));
     say(QStringLiteral("  MorvaneCore:             %1 s = %2 MiB/s (request 0 to finished status)")
-            .arg(core, 0, 'f', 2).arg(mib / core, 0, 'f', 1));
+            .arg(core, 0, 'f', 2)
+            .arg(mib / core, 0, 'f', 1));
     say(QStringLiteral("  plain libtorrent session: %1 s = %2 MiB/s (add to torrent_finished_alert)")
-            .arg(plain, 0, 'f', 2).arg(mib / plain, 0, 'f', 1));
+            .arg(plain, 0, 'f', 2)
+            .arg(mib / plain, 0, 'f', 1));
     say(QStringLiteral("  core / plain time: %1").arg(core / plain, 0, 'f', 2));
 }
 
@@ -241,7 +256,7 @@ void benchMagnet()
     for (int i = 0; i < rounds; ++i) {
         const QString file = QDir(scratch.path()).filePath(QStringLiteral("src/m%1.mkv").arg(i));
         writeRandomFile(file, 4 << 20);
-        SeedProcess seeder(file, {"--piece-size", "262144"});
+        SeedProcess seeder(file, { "--piece-size", "262144" });
         if (!seeder.start())
             return;
         // Do as the player does: ask for descriptions whenever a status
@@ -249,7 +264,7 @@ void benchMagnet()
         QElapsedTimer clock;
         clock.start();
         int from = run.client.mark();
-        run.client.send(1, {seeder.magnet()});
+        run.client.send(1, { seeder.magnet() });
         std::optional<CoreReply> described;
         while (!described && clock.elapsed() < 30000) {
             (void)QTest::qWaitFor([&] { return run.client.mark() > from; }, 30000);
@@ -260,17 +275,20 @@ void benchMagnet()
                     break;
                 }
                 if (reply.type == 13 && !CoreTestClient::statusRow(reply, seeder.hash()).isEmpty())
-                    run.client.send(14, {seeder.hash()});
+                    run.client.send(14, { seeder.hash() });
             }
         }
         if (!described)
             return;
         times.append(clock.elapsed());
-        run.client.send(2, {seeder.hash()});
+        run.client.send(2, { seeder.hash() });
     }
     std::sort(times.begin(), times.end());
     say(QStringLiteral("magnet: request 1 (seed as peer hint) to reply 14 rows, %1 rounds").arg(rounds));
-    say(QStringLiteral("  median %1 ms, min %2 ms, max %3 ms").arg(times.at(times.size() / 2)).arg(times.first()).arg(times.last()));
+    say(QStringLiteral("  median %1 ms, min %2 ms, max %3 ms")
+            .arg(times.at(times.size() / 2))
+            .arg(times.first())
+            .arg(times.last()));
 }
 
 struct Usage
@@ -281,13 +299,14 @@ struct Usage
 
 Usage usageOf(qint64 pid)
 {
-    Usage usage{0, 0};
+    Usage usage { 0, 0 };
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (stat.open(QIODevice::ReadOnly)) {
         const QByteArray text = stat.readAll();
         const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
         // utime and stime are fields 14 and 15 of the whole line
-        usage.cpuSeconds = double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / sysconf(_SC_CLK_TCK);
+        usage.cpuSeconds
+            = double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / sysconf(_SC_CLK_TCK);
     }
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (status.open(QIODevice::ReadOnly)) {
@@ -325,7 +344,8 @@ void benchIdle()
         [&] {
             const auto status = run.client.waitFor(13, 0, {}, qMax(0, run.client.mark() - 1));
             return status && status->rows.size() == count
-                   && std::all_of(status->rows.cbegin(), status->rows.cend(), [](const QStringList &r) { return r.value(7) == "1"; });
+                && std::all_of(status->rows.cbegin(), status->rows.cend(),
+                    [](const QStringList &r) { return r.value(7) == "1"; });
         },
         120000);
     if (!allDone)
@@ -338,17 +358,22 @@ void benchIdle()
         clock.start();
         QTest::qWait(windowMs); // a measuring window, not a wait for an event
         const Usage after = usageOf(pid);
-        return std::pair<double, qint64>{100.0 * (after.cpuSeconds - before.cpuSeconds) / (clock.elapsed() / 1000.0),
-                                         after.rssKb};
+        return std::pair<double, qint64> {
+            100.0 * (after.cpuSeconds - before.cpuSeconds) / (clock.elapsed() / 1000.0), after.rssKb
+        };
     };
     const auto connected = measure();
     run.client.disconnectFromCore();
     const auto alone = measure();
-    say(QStringLiteral("idle: %1 finished downloads, no peers, %2 s windows").arg(count).arg(windowMs / 1000));
+    say(QStringLiteral("idle: %1 finished downloads, no peers, %2 s windows")
+            .arg(count)
+            .arg(windowMs / 1000));
     say(QStringLiteral("  player connected (status list every second): %1 % of one core, RSS %2 MiB")
-            .arg(connected.first, 0, 'f', 2).arg(connected.second / 1024.0, 0, 'f', 1));
+            .arg(connected.first, 0, 'f', 2)
+            .arg(connected.second / 1024.0, 0, 'f', 1));
     say(QStringLiteral("  no player:                                   %1 % of one core, RSS %2 MiB")
-            .arg(alone.first, 0, 'f', 2).arg(alone.second / 1024.0, 0, 'f', 1));
+            .arg(alone.first, 0, 'f', 2)
+            .arg(alone.second / 1024.0, 0, 'f', 1));
 }
 }
 

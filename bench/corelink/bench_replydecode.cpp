@@ -24,11 +24,10 @@ QList<QStringList> statusRows(int count)
         for (int p = 0; p < 512; p += 1 + i % 7)
             bits[p] = QLatin1Char('1');
         const QString hash = QStringLiteral("%1").arg(i, 40, 16, QLatin1Char('0'));
-        rows.append({hash, QString::number(1048576 + i), QString::number(65536 + i), QStringLiteral("42.5%"),
-                     QString::number(i % 50), QString::number(i % 80), QString::number(i % 4),
-                     QString::number(i % 2), bits, QStringLiteral("512"), QStringLiteral("262144"),
-                     QString::number(qint64(i) * 1000003), QStringLiteral("0"), QStringLiteral("0"),
-                     QStringLiteral("511"), QStringLiteral("134217728")});
+        rows.append({ hash, QString::number(1048576 + i), QString::number(65536 + i), QStringLiteral("42.5%"),
+            QString::number(i % 50), QString::number(i % 80), QString::number(i % 4), QString::number(i % 2),
+            bits, QStringLiteral("512"), QStringLiteral("262144"), QString::number(qint64(i) * 1000003),
+            QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("511"), QStringLiteral("134217728") });
     }
     return rows;
 }
@@ -51,7 +50,7 @@ double decode(const QByteArray &frame, qsizetype piece, int iterations, int expe
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
         if (delivered != 1 || reply.rows.size() != expectRows) {
             std::fprintf(stderr, "decode failed: %d frames, %lld rows\n", delivered,
-                         static_cast<long long>(reply.rows.size()));
+                static_cast<long long>(reply.rows.size()));
             std::exit(1);
         }
         best = qMin(best, seconds);
@@ -76,10 +75,10 @@ int main(int argc, char **argv)
 
     const QByteArray frame = CoreProtocol::encodeReply(CoreProtocol::StatusList, statusRows(rowCount));
     std::printf("reply 13: %d rows, %.2f MB, best of %d\n", rowCount, double(frame.size()) / 1e6, iterations);
-    for (qsizetype piece : {qsizetype(65536), frame.size()}) {
+    for (qsizetype piece : { qsizetype(65536), frame.size() }) {
         const double s = decode(frame, piece, iterations, rowCount);
         std::printf("  pieces of %9lld bytes: %8.2f ms  %8.1f MB/s  %10.0f rows/s\n",
-                    static_cast<long long>(piece), s * 1e3, double(frame.size()) / 1e6 / s, rowCount / s);
+            static_cast<long long>(piece), s * 1e3, double(frame.size()) / 1e6 / s, rowCount / s);
     }
     return 0;
 }

@@ -29,8 +29,8 @@ QList<QStringList> descriptions(int rows)
     list.reserve(rows);
     for (int i = 0; i < rows; ++i) {
         const QString name = QStringLiteral("video %1").arg(i);
-        list.append({hashOf(i), name, QStringLiteral("734003200"), QStringLiteral("/downloads"),
-                     QStringLiteral("0"), QStringLiteral("/downloads/") + name + QStringLiteral(".mkv")});
+        list.append({ hashOf(i), name, QStringLiteral("734003200"), QStringLiteral("/downloads"),
+            QStringLiteral("0"), QStringLiteral("/downloads/") + name + QStringLiteral(".mkv") });
     }
     return list;
 }
@@ -44,11 +44,10 @@ QList<QStringList> statusReply(int rows, int round)
         QString bits(pieces, QLatin1Char('0'));
         bits.fill(QLatin1Char('1'), (i + round) % pieces);
         bits.resize(pieces, QLatin1Char('0'));
-        list.append({hashOf(i), QString::number(100000 + 37 * i + round), QString::number(2000 + i),
-                     QStringLiteral("%1%").arg((i + round) % 100), QString::number(i % 50),
-                     QString::number(i % 80), QString::number(1 + (i + round) % 3),
-                     QStringLiteral("0"), bits, QString::number(pieces), QStringLiteral("262144"),
-                     QString::number(1048576.0 * (i % 7))});
+        list.append({ hashOf(i), QString::number(100000 + 37 * i + round), QString::number(2000 + i),
+            QStringLiteral("%1%").arg((i + round) % 100), QString::number(i % 50), QString::number(i % 80),
+            QString::number(1 + (i + round) % 3), QStringLiteral("0"), bits, QString::number(pieces),
+            QStringLiteral("262144"), QString::number(1048576.0 * (i % 7)) });
     }
     return list;
 }
@@ -89,7 +88,7 @@ Timing timeReplies(bool indexed, int rows, int replies, const QList<QList<QStrin
     }
     if (changes != replies || model.rowCount() != rows)
         qFatal("unexpected model state: %d changes, %d rows", changes, model.rowCount());
-    return {medianMs(wall), medianMs(cpu)};
+    return { medianMs(wall), medianMs(cpu) };
 }
 
 } // namespace
@@ -103,22 +102,22 @@ int main(int argc, char **argv)
 
     QCommandLineParser parser;
     parser.addHelpOption();
-    QCommandLineOption rowsOption(QStringLiteral("rows"), QStringLiteral("List length to measure (default: 1000 and 10000)."),
-                                  QStringLiteral("n"));
-    QCommandLineOption repliesOption(QStringLiteral("replies"), QStringLiteral("Replies per measurement (default 15)."),
-                                     QStringLiteral("n"), QStringLiteral("15"));
-    QCommandLineOption linearOption(QStringLiteral("no-linear"), QStringLiteral("Measure the indexed model only."));
-    parser.addOptions({rowsOption, repliesOption, linearOption});
+    QCommandLineOption rowsOption(QStringLiteral("rows"),
+        QStringLiteral("List length to measure (default: 1000 and 10000)."), QStringLiteral("n"));
+    QCommandLineOption repliesOption(QStringLiteral("replies"),
+        QStringLiteral("Replies per measurement (default 15)."), QStringLiteral("n"), QStringLiteral("15"));
+    QCommandLineOption linearOption(
+        QStringLiteral("no-linear"), QStringLiteral("Measure the indexed model only."));
+    parser.addOptions({ rowsOption, repliesOption, linearOption });
     parser.process(app);
 
-    QList<int> sizes{1000, 10000};
+    QList<int> sizes { 1000, 10000 };
     if (parser.isSet(rowsOption))
-        sizes = {parser.value(rowsOption).toInt()};
+        sizes = { parser.value(rowsOption).toInt() };
     const int replies = qMax(1, parser.value(repliesOption).toInt());
 
     QTextStream out(stdout);
-    out << "status reply (13), " << pieces << "-piece bit fields, median of " << replies
-        << " replies\n";
+    out << "status reply (13), " << pieces << "-piece bit fields, median of " << replies << " replies\n";
     out << "median ms per reply, wall (processor)\n";
     out << "rows\tindexed\t\tlinear\t\tlinear/indexed\n";
     for (int rows : std::as_const(sizes)) {
@@ -126,7 +125,7 @@ int main(int argc, char **argv)
         for (int r = 0; r < 3; ++r)
             prepared.append(statusReply(rows, r));
         const Timing indexed = timeReplies(true, rows, replies, prepared);
-        const Timing linear = parser.isSet(linearOption) ? Timing{qQNaN(), qQNaN()}
+        const Timing linear = parser.isSet(linearOption) ? Timing { qQNaN(), qQNaN() }
                                                          : timeReplies(false, rows, replies, prepared);
         const auto both = [](const Timing &t) {
             return QStringLiteral("%1 (%2)").arg(t.wallMs, 0, 'f', 2).arg(t.cpuMs, 0, 'f', 2);

@@ -18,9 +18,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTextStream>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTextStream>
 #include <QtEndian>
 
 #include <algorithm>
@@ -63,28 +63,29 @@ bool makeClips(const QString &folder, int seconds, const QString &size, QString 
     if (!QFileInfo::exists(*mp4)) {
         const QString partial = *mp4 + QStringLiteral(".part.mp4");
         if (!run(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                  QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                  QStringLiteral("testsrc2=size=%1:rate=24:duration=%2").arg(size, duration),
-                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                  QStringLiteral("sine=frequency=440:duration=%1").arg(duration), QStringLiteral("-vf"),
-                  QStringLiteral("noise=alls=40:allf=t"), QStringLiteral("-c:v"), QStringLiteral("libx264"),
-                  QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-b:v"),
-                  QStringLiteral("4M"), QStringLiteral("-minrate"), QStringLiteral("4M"),
-                  QStringLiteral("-maxrate"), QStringLiteral("4M"), QStringLiteral("-bufsize"),
-                  QStringLiteral("2M"), QStringLiteral("-g"), QStringLiteral("48"), QStringLiteral("-pix_fmt"),
-                  QStringLiteral("yuv420p"), QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"),
-                  QStringLiteral("128k"), QStringLiteral("-shortest"), QStringLiteral("-movflags"),
-                  QStringLiteral("+faststart"), partial})
+                { QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                    QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                    QStringLiteral("testsrc2=size=%1:rate=24:duration=%2").arg(size, duration),
+                    QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                    QStringLiteral("sine=frequency=440:duration=%1").arg(duration), QStringLiteral("-vf"),
+                    QStringLiteral("noise=alls=40:allf=t"), QStringLiteral("-c:v"), QStringLiteral("libx264"),
+                    QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-b:v"),
+                    QStringLiteral("4M"), QStringLiteral("-minrate"), QStringLiteral("4M"),
+                    QStringLiteral("-maxrate"), QStringLiteral("4M"), QStringLiteral("-bufsize"),
+                    QStringLiteral("2M"), QStringLiteral("-g"), QStringLiteral("48"),
+                    QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), QStringLiteral("-c:a"),
+                    QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("128k"),
+                    QStringLiteral("-shortest"), QStringLiteral("-movflags"), QStringLiteral("+faststart"),
+                    partial })
             || !QFile::rename(partial, *mp4))
             return false;
     }
     if (!QFileInfo::exists(*mkv)) {
         const QString partial = *mkv + QStringLiteral(".part.mkv");
         if (!run(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                  QStringLiteral("-y"), QStringLiteral("-i"), *mp4, QStringLiteral("-c"), QStringLiteral("copy"),
-                  partial})
+                { QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                    QStringLiteral("-y"), QStringLiteral("-i"), *mp4, QStringLiteral("-c"),
+                    QStringLiteral("copy"), partial })
             || !QFile::rename(partial, *mkv))
             return false;
     }
@@ -97,17 +98,18 @@ class Shaper
 public:
     bool setUp(const QList<int> &ports, qint64 bytesPerSecond)
     {
-        if (!run(QStringLiteral("tc"), QStringLiteral("qdisc add dev lo root handle 1: htb default 99")
-                                           .split(QLatin1Char(' '))))
+        if (!run(QStringLiteral("tc"),
+                QStringLiteral("qdisc add dev lo root handle 1: htb default 99").split(QLatin1Char(' '))))
             return false;
         if (!run(QStringLiteral("tc"), classArguments(QStringLiteral("add"), bytesPerSecond)))
             return false;
         for (int port : ports)
             if (!run(QStringLiteral("tc"),
-                     QStringLiteral("filter add dev lo parent 1: protocol ip prio 1 u32 match ip sport %1 0xffff "
-                                    "flowid 1:20")
-                         .arg(port)
-                         .split(QLatin1Char(' '))))
+                    QStringLiteral(
+                        "filter add dev lo parent 1: protocol ip prio 1 u32 match ip sport %1 0xffff "
+                        "flowid 1:20")
+                        .arg(port)
+                        .split(QLatin1Char(' '))))
                 return false;
         return true;
     }
@@ -125,7 +127,6 @@ private:
             .split(QLatin1Char(' '));
     }
 };
-
 
 // A .torrent carries no peer hint, and nothing on loopback would find the
 // seed: a tracker that names it, written into a copy of the .torrent (the
@@ -147,7 +148,7 @@ public:
                     qToBigEndian<quint16>(quint16(m_seedPort), peer.data() + 4);
                     const QByteArray body = "d8:intervali1800e5:peers6:" + peer + "e";
                     socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: "
-                                  + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                        + QByteArray::number(body.size()) + "\r\n\r\n" + body);
                     socket->disconnectFromHost();
                 });
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -178,9 +179,9 @@ private:
 struct StartFigures
 {
     qint64 metadata = -1; // link handed over → files known to the player
-    qint64 head = -1;     // → the player saw the head and started the engine
-    qint64 frame = -1;    // → the engine reports a playing time
-    qint64 seek = -1;     // seek click → playback resumed past the target
+    qint64 head = -1; // → the player saw the head and started the engine
+    qint64 frame = -1; // → the engine reports a playing time
+    qint64 seek = -1; // seek click → playback resumed past the target
 };
 
 struct StallFigures
@@ -235,15 +236,15 @@ std::optional<StartFigures> measureStart(const QString &display, const QString &
     }
     PlayerSession &s = *player.session;
     const qint64 t0 = s.now();
-    if (!s.secondStart({link})) {
+    if (!s.secondStart({ link })) {
         out() << "  second start failed" << Qt::endl;
         return std::nullopt;
     }
     StartFigures figures;
     figures.frame = since(s.waitForLine(QStringLiteral("ui: playing at"), 60000, t0), t0);
     if (magnet)
-        figures.metadata =
-            since(s.lineTime(QStringLiteral("ready to rebuild item for magnetUri_refreshed.."), t0), t0);
+        figures.metadata
+            = since(s.lineTime(QStringLiteral("ready to rebuild item for magnetUri_refreshed.."), t0), t0);
     figures.head = since(s.lineTime(QStringLiteral("ui: message finsh.."), t0), t0);
     if (figures.frame < 0) {
         out() << s.log() << Qt::endl;
@@ -253,7 +254,8 @@ std::optional<StartFigures> measureStart(const QString &display, const QString &
         return figures;
 
     // Seek to 75 % once the player allows seeking (the last piece is there).
-    if (s.waitForScreen([](const PlayerSession::Screen &sc) { return sc.seekEnabled && sc.total > 0; }, 30000, t0)
+    if (s.waitForScreen(
+            [](const PlayerSession::Screen &sc) { return sc.seekEnabled && sc.total > 0; }, 30000, t0)
         < 0)
         return figures;
     const PlayerSession::Screen before = s.screen();
@@ -290,7 +292,7 @@ std::optional<StallFigures> measureStalls(const QString &display, const SeedProc
         return std::nullopt;
     PlayerSession &s = *player.session;
     const qint64 t0 = s.now();
-    if (!s.secondStart({seed.magnet()}))
+    if (!s.secondStart({ seed.magnet() }))
         return std::nullopt;
     const qint64 first = s.waitForLine(QStringLiteral("ui: playing at"), 60000, t0);
     if (first < 0)
@@ -359,8 +361,8 @@ int main(int argc, char *argv[])
     const int rounds = smoke ? 1 : qMax(1, option(QStringLiteral("--rounds"), QStringLiteral("3")).toInt());
     const int playSeconds = option(QStringLiteral("--play"), QStringLiteral("30")).toInt();
     const QString clips = option(QStringLiteral("--clips"),
-                                 QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
-                                     .filePath(QStringLiteral("morvane-bench")));
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
+            .filePath(QStringLiteral("morvane-bench")));
 
     // Shaping needs a network of our own; the same program again inside one.
     if (!smoke && !qEnvironmentVariableIsSet(kNamespaceMark)) {
@@ -368,8 +370,9 @@ int main(int argc, char *argv[])
         QProcess inner;
         inner.setProcessChannelMode(QProcess::ForwardedChannels);
         inner.start(QStringLiteral("unshare"),
-                    QStringList{QStringLiteral("-n"), QStringLiteral("--"), QCoreApplication::applicationFilePath()}
-                        + arguments.mid(1));
+            QStringList {
+                QStringLiteral("-n"), QStringLiteral("--"), QCoreApplication::applicationFilePath() }
+                + arguments.mid(1));
         if (!inner.waitForStarted()) {
             out() << "bench_e2e: unshare did not start (needs root)" << Qt::endl;
             return 1;
@@ -380,15 +383,16 @@ int main(int argc, char *argv[])
 
     // A new namespace's loopback is down: up before anything listens on it
     // (a seed that listened on a downed loopback is never reached).
-    if (!smoke && !run(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
-                                              QStringLiteral("up")})) {
+    if (!smoke
+        && !run(QStringLiteral("ip"),
+            { QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"), QStringLiteral("up") })) {
         out() << "bench_e2e: cannot bring loopback up" << Qt::endl;
         return 1;
     }
 
     QString mp4, mkv;
-    if (!makeClips(clips, smoke ? 8 : 120, smoke ? QStringLiteral("640x360") : QStringLiteral("1280x720"), &mp4,
-                   &mkv)) {
+    if (!makeClips(clips, smoke ? 8 : 120, smoke ? QStringLiteral("640x360") : QStringLiteral("1280x720"),
+            &mp4, &mkv)) {
         out() << "bench_e2e: could not make the clips" << Qt::endl;
         return 1;
     }
@@ -408,15 +412,15 @@ int main(int argc, char *argv[])
         QString torrent;
     };
     QList<Clip *> clipList;
-    Clip mp4Clip{QStringLiteral("MP4"), mp4, nullptr, nullptr, QString()};
-    Clip mkvClip{QStringLiteral("MKV"), mkv, nullptr, nullptr, QString()};
+    Clip mp4Clip { QStringLiteral("MP4"), mp4, nullptr, nullptr, QString() };
+    Clip mkvClip { QStringLiteral("MKV"), mkv, nullptr, nullptr, QString() };
     clipList << &mp4Clip;
     if (!smoke)
         clipList << &mkvClip;
     QList<int> ports;
     for (Clip *clip : clipList) {
         clip->seed = std::make_unique<SeedProcess>(
-            clip->path, QStringList{QStringLiteral("--piece-size"), QString::number(kPieceSize)});
+            clip->path, QStringList { QStringLiteral("--piece-size"), QString::number(kPieceSize) });
         if (!clip->seed->start()) {
             out() << "bench_e2e: seed failed: " << clip->seed->output() << Qt::endl;
             return 1;
@@ -424,8 +428,8 @@ int main(int argc, char *argv[])
         ports << clip->seed->port();
         clip->tracker = std::make_unique<LoopbackTracker>();
         if (clip->tracker->start(clip->seed->port()))
-            clip->torrent = clip->tracker->announce(clip->seed->torrentPath(),
-                                                    clip->seed->torrentPath() + QStringLiteral(".tracked.torrent"));
+            clip->torrent = clip->tracker->announce(
+                clip->seed->torrentPath(), clip->seed->torrentPath() + QStringLiteral(".tracked.torrent"));
         if (clip->torrent.isEmpty()) {
             out() << "bench_e2e: no tracked .torrent" << Qt::endl;
             return 1;
@@ -437,7 +441,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const QList<qint64> rates = smoke ? QList<qint64>{0} : QList<qint64>{2000000, 1000000};
+    const QList<qint64> rates = smoke ? QList<qint64> { 0 } : QList<qint64> { 2000000, 1000000 };
     out() << "first frame after a link is handed to a running player (s; median of " << rounds << ")"
           << Qt::endl;
     bool complete = true;
@@ -445,11 +449,12 @@ int main(int argc, char *argv[])
         if (rate > 0 && !shaper.setRate(rate))
             return 1;
         for (Clip *clip : std::as_const(clipList)) {
-            for (bool magnet : {true, false}) {
+            for (bool magnet : { true, false }) {
                 QList<qint64> meta, head, frame, seek;
                 for (int round = 0; round < rounds; ++round) {
                     const bool withSeek = magnet && (smoke || rate == 2000000);
-                    const auto figures = measureStart(xvfb.display(), magnet ? clip->seed->magnet() : clip->torrent, magnet, withSeek);
+                    const auto figures = measureStart(
+                        xvfb.display(), magnet ? clip->seed->magnet() : clip->torrent, magnet, withSeek);
                     if (!figures || figures->frame < 0) {
                         complete = false;
                         continue;
@@ -461,9 +466,11 @@ int main(int argc, char *argv[])
                         seek << figures->seek;
                 }
                 const qint64 bound = rate > 0 ? 2 * kPieceSize * 1000 / rate : -1;
-                out() << QStringLiteral("%1 %2 %3: metadata %4  head %5  decoder %6  first frame %7  (rate bound %8)")
-                             .arg(rate > 0 ? QStringLiteral("%1 MB/s").arg(double(rate) / 1e6) : QStringLiteral("unshaped"),
-                                  clip->name, magnet ? QStringLiteral("magnet ") : QStringLiteral("torrent"))
+                out() << QStringLiteral(
+                    "%1 %2 %3: metadata %4  head %5  decoder %6  first frame %7  (rate bound %8)")
+                             .arg(rate > 0 ? QStringLiteral("%1 MB/s").arg(double(rate) / 1e6)
+                                           : QStringLiteral("unshaped"),
+                                 clip->name, magnet ? QStringLiteral("magnet ") : QStringLiteral("torrent"))
                              .arg(ms(median(meta)))
                              .arg(ms(median(head) - qMax<qint64>(0, median(meta))))
                              .arg(ms(median(frame) - median(head)))
@@ -474,7 +481,7 @@ int main(int argc, char *argv[])
                     out() << QStringLiteral("%1 %2 seek to 75%: resumed after %3   runs: %4")
                                  .arg(rate > 0 ? QStringLiteral("%1 MB/s").arg(double(rate) / 1e6)
                                                : QStringLiteral("unshaped"),
-                                      clip->name, ms(median(seek)), list(seek))
+                                     clip->name, ms(median(seek)), list(seek))
                           << Qt::endl;
             }
         }
@@ -496,8 +503,9 @@ int main(int argc, char *argv[])
                 stalls << figures->stalls;
                 stallMs << figures->stallMs;
             }
-            out() << QStringLiteral("%1 at %2 kB/s (1.5x bitrate), %3 s played: stalls %4 (runs %5), stall time %6 s "
-                                    "(runs %7)")
+            out() << QStringLiteral(
+                "%1 at %2 kB/s (1.5x bitrate), %3 s played: stalls %4 (runs %5), stall time %6 s "
+                "(runs %7)")
                          .arg(clip->name)
                          .arg(rate / 1000)
                          .arg(playSeconds)

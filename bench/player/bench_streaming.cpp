@@ -17,8 +17,8 @@
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QTextStream>
+#include <QTimer>
 
 #include <vlc/vlc.h>
 
@@ -30,7 +30,7 @@ namespace {
 // Counts frames the engine hands over (RV32 into a scratch buffer).
 struct FrameCounter
 {
-    std::atomic<int> frames{0};
+    std::atomic<int> frames { 0 };
     QByteArray buffer = QByteArray(640 * 480 * 4, '\0');
 
     void attach(libvlc_media_player_t *mp)
@@ -67,7 +67,7 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 
 double threadCpuMs()
 {
-    timespec t{};
+    timespec t {};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
 }
@@ -97,7 +97,7 @@ void firstFrame(const QString &clip, int rounds)
 void resumeAfterPiece(const QString &clip, int rounds)
 {
     for (int round = 0; round < rounds; ++round) {
-        DamagedClip file(clip, 64, {30, 31});
+        DamagedClip file(clip, 64, { 30, 31 });
         ScriptedPieces pieces;
         pieces.bits = file.bits;
         FrameCounter counter; // outlives the window, whose engine writes into it
@@ -166,14 +166,17 @@ void piecesAtARate(const QString &clip, double piecesPerSecond)
     arrive.start();
     const bool started = waitFor([&] { return counter.frames > 0; }, 30000);
     const qint64 firstFrameAt = clock.elapsed();
-    waitFor([&] {
-        const bool caching = window.playState() == player::Caching;
-        cachingEpisodes += caching && !wasCaching;
-        wasCaching = caching;
-        return bits == complete && window.playState() != player::Caching;
-    }, 60000);
-    out << "pieces at " << piecesPerSecond << "/s (piece " << file.pieceLength / 1024 << " KiB): head complete at "
-        << headArrived << " ms, first frame at " << (started ? QString::number(firstFrameAt) : QString("never"))
+    waitFor(
+        [&] {
+            const bool caching = window.playState() == player::Caching;
+            cachingEpisodes += caching && !wasCaching;
+            wasCaching = caching;
+            return bits == complete && window.playState() != player::Caching;
+        },
+        60000);
+    out << "pieces at " << piecesPerSecond << "/s (piece " << file.pieceLength / 1024
+        << " KiB): head complete at " << headArrived << " ms, first frame at "
+        << (started ? QString::number(firstFrameAt) : QString("never"))
         << " ms, caching pauses while downloading: " << cachingEpisodes << Qt::endl;
 }
 
@@ -188,8 +191,8 @@ void guiCpu(const QString &clip)
     clock.start();
     waitFor([&] { return clock.elapsed() >= 4000; }, 5000);
     const double cpu = threadCpuMs() - cpuBefore;
-    out << "GUI thread CPU while playing: " << QString::number(cpu, 'f', 1) << " ms over "
-        << clock.elapsed() << " ms (" << QString::number(100.0 * cpu / clock.elapsed(), 'f', 2) << " %)" << Qt::endl;
+    out << "GUI thread CPU while playing: " << QString::number(cpu, 'f', 1) << " ms over " << clock.elapsed()
+        << " ms (" << QString::number(100.0 * cpu / clock.elapsed(), 'f', 2) << " %)" << Qt::endl;
 
     const int ticks = 2000;
     const double tickBefore = threadCpuMs();
@@ -215,8 +218,8 @@ int main(int argc, char **argv)
     const QString clip = TestMedia::clip(TestMedia::Matroska, 12);
     if (clip.isEmpty())
         return 1;
-    out << "clip: 12 s Matroska, H.264 ~2 Mbit/s + AAC, " << QFileInfo(clip).size() / 1024 << " KiB, 64 pieces"
-        << Qt::endl;
+    out << "clip: 12 s Matroska, H.264 ~2 Mbit/s + AAC, " << QFileInfo(clip).size() / 1024
+        << " KiB, 64 pieces" << Qt::endl;
     firstFrame(clip, rounds);
     resumeAfterPiece(clip, rounds);
     piecesAtARate(clip, 8);

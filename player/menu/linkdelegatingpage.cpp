@@ -2,8 +2,7 @@
 
 LinkDelegatingPage::LinkDelegatingPage(QObject *parent)
     : QWebEnginePage(parent)
-{
-}
+{ }
 
 bool LinkDelegatingPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {

@@ -18,18 +18,19 @@ MainMenu::MainMenu(QWidget *window)
         ->setShortcut(QKeySequence::Open);
     addEntry(file, QStringLiteral("openUrlAction"), tr("Open URL..."), &MainMenu::openUrlTriggered)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
-    addEntry(file, QStringLiteral("openTorrentAction"), tr("Open Torrent File..."), &MainMenu::openTorrentTriggered)
+    addEntry(file, QStringLiteral("openTorrentAction"), tr("Open Torrent File..."),
+        &MainMenu::openTorrentTriggered)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
 
     // The power-off entries have no behaviour yet; they are shown all the same.
     QMenu *power = m_menu->addMenu(tr("Power-off"));
     power->setObjectName(QStringLiteral("poweroffmenu"));
-    for (const QString &text : {tr("Downloaded off"), tr("Play shutdown"), tr("Cancel shutdown")})
+    for (const QString &text : { tr("Downloaded off"), tr("Play shutdown"), tr("Cancel shutdown") })
         power->addAction(text);
 
     addEntry(m_menu.get(), QStringLiteral("setupAction"), tr("Setup"), &MainMenu::setupTriggered);
     addEntry(m_menu.get(), QStringLiteral("shutdownAction"), tr("shutdown-completely"),
-             &MainMenu::shutdownCompletelyTriggered);
+        &MainMenu::shutdownCompletelyTriggered);
 
     QMenu *help = m_menu->addMenu(tr("Help"));
     help->setObjectName(QStringLiteral("helpmenu"));

@@ -55,7 +55,7 @@ void UpdateCheck::slotupdater()
         qCDebug(lcPlayer, "\tno web server configured, no update check..");
         return;
     }
-    launch(QStringList{QStringLiteral("hide")});
+    launch(QStringList { QStringLiteral("hide") });
 }
 
 void UpdateCheck::slotupgrade()

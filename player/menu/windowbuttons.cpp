@@ -20,8 +20,9 @@ bool isWebAddress(const QUrl &url)
 }
 }
 
-WindowButtons::WindowButtons(QWidget *window, QWidget *fileList, WebPages *pages, QAbstractButton *commentButton,
-                             QAbstractButton *playlistButton, QAbstractButton *miniButton, QObject *parent)
+WindowButtons::WindowButtons(QWidget *window, QWidget *fileList, WebPages *pages,
+    QAbstractButton *commentButton, QAbstractButton *playlistButton, QAbstractButton *miniButton,
+    QObject *parent)
     : QObject(parent)
     , m_window(window)
     , m_fileList(fileList)
@@ -29,8 +30,7 @@ WindowButtons::WindowButtons(QWidget *window, QWidget *fileList, WebPages *pages
     , m_commentButton(commentButton)
     , m_playlistButton(playlistButton)
     , m_miniButton(miniButton)
-{
-}
+{ }
 
 void WindowButtons::miniClicked()
 {

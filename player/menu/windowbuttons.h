@@ -18,7 +18,7 @@ class WindowButtons : public QObject
 
 public:
     WindowButtons(QWidget *window, QWidget *fileList, WebPages *pages, QAbstractButton *commentButton,
-                  QAbstractButton *playlistButton, QAbstractButton *miniButton, QObject *parent = nullptr);
+        QAbstractButton *playlistButton, QAbstractButton *miniButton, QObject *parent = nullptr);
 
     bool commentAvailable() const { return m_commentAvailable; }
     QString commentUrl() const { return m_commentUrl; }

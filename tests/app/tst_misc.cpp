@@ -49,7 +49,8 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("five fields") << "AA/name/12/HASH/ZZ"
                                      << "magnet:?xt=urn:btih:HASH&dn=name";
-        QTest::newRow("empty hash") << "AA/name/12//ZZ" << "magnet:?xt=urn:btih:&dn=name";
+        QTest::newRow("empty hash") << "AA/name/12//ZZ"
+                                    << "magnet:?xt=urn:btih:&dn=name";
         QTest::newRow("four fields") << "AA/name/12/HASH" << QString();
         QTest::newRow("six fields") << "AA/name/12/HASH/ZZ/extra" << QString();
     }
@@ -66,7 +67,7 @@ private slots:
         QString encoded = QString::fromLatin1(QByteArray("AA/n/1/H/Z").toBase64());
         encoded.insert(4, QStringLiteral("*!"));
         QCOMPARE(misc::magnetFromBcLink(QStringLiteral("bc://bt/") + encoded),
-                 QStringLiteral("magnet:?xt=urn:btih:H&dn=n"));
+            QStringLiteral("magnet:?xt=urn:btih:H&dn=n"));
     }
 
     void pipeLink_data()
@@ -74,8 +75,10 @@ private slots:
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("expected");
         QTest::newRow("scheme and hash only") << "morvane://|HASH" << QString();
-        QTest::newRow("empty hash") << "morvane://||name" << "magnet:?xt=urn:btih:&dn=name";
-        QTest::newRow("hash and name") << "morvane://|HASH|name" << "magnet:?xt=urn:btih:HASH&dn=name";
+        QTest::newRow("empty hash") << "morvane://||name"
+                                    << "magnet:?xt=urn:btih:&dn=name";
+        QTest::newRow("hash and name") << "morvane://|HASH|name"
+                                       << "magnet:?xt=urn:btih:HASH&dn=name";
         QTest::newRow("one tracker") << "morvane://|H|n|udp://t1"
                                      << "magnet:?xt=urn:btih:H&dn=n&tr=udp://t1";
         QTest::newRow("three trackers keep two") << "morvane://|H|n|t1|t2|t3"
@@ -97,7 +100,7 @@ private slots:
 
         const QByteArray decoded = QByteArray("A/") + name.toUtf8() + QByteArray("/1/H/Z");
         QCOMPARE(misc::magnetFromBcLink(QStringLiteral("bc://bt/") + QString::fromLatin1(decoded.toBase64())),
-                 QStringLiteral("magnet:?xt=urn:btih:H&dn=") + QString::fromLatin1(name.toUtf8()));
+            QStringLiteral("magnet:?xt=urn:btih:H&dn=") + QString::fromLatin1(name.toUtf8()));
     }
 };
 

@@ -23,7 +23,7 @@ private slots:
     void fileLivesUnderTheBackupFolder()
     {
         QCOMPARE(Preferences::settingsFilePath(),
-                 m_home->dataHome() + QStringLiteral("/Morvane/BT_backup/data/Morvane.ini"));
+            m_home->dataHome() + QStringLiteral("/Morvane/BT_backup/data/Morvane.ini"));
     }
 
     void freshUserDefaults()

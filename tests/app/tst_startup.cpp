@@ -2,12 +2,12 @@
 #include "tests/support/temporaryhome.h"
 
 #include <QDeadlineTimer>
-#include <sys/types.h>
-#include <signal.h>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSettings>
 #include <QTest>
+#include <signal.h>
+#include <sys/types.h>
 
 #include <csignal>
 
@@ -39,11 +39,11 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
         QTest::newRow("none") << QStringList() << QString();
-        QTest::newRow("only dashes") << QStringList{"--a"} << QString();
-        QTest::newRow("skipped last leaves separator") << QStringList{"x", "--a"} << "x|";
-        QTest::newRow("skipped middle") << QStringList{"a.torrent", "--x", "b.mkv"} << "a.torrent|b.mkv";
-        QTest::newRow("single dash kept") << QStringList{"-a"} << "-a";
-        QTest::newRow("case-sensitive prefix") << QStringList{"—a", "b"} << "—a|b";
+        QTest::newRow("only dashes") << QStringList { "--a" } << QString();
+        QTest::newRow("skipped last leaves separator") << QStringList { "x", "--a" } << "x|";
+        QTest::newRow("skipped middle") << QStringList { "a.torrent", "--x", "b.mkv" } << "a.torrent|b.mkv";
+        QTest::newRow("single dash kept") << QStringList { "-a" } << "-a";
+        QTest::newRow("case-sensitive prefix") << QStringList { "—a", "b" } << "—a|b";
     }
     void instanceMessage()
     {
@@ -55,9 +55,9 @@ private slots:
     void secondStartHandsItsArgumentsOver()
     {
         startFirst();
-        QCOMPARE(runSecond({"a.torrent", "--x", "b.mkv"}), 0);
+        QCOMPARE(runSecond({ "a.torrent", "--x", "b.mkv" }), 0);
         QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("message from a second start: a.torrent|b.mkv"), 5000);
-        QCOMPARE(runSecond({"x", "--a"}), 0);
+        QCOMPARE(runSecond({ "x", "--a" }), 0);
         QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("message from a second start: x|"), 5000);
     }
 
@@ -67,10 +67,10 @@ private slots:
         QCOMPARE(runSecond({}), 0);
         QVERIFY(m_secondOutput.contains("Morvane is already running for this user."));
         QVERIFY(!m_secondOutput.contains("Passing program parameters"));
-        QCOMPARE(runSecond({"--only"}), 0);
+        QCOMPARE(runSecond({ "--only" }), 0);
         QVERIFY(!m_secondOutput.contains("Passing program parameters"));
         // A real message afterwards arrives alone: nothing was queued before it.
-        QCOMPARE(runSecond({"marker"}), 0);
+        QCOMPARE(runSecond({ "marker" }), 0);
         QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("message from a second start: marker"), 5000);
         QCOMPARE(m_output.count("message from a second start:"), 1);
     }
@@ -81,7 +81,7 @@ private slots:
         ::kill(pid_t(m_first->processId()), SIGSTOP);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(runSecond({"late.mkv"}), 0);
+        QCOMPARE(runSecond({ "late.mkv" }), 0);
         QVERIFY2(clock.elapsed() < 9000, qPrintable(QString::number(clock.elapsed())));
         ::kill(pid_t(m_first->processId()), SIGCONT);
     }
@@ -94,18 +94,19 @@ private slots:
         m_first.reset();
         startFirst();
         QVERIFY(!m_output.contains("already running"));
-        QCOMPARE(runSecond({"after-crash"}), 0);
+        QCOMPARE(runSecond({ "after-crash" }), 0);
         QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("message from a second start: after-crash"), 5000);
     }
 
     void emptyLocaleIsFilledFromTheSystem()
     {
-        startFirst({{"LC_ALL", "zh_CN.UTF-8"}});
+        startFirst({ { "LC_ALL", "zh_CN.UTF-8" } });
         QVERIFY(m_output.contains("using locale zh_CN"));
         // The running instance writes its settings on its own schedule.
         const QString file = m_home->dataHome() + "/Morvane/BT_backup/data/Morvane.ini";
-        QTRY_COMPARE_WITH_TIMEOUT(QSettings(file, QSettings::IniFormat).value("Preferences/General/Locale").toString(),
-                                  QStringLiteral("zh_CN"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            QSettings(file, QSettings::IniFormat).value("Preferences/General/Locale").toString(),
+            QStringLiteral("zh_CN"), 5000);
     }
 
 private:
@@ -131,8 +132,8 @@ private:
         connect(m_first.get(), &QProcess::readyRead, this, [this] { m_output += m_first->readAll(); });
         m_first->start(program(), {});
         QVERIFY(m_first->waitForStarted(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("using locale") || m_output.contains("load translator failed"),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_output.contains("using locale") || m_output.contains("load translator failed"), 10000);
     }
 
     int runSecond(const QStringList &arguments)

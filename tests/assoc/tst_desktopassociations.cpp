@@ -39,7 +39,7 @@ class TestDesktopAssociations : public QObject
         QVERIFY(writeFile(programPath(), "#!/bin/sh\n"));
         QVERIFY(QFile::setPermissions(programPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QVERIFY(writeFile(applications() + "/vlc.desktop",
-                          "[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %U\n"));
+            "[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %U\n"));
     }
     std::unique_ptr<DesktopAssociations> tool(const QString &folder) const
     {
@@ -51,12 +51,12 @@ class TestDesktopAssociations : public QObject
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         // The generic lookup: no desktop's own mimeapps file or trader.
-        for (const char *name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
-                                 "GNOME_DESKTOP_SESSION_ID", "XDG_MENU_PREFIX"})
+        for (const char *name : { "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
+                 "GNOME_DESKTOP_SESSION_ID", "XDG_MENU_PREFIX" })
             env.remove(name);
         QProcess process;
         process.setProcessEnvironment(env);
-        process.start("xdg-mime", {"query", "default", mimeType});
+        process.start("xdg-mime", { "query", "default", mimeType });
         if (!process.waitForFinished(20000))
             return "<xdg-mime did not finish>";
         return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
@@ -80,15 +80,24 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("inFile");
-        QTest::newRow("plain") << "/opt/morvane/Morvane" << "/opt/morvane/Morvane";
-        QTest::newRow("space") << "/opt/My Apps/Morvane" << "\"/opt/My Apps/Morvane\"";
-        QTest::newRow("double quote") << "/opt/a\"b/Morvane" << "\"/opt/a\\\\\"b/Morvane\"";
-        QTest::newRow("single quote") << "/opt/it's/Morvane" << "\"/opt/it's/Morvane\"";
-        QTest::newRow("dollar") << "/opt/$HOME/Morvane" << "\"/opt/\\\\$HOME/Morvane\"";
-        QTest::newRow("backslash") << "/opt/a\\b/Morvane" << "\"/opt/a\\\\\\\\b/Morvane\"";
-        QTest::newRow("percent") << "/opt/100%/Morvane" << "/opt/100%%/Morvane";
-        QTest::newRow("non-ASCII") << QString::fromUtf8("/opt/视频/Morvane") << QString::fromUtf8("/opt/视频/Morvane");
-        QTest::newRow("newline") << "/opt/a\nb/M" << "\"/opt/a\\nb/M\"";
+        QTest::newRow("plain") << "/opt/morvane/Morvane"
+                               << "/opt/morvane/Morvane";
+        QTest::newRow("space") << "/opt/My Apps/Morvane"
+                               << "\"/opt/My Apps/Morvane\"";
+        QTest::newRow("double quote") << "/opt/a\"b/Morvane"
+                                      << "\"/opt/a\\\\\"b/Morvane\"";
+        QTest::newRow("single quote") << "/opt/it's/Morvane"
+                                      << "\"/opt/it's/Morvane\"";
+        QTest::newRow("dollar") << "/opt/$HOME/Morvane"
+                                << "\"/opt/\\\\$HOME/Morvane\"";
+        QTest::newRow("backslash") << "/opt/a\\b/Morvane"
+                                   << "\"/opt/a\\\\\\\\b/Morvane\"";
+        QTest::newRow("percent") << "/opt/100%/Morvane"
+                                 << "/opt/100%%/Morvane";
+        QTest::newRow("non-ASCII") << QString::fromUtf8("/opt/视频/Morvane")
+                                   << QString::fromUtf8("/opt/视频/Morvane");
+        QTest::newRow("newline") << "/opt/a\nb/M"
+                                 << "\"/opt/a\\nb/M\"";
     }
     void execArgumentQuoting()
     {
@@ -96,7 +105,7 @@ private slots:
         QFETCH(QString, inFile);
         QCOMPARE(DesktopEntry::execArgument(path), inFile);
         QCOMPARE(DesktopEntry::execProgram(inFile + " %u"), path);
-        QVERIFY(writeFile(applications() + "/x.desktop", DesktopEntry::render(path, {"video/mp4"})));
+        QVERIFY(writeFile(applications() + "/x.desktop", DesktopEntry::render(path, { "video/mp4" })));
         QCOMPARE(DesktopEntry::programOf(applications() + "/x.desktop"), path);
     }
 
@@ -104,9 +113,12 @@ private slots:
     {
         QTest::addColumn<QString>("ext");
         QTest::addColumn<QString>("type");
-        QTest::newRow("avi") << ".avi" << "video/x-msvideo";
-        QTest::newRow("mkv") << ".mkv" << "video/x-matroska";
-        QTest::newRow("ts is video, not a translation") << ".ts" << "video/mp2t";
+        QTest::newRow("avi") << ".avi"
+                             << "video/x-msvideo";
+        QTest::newRow("mkv") << ".mkv"
+                             << "video/x-matroska";
+        QTest::newRow("ts is video, not a translation") << ".ts"
+                                                        << "video/mp2t";
         QTest::newRow("postscript is no video") << ".ps" << QString();
         QTest::newRow("disc image is no video") << ".iso" << QString();
         QTest::newRow("unknown binary") << ".bin" << QString();
@@ -130,7 +142,7 @@ private slots:
         QVERIFY(!UriHandler::isUriHandlerRegistered(player));
 
         QProcess kelvora;
-        kelvora.start(binDir + "/Kelvora", {"auto"});
+        kelvora.start(binDir + "/Kelvora", { "auto" });
         QVERIFY(kelvora.waitForFinished(30000));
         QCOMPARE(kelvora.exitStatus(), QProcess::NormalExit);
         QCOMPARE(kelvora.exitCode(), 0);
@@ -145,20 +157,19 @@ private slots:
 
     void videoTypesComeBackToTheirFormerDefaults()
     {
-        const QByteArray original =
-            "# kept as it is\n"
-            "[Added Associations]\n"
-            "video/x-msvideo=vlc.desktop;\n"
-            "\n"
-            "[Default Applications]\n"
-            "text/plain=editor.desktop;\n"
-            "video/x-msvideo=vlc.desktop;\n"
-            "video/mp4=vlc.desktop;other.desktop;\n"
-            "not a key value line\n"
-            "bytes=\xff\xfe\n"
-            "\n"
-            "[Removed Associations]\n"
-            "image/png=viewer.desktop;\n";
+        const QByteArray original = "# kept as it is\n"
+                                    "[Added Associations]\n"
+                                    "video/x-msvideo=vlc.desktop;\n"
+                                    "\n"
+                                    "[Default Applications]\n"
+                                    "text/plain=editor.desktop;\n"
+                                    "video/x-msvideo=vlc.desktop;\n"
+                                    "video/mp4=vlc.desktop;other.desktop;\n"
+                                    "not a key value line\n"
+                                    "bytes=\xff\xfe\n"
+                                    "\n"
+                                    "[Removed Associations]\n"
+                                    "image/png=viewer.desktop;\n";
         QVERIFY(writeFile(mimeApps(), original));
         auto t = tool();
         t->associateVideoFiles();
@@ -207,9 +218,10 @@ private slots:
 
         // A trailing mention of our entry is ours to take back; the rest stays.
         t->restoreExtension(".avi");
-        QCOMPARE(readFile(mimeApps()), QByteArray("[Default Applications]\n"
-                                                  "video/x-msvideo=vlc.desktop;\n"
-                                                  "x-scheme-handler/magnet=vlc.desktop;\n"));
+        QCOMPARE(readFile(mimeApps()),
+            QByteArray("[Default Applications]\n"
+                       "video/x-msvideo=vlc.desktop;\n"
+                       "x-scheme-handler/magnet=vlc.desktop;\n"));
     }
 
     void awkwardMimeappsFiles_data()
@@ -219,8 +231,13 @@ private slots:
         QTest::addColumn<bool>("readOnly");
         QTest::newRow("missing") << false << QByteArray() << false;
         QTest::newRow("empty") << true << QByteArray() << false;
-        QTest::newRow("malformed") << true << QByteArray("garbage\n[Default Applications\nx-scheme-handler/morvane\n=\n\xc3\x28\nno newline at end") << false;
-        QTest::newRow("read-only") << true << QByteArray("[Default Applications]\nvideo/mp4=vlc.desktop;\n") << true;
+        QTest::newRow("malformed")
+            << true
+            << QByteArray(
+                   "garbage\n[Default Applications\nx-scheme-handler/morvane\n=\n\xc3\x28\nno newline at end")
+            << false;
+        QTest::newRow("read-only") << true << QByteArray("[Default Applications]\nvideo/mp4=vlc.desktop;\n")
+                                   << true;
     }
     void awkwardMimeappsFiles()
     {

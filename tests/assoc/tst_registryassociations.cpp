@@ -1,10 +1,10 @@
-#include "assoc/registryassociations.h"
 #include "assoc/regedit.h"
+#include "assoc/registryassociations.h"
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -21,8 +21,8 @@ class TestRegistryAssociations : public QObject
     const QString program = R"(C:\Program Files\Morvane\Morvane.exe)";
 
     // In memory where possible: every write of the stand-in files syncs to disk.
-    QTemporaryDir m_dir{QFileInfo("/dev/shm").isWritable() ? "/dev/shm/tst_registry-XXXXXX"
-                                                           : QDir::tempPath() + "/tst_registry-XXXXXX"};
+    QTemporaryDir m_dir { QFileInfo("/dev/shm").isWritable() ? "/dev/shm/tst_registry-XXXXXX"
+                                                             : QDir::tempPath() + "/tst_registry-XXXXXX" };
     QString classesFile() const { return m_dir.filePath("classes.ini"); }
     RegistryStore store() const { return RegistryStore::iniFiles(classesFile(), m_dir.filePath("user.ini")); }
     std::unique_ptr<RegistryAssociations> tool(const QString &in) const
@@ -65,12 +65,17 @@ private slots:
         auto t = tool();
         t->setSchemeAssociation(true);
         t->associateExtension(".avi");
-        QCOMPARE(classes("morvane/shell/open/command/Default"), QString(R"("C:\Program Files\Morvane\Morvane.exe" "%1")"));
-        QCOMPARE(classes("morvane/DefaultIcon/Default"), QString(R"("C:\Program Files\Morvane\Morvane.exe",1)"));
-        QCOMPARE(classes("Morvane.avi/shell/open/command/Default"), QString(R"("C:\Program Files\Morvane\Morvane.exe"  "%1")"));
-        QCOMPARE(classes("Morvane.avi/DefaultIcon/Default"), QString(R"("C:\Program Files\Morvane\Morvane.exe",0)"));
+        QCOMPARE(classes("morvane/shell/open/command/Default"),
+            QString(R"("C:\Program Files\Morvane\Morvane.exe" "%1")"));
+        QCOMPARE(
+            classes("morvane/DefaultIcon/Default"), QString(R"("C:\Program Files\Morvane\Morvane.exe",1)"));
+        QCOMPARE(classes("Morvane.avi/shell/open/command/Default"),
+            QString(R"("C:\Program Files\Morvane\Morvane.exe"  "%1")"));
+        QCOMPARE(classes("Morvane.avi/DefaultIcon/Default"),
+            QString(R"("C:\Program Files\Morvane\Morvane.exe",0)"));
         QVERIFY(RegistryAssociations::isUriHandlerRegistered(store(), program));
-        QVERIFY(RegistryAssociations::isUriHandlerRegistered(store(), "C:/Program Files/Morvane/Morvane.exe"));
+        QVERIFY(
+            RegistryAssociations::isUriHandlerRegistered(store(), "C:/Program Files/Morvane/Morvane.exe"));
         QVERIFY(!RegistryAssociations::isUriHandlerRegistered(store(), R"(D:\Morvane\Morvane.exe)"));
     }
 
@@ -186,7 +191,7 @@ private slots:
         QFETCH(bool, magnet);
         QFETCH(bool, scheme);
         // From both starting points, so every box is both bound and unbound.
-        for (const bool start : {true, false}) {
+        for (const bool start : { true, false }) {
             runWindow(start, start, start, start);
             runWindow(videos, torrent, magnet, scheme);
 
@@ -225,20 +230,32 @@ private slots:
         QTest::addColumn<QString>("check");
         QTest::addColumn<bool>("holds");
         const QString upper = R"("C:\PROGRAM FILES\MORVANE\MORVANE.EXE")";
-        QTest::newRow("torrent ProgID case") << ".torrent/Default" << "morvane.TORRENT" << "torrent" << false;
-        QTest::newRow("torrent command path case") << "Morvane.torrent/shell/open/command/Default"
-                                                   << upper + R"( "%1")" << "torrent" << true;
+        QTest::newRow("torrent ProgID case") << ".torrent/Default"
+                                             << "morvane.TORRENT"
+                                             << "torrent" << false;
+        QTest::newRow("torrent command path case")
+            << "Morvane.torrent/shell/open/command/Default" << upper + R"( "%1")"
+            << "torrent" << true;
         QTest::newRow("torrent command other program") << "Morvane.torrent/shell/open/command/Default"
-                                                       << R"("C:\Other\Morvane.exe" "%1")" << "torrent" << false;
-        QTest::newRow("torrent icon case") << "Morvane.torrent/DefaultIcon/Default" << upper + ",1" << "torrent" << true;
-        QTest::newRow("torrent icon index") << "Morvane.torrent/DefaultIcon/Default" << upper + ",0" << "torrent" << false;
-        QTest::newRow("magnet path case") << "Magnet/shell/open/command/Default" << upper + " %1" << "magnet" << true;
+                                                       << R"("C:\Other\Morvane.exe" "%1")"
+                                                       << "torrent" << false;
+        QTest::newRow("torrent icon case") << "Morvane.torrent/DefaultIcon/Default" << upper + ",1"
+                                           << "torrent" << true;
+        QTest::newRow("torrent icon index") << "Morvane.torrent/DefaultIcon/Default" << upper + ",0"
+                                            << "torrent" << false;
+        QTest::newRow("magnet path case") << "Magnet/shell/open/command/Default" << upper + " %1"
+                                          << "magnet" << true;
         QTest::newRow("magnet unquoted") << "Magnet/shell/open/command/Default"
-                                         << R"(C:\Program Files\Morvane\Morvane.exe "%1")" << "magnet" << false;
-        QTest::newRow("scheme case") << "morvane/shell/open/command/Default" << upper + R"( "%1")" << "scheme" << false;
-        QTest::newRow("extension ProgID case") << ".avi/Default" << "morvane.avi" << "avi" << false;
+                                         << R"(C:\Program Files\Morvane\Morvane.exe "%1")"
+                                         << "magnet" << false;
+        QTest::newRow("scheme case") << "morvane/shell/open/command/Default" << upper + R"( "%1")"
+                                     << "scheme" << false;
+        QTest::newRow("extension ProgID case") << ".avi/Default"
+                                               << "morvane.avi"
+                                               << "avi" << false;
         QTest::newRow("video command one space") << "Morvane.avi/shell/open/command/Default"
-                                                 << R"("C:\Program Files\Morvane\Morvane.exe" "%1")" << "avi" << false;
+                                                 << R"("C:\Program Files\Morvane\Morvane.exe" "%1")"
+                                                 << "avi" << false;
     }
     void letterCaseRules()
     {
@@ -253,8 +270,8 @@ private slots:
         t->associateExtension(".avi");
         store().setValue(RegistryStore::Classes, path, value);
         const bool result = check == "torrent" ? t->torrentAssociated()
-                          : check == "magnet"  ? t->magnetAssociated()
-                          : check == "scheme"  ? t->schemeAssociated()
+            : check == "magnet"                ? t->magnetAssociated()
+            : check == "scheme"                ? t->schemeAssociated()
                                                : t->extensionAssociated(".avi");
         QCOMPARE(result, holds);
     }

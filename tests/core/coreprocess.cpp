@@ -25,7 +25,7 @@ QString CoreProcess::program()
 
 bool CoreProcess::start()
 {
-    m_process.start(program(), {m_channel});
+    m_process.start(program(), { m_channel });
     return m_process.waitForStarted(10000);
 }
 

@@ -54,7 +54,9 @@ void FtpTestServer::session(QTcpSocket *control)
                 data->listen(QHostAddress::LocalHost, 0);
                 const quint16 p = data->serverPort();
                 control->write(QStringLiteral("227 Entering Passive Mode (127,0,0,1,%1,%2)\r\n")
-                                   .arg(p / 256).arg(p % 256).toLatin1());
+                                   .arg(p / 256)
+                                   .arg(p % 256)
+                                   .toLatin1());
             } else if (verb == "RETR") {
                 if (!m_files.contains(argument)) {
                     control->write("550 no such file\r\n");

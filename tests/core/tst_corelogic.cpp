@@ -82,11 +82,18 @@ void TestCoreLogic::splitComment_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("download");
     QTest::addColumn<QString>("comment");
-    QTest::newRow("plain") << "http://h/download.php?id=1" << "http://h/download.php?id=1" << "";
-    QTest::newRow("with comment") << "http://h/download.php?id=42&passkey=k@http://h/details.php?id=42&cmtpage=1"
-                                  << "http://h/download.php?id=42&passkey=k" << "http://h/details.php?id=42&cmtpage=1";
-    QTest::newRow("user info stays") << "ftp://user:pw@h/a.torrent" << "ftp://user:pw@h/a.torrent" << "";
-    QTest::newRow("user info and comment") << "https://u@h/a.torrent@https://h/c" << "https://u@h/a.torrent"
+    QTest::newRow("plain") << "http://h/download.php?id=1"
+                           << "http://h/download.php?id=1"
+                           << "";
+    QTest::newRow("with comment")
+        << "http://h/download.php?id=42&passkey=k@http://h/details.php?id=42&cmtpage=1"
+        << "http://h/download.php?id=42&passkey=k"
+        << "http://h/details.php?id=42&cmtpage=1";
+    QTest::newRow("user info stays") << "ftp://user:pw@h/a.torrent"
+                                     << "ftp://user:pw@h/a.torrent"
+                                     << "";
+    QTest::newRow("user info and comment") << "https://u@h/a.torrent@https://h/c"
+                                           << "https://u@h/a.torrent"
                                            << "https://h/c";
 }
 
@@ -150,12 +157,16 @@ void TestCoreLogic::startPlan_data()
     QTest::addColumn<QList<int>>("order");
 
     // 4 MiB pieces: five head pieces, one tail piece.
-    QTest::newRow("head then tail") << 10 << 40 << qint64(4 << 20) << QString() << QList<int>{10, 11, 12, 13, 14, 40};
-    QTest::newRow("present pieces skipped") << 10 << 40 << qint64(4 << 20) << QString(11, '0') + "1" + QString(40, '0')
-                                            << QList<int>{10, 12, 13, 14, 40};
-    QTest::newRow("small file, no repeats") << 3 << 5 << qint64(4 << 20) << QString() << QList<int>{3, 4, 5};
+    QTest::newRow("head then tail") << 10 << 40 << qint64(4 << 20) << QString()
+                                    << QList<int> { 10, 11, 12, 13, 14, 40 };
+    QTest::newRow("present pieces skipped")
+        << 10 << 40 << qint64(4 << 20) << QString(11, '0') + "1" + QString(40, '0')
+        << QList<int> { 10, 12, 13, 14, 40 };
+    QTest::newRow("small file, no repeats")
+        << 3 << 5 << qint64(4 << 20) << QString() << QList<int> { 3, 4, 5 };
     // 512 KiB pieces: a two-piece tail (1 MiB).
-    QTest::newRow("two tail pieces") << 0 << 20 << qint64(512 << 10) << QString() << QList<int>{0, 1, 2, 3, 4, 19, 20};
+    QTest::newRow("two tail pieces") << 0 << 20 << qint64(512 << 10) << QString()
+                                     << QList<int> { 0, 1, 2, 3, 4, 19, 20 };
 }
 
 void TestCoreLogic::startPlan()

@@ -1,9 +1,9 @@
 // MorvaneCore as the player meets it: the real program on a local socket,
 // fed by morvane-seed on 127.0.0.1.
+#include "corelink/coreprotocol.h"
 #include "coreprocess.h"
 #include "coretestclient.h"
 #include "ftptestserver.h"
-#include "corelink/coreprotocol.h"
 
 #include "tests/support/httpserver.h"
 #include "tests/support/seedprocess.h"
@@ -106,8 +106,8 @@ private:
     bool startCore();
     QStringList addTorrent(const QString &torrentPath);
     // Waits for a status row of hash that satisfies match.
-    QStringList waitForStatus(const QString &hash, const std::function<bool(const QStringList &)> &match,
-                              int timeoutMs);
+    QStringList waitForStatus(
+        const QString &hash, const std::function<bool(const QStringList &)> &match, int timeoutMs);
     std::unique_ptr<SeedProcess> seed(const QString &path, const QStringList &extra = {});
 
     std::unique_ptr<TemporaryHome> m_home;
@@ -123,7 +123,8 @@ void TestCoreService::init()
 {
     m_home = std::make_unique<TemporaryHome>();
     QVERIFY(m_home->isValid());
-    m_channel = QStringLiteral("MorvaneCoreTest-%1-%2").arg(QCoreApplication::applicationPid()).arg(++m_serial);
+    m_channel
+        = QStringLiteral("MorvaneCoreTest-%1-%2").arg(QCoreApplication::applicationPid()).arg(++m_serial);
     m_savePath = QDir(m_home->path()).filePath(QStringLiteral("downloads"));
     m_corePort = freePort();
     setSetting(QStringLiteral("Preferences/Downloads/SavePath"), m_savePath);
@@ -165,8 +166,9 @@ bool TestCoreService::startCore()
 
 std::unique_ptr<SeedProcess> TestCoreService::seed(const QString &path, const QStringList &extra)
 {
-    auto seeder = std::make_unique<SeedProcess>(
-        path, QStringList{"--piece-size", QString::number(kPieceSize), "--peer", QString::number(m_corePort)} + extra);
+    auto seeder = std::make_unique<SeedProcess>(path,
+        QStringList { "--piece-size", QString::number(kPieceSize), "--peer", QString::number(m_corePort) }
+            + extra);
     if (!seeder->start()) {
         qWarning().noquote() << seeder->output();
         return nullptr;
@@ -177,13 +179,13 @@ std::unique_ptr<SeedProcess> TestCoreService::seed(const QString &path, const QS
 QStringList TestCoreService::addTorrent(const QString &torrentPath)
 {
     const int from = m_client->mark();
-    m_client->send(0, {torrentPath});
+    m_client->send(0, { torrentPath });
     const auto reply = m_client->waitFor(0, 10000, {}, from);
     return reply && reply->rows.size() == 1 ? reply->rows.first() : QStringList();
 }
 
-QStringList TestCoreService::waitForStatus(const QString &hash, const std::function<bool(const QStringList &)> &match,
-                                           int timeoutMs)
+QStringList TestCoreService::waitForStatus(
+    const QString &hash, const std::function<bool(const QStringList &)> &match, int timeoutMs)
 {
     QStringList row;
     m_client->waitFor(
@@ -200,10 +202,10 @@ void TestCoreService::addTorrentFile_data()
 {
     QTest::addColumn<QStringList>("files"); // relative paths; one without a folder: single-file
     QTest::addColumn<QList<int>>("sizes");
-    QTest::newRow("single file") << QStringList{"clip.mp4"} << QList<int>{3 * 1024 * 1024 + 1234};
+    QTest::newRow("single file") << QStringList { "clip.mp4" } << QList<int> { 3 * 1024 * 1024 + 1234 };
     // Hybrid torrents put pad files between these; the list must not see them.
-    QTest::newRow("folder of three") << QStringList{"show/a.mkv", "show/sub/b.srt", "show/c.nfo"}
-                                     << QList<int>{1024 * 1024 + 7, 300 * 1024, 10};
+    QTest::newRow("folder of three") << QStringList { "show/a.mkv", "show/sub/b.srt", "show/c.nfo" }
+                                     << QList<int> { 1024 * 1024 + 7, 300 * 1024, 10 };
 }
 
 void TestCoreService::addTorrentFile()
@@ -249,7 +251,8 @@ void TestCoreService::addTorrentFile()
     }
 
     // Rows grow to finished; the bit field covers every piece.
-    const QStringList done = waitForStatus(seeder->hash(), [](const QStringList &r) { return r.value(7) == "1"; }, 60000);
+    const QStringList done = waitForStatus(
+        seeder->hash(), [](const QStringList &r) { return r.value(7) == "1"; }, 60000);
     QVERIFY2(!done.isEmpty(), "download did not finish");
     const int fileCount = single ? 1 : int(files.size());
     QCOMPARE(done.size(), 12 + 4 * fileCount);
@@ -287,22 +290,23 @@ void TestCoreService::magnetMetadata()
     QElapsedTimer clock;
     clock.start();
     int from = m_client->mark();
-    m_client->send(1, {seeder->magnet()});
+    m_client->send(1, { seeder->magnet() });
     const auto added = m_client->waitFor(1, 10000, {}, from);
     QVERIFY(added);
-    QCOMPARE(added->rows, QList<QStringList>{{seeder->hash()}});
+    QCOMPARE(added->rows, QList<QStringList> { { seeder->hash() } });
 
     // The player asks for descriptions as long as reply 13 carries the hash.
     std::optional<CoreReply> described;
     QTRY_VERIFY_WITH_TIMEOUT(
         [&] {
             const auto status = m_client->waitFor(
-                13, 2000, [&](const CoreReply &r) { return !CoreTestClient::statusRow(r, seeder->hash()).isEmpty(); },
+                13, 2000,
+                [&](const CoreReply &r) { return !CoreTestClient::statusRow(r, seeder->hash()).isEmpty(); },
                 m_client->mark());
             if (!status)
                 return false;
             from = m_client->mark();
-            m_client->send(14, {seeder->hash()});
+            m_client->send(14, { seeder->hash() });
             described = m_client->waitFor(14, 1500, {}, from);
             return described.has_value();
         }(),
@@ -318,8 +322,8 @@ void TestCoreService::magnetMetadata()
 
     // Unknown and metadata-less hashes are left out, not answered empty.
     from = m_client->mark();
-    m_client->send(14, {QString(40, 'a')});
-    m_client->send(12, {""});
+    m_client->send(14, { QString(40, 'a') });
+    m_client->send(12, { "" });
     QVERIFY(m_client->waitFor(12, 5000, {}, from));
     QVERIFY(!m_client->waitFor(14, 0, {}, from));
 }
@@ -340,8 +344,9 @@ void TestCoreService::addByUrlStoresComment()
 
     const QString comment = QStringLiteral("http://127.0.0.1:9/details.php?id=42&cmtpage=1&page=0");
     const int from = m_client->mark();
-    m_client->send(19, {http.url("/go").toString() + '@' + comment, http.url("/missing").toString(),
-                        http.url("/notatorrent").toString(), "no address at all"});
+    m_client->send(19,
+        { http.url("/go").toString() + '@' + comment, http.url("/missing").toString(),
+            http.url("/notatorrent").toString(), "no address at all" });
     const auto reply = m_client->waitFor(19, 15000, {}, from);
     QVERIFY(reply);
     QCOMPARE(reply->rows.size(), 1);
@@ -366,7 +371,7 @@ void TestCoreService::addByFtpUrl()
 
     const QString base = QStringLiteral("ftp://127.0.0.1:%1").arg(ftp.port());
     const int from = m_client->mark();
-    m_client->send(19, {base + "/pub/ep%202.torrent", base + "/pub/missing.torrent"});
+    m_client->send(19, { base + "/pub/ep%202.torrent", base + "/pub/missing.torrent" });
     const auto reply = m_client->waitFor(19, 15000, {}, from);
     QVERIFY(reply);
     QCOMPARE(reply->rows.size(), 1);
@@ -385,17 +390,17 @@ void TestCoreService::badInputIsLoggedAndSurvived()
     QVERIFY(seeder);
     QVERIFY(startCore());
 
-    m_client->send(99, {"x"});
-    m_client->send(2, {"not-a-hash"});
-    m_client->send(4, {"zz"});
-    m_client->send(9, {seeder->hash()});
-    m_client->send(11, {seeder->hash(), "0", "x", "2"});
-    m_client->send(11, {QString(40, 'b'), "0", "5", "2"});
-    m_client->send(20, {"lots"});
-    m_client->send(18, {""});
+    m_client->send(99, { "x" });
+    m_client->send(2, { "not-a-hash" });
+    m_client->send(4, { "zz" });
+    m_client->send(9, { seeder->hash() });
+    m_client->send(11, { seeder->hash(), "0", "x", "2" });
+    m_client->send(11, { QString(40, 'b'), "0", "5", "2" });
+    m_client->send(20, { "lots" });
+    m_client->send(18, { "" });
 
     int from = m_client->mark();
-    m_client->send(0, {"/no/such/file.torrent", junk, seeder->torrentPath()});
+    m_client->send(0, { "/no/such/file.torrent", junk, seeder->torrentPath() });
     auto reply = m_client->waitFor(0, 10000, {}, from);
     QVERIFY(reply);
     QCOMPARE(reply->rows.size(), 1); // failures are left out
@@ -403,19 +408,20 @@ void TestCoreService::badInputIsLoggedAndSurvived()
 
     from = m_client->mark();
     const QString magnet = "magnet:?xt=urn:btih:" + QString(40, 'c');
-    m_client->send(1, {"magnet:?xt=urn:btih:nothex", "http://not.a/magnet", magnet});
+    m_client->send(1, { "magnet:?xt=urn:btih:nothex", "http://not.a/magnet", magnet });
     reply = m_client->waitFor(1, 10000, {}, from);
     QVERIFY(reply);
-    QCOMPARE(reply->rows, QList<QStringList>{{QString(40, 'c')}});
+    QCOMPARE(reply->rows, QList<QStringList> { { QString(40, 'c') } });
 
     // A frame announcing four billion arguments drops the connection only.
-    m_client->sendRaw(QByteArray::fromHex("00000000" "fffffff0"));
+    m_client->sendRaw(QByteArray::fromHex("00000000"
+                                          "fffffff0"));
     QTRY_VERIFY_WITH_TIMEOUT(!m_client->isConnected(), 10000);
     QVERIFY(m_core->process().state() == QProcess::Running);
 
     QVERIFY(m_client->connectTo(m_channel));
     from = m_client->mark();
-    m_client->send(12, {""});
+    m_client->send(12, { "" });
     reply = m_client->waitFor(12, 10000, {}, from);
     QVERIFY(reply);
     QCOMPARE(reply->rows.size(), 2);
@@ -425,9 +431,14 @@ void TestCoreService::namesLeavingTheSavePathStayInside()
 {
     const QByteArray pieces(20, 'x');
     const QByteArray info = "d5:filesl"
-                            "d6:lengthi10e4:pathl" + bstr("..") + bstr("..") + bstr("evil") + "ee"
-                            "d6:lengthi5e4:pathl" + bstr("/etc") + bstr("passwd") + "ee"
-                            "e4:name" + bstr("../../escape") + "12:piece lengthi16384e6:pieces" + bstr(pieces) + "e";
+                            "d6:lengthi10e4:pathl"
+        + bstr("..") + bstr("..") + bstr("evil")
+        + "ee"
+          "d6:lengthi5e4:pathl"
+        + bstr("/etc") + bstr("passwd")
+        + "ee"
+          "e4:name"
+        + bstr("../../escape") + "12:piece lengthi16384e6:pieces" + bstr(pieces) + "e";
     const QString torrent = QDir(m_home->path()).filePath(QStringLiteral("evil.torrent"));
     QVERIFY(writeFile(torrent, "d4:info" + info + "e"));
     QVERIFY(startCore());
@@ -451,10 +462,9 @@ void TestCoreService::loopbackModeKeepsTrackersLocal()
     // still stop the announce, so nothing leaves this machine either way.
     const QByteArray outside = "http://192.0.2.1:6969/announce";
     const QByteArray info = "d6:lengthi10e4:name" + bstr("t.bin") + "12:piece lengthi16384e6:pieces"
-                            + bstr(QByteArray(20, 'y')) + "e";
+        + bstr(QByteArray(20, 'y')) + "e";
     const QByteArray torrent = "d8:announce" + bstr(outside) + "13:announce-listll" + bstr(outside) + "el"
-                               + bstr(local) + "ee4:info" + info + "8:url-listl" + bstr("http://192.0.2.1/seed")
-                               + "ee";
+        + bstr(local) + "ee4:info" + info + "8:url-listl" + bstr("http://192.0.2.1/seed") + "ee";
     const QString path = QDir(m_home->path()).filePath(QStringLiteral("trackers.torrent"));
     QVERIFY(writeFile(path, torrent));
     QVERIFY(startCore());
@@ -464,7 +474,7 @@ void TestCoreService::loopbackModeKeepsTrackersLocal()
     // The loopback tracker hears from the core.
     QTRY_VERIFY_WITH_TIMEOUT(!tracker.requestedPaths().filter("/announce?").isEmpty(), 15000);
     const int from = m_client->mark();
-    m_client->send(21, {""});
+    m_client->send(21, { "" });
     QVERIFY(m_client->waitFor(21, 15000, {}, from));
     const QByteArray stored = readFile(backupFolder() + '/' + row.first() + ".resume");
     QVERIFY(stored.contains(local));
@@ -490,14 +500,18 @@ void TestCoreService::pauseResumeRemoveDelete()
     const QString fileB = m_savePath + "/two.bin";
     QVERIFY(QFile::exists(fileA) && QFile::exists(fileB));
 
-    m_client->send(5, {seedA->hash()});
-    QVERIFY(!waitForStatus(seedA->hash(), [](const QStringList &r) { return r.value(6) == "3"; }, 10000).isEmpty());
-    m_client->send(4, {seedA->hash()});
-    QVERIFY(!waitForStatus(seedA->hash(), [](const QStringList &r) { return r.value(6) == "2"; }, 10000).isEmpty());
+    m_client->send(5, { seedA->hash() });
+    QVERIFY(!waitForStatus(
+        seedA->hash(), [](const QStringList &r) { return r.value(6) == "3"; }, 10000)
+                 .isEmpty());
+    m_client->send(4, { seedA->hash() });
+    QVERIFY(!waitForStatus(
+        seedA->hash(), [](const QStringList &r) { return r.value(6) == "2"; }, 10000)
+                 .isEmpty());
 
     // Remove keeps the files; delete takes only that download's files.
-    m_client->send(3, {seedB->hash()});
-    m_client->send(2, {seedA->hash()});
+    m_client->send(3, { seedB->hash() });
+    m_client->send(2, { seedA->hash() });
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(fileA), 10000);
     QVERIFY(QFile::exists(fileB));
     QCOMPARE(readFile(fileB), readFile(sourceB));
@@ -516,12 +530,14 @@ void TestCoreService::prepareToQuitSavesResumeData()
     QVERIFY(seeder);
     QVERIFY(startCore());
     QVERIFY(!addTorrent(seeder->torrentPath()).isEmpty());
-    QVERIFY(!waitForStatus(seeder->hash(), [](const QStringList &r) { return r.value(7) == "1"; }, 60000).isEmpty());
+    QVERIFY(!waitForStatus(
+        seeder->hash(), [](const QStringList &r) { return r.value(7) == "1"; }, 60000)
+                 .isEmpty());
 
     const QString resume = backupFolder() + '/' + seeder->hash() + ".resume";
     const QDateTime before = QFileInfo(resume).lastModified();
     const int from = m_client->mark();
-    m_client->send(21, {""});
+    m_client->send(21, { "" });
     QVERIFY(m_client->waitFor(21, 15000, {}, from));
     QVERIFY(QFileInfo(resume).lastModified() >= before);
     // Everything needed to seed again without a check: pieces and metadata.
@@ -534,7 +550,7 @@ void TestCoreService::killedCoreKeepsFinishedPieces()
 {
     const QString source = QDir(m_home->path()).filePath(QStringLiteral("source/long.bin"));
     QVERIFY(writeFile(source, randomBytes(8 * 1024 * 1024, 11)));
-    auto seeder = seed(source, {"--rate", "1000000"});
+    auto seeder = seed(source, { "--rate", "1000000" });
     QVERIFY(seeder);
     const QString hash = seeder->hash();
     const QString torrent = seeder->torrentPath();
@@ -546,7 +562,8 @@ void TestCoreService::killedCoreKeepsFinishedPieces()
     QVERIFY(m_client->connectTo(m_channel));
     QVERIFY(!addTorrent(torrent).isEmpty());
 
-    const QStringList partial = waitForStatus(hash, [](const QStringList &r) { return r.value(8).count('1') >= 6; }, 60000);
+    const QStringList partial = waitForStatus(
+        hash, [](const QStringList &r) { return r.value(8).count('1') >= 6; }, 60000);
     QVERIFY(!partial.isEmpty());
     const int had = int(partial.value(8).count('1'));
     QVERIFY2(partial.value(7) == "0", "finished before the kill: make the file larger");
@@ -570,20 +587,24 @@ void TestCoreService::killedCoreKeepsFinishedPieces()
     // Without any peer, what the restarted core reports is what it kept.
     QVERIFY(startCore());
     int from = m_client->mark();
-    m_client->send(12, {""});
+    m_client->send(12, { "" });
     const auto list = m_client->waitFor(12, 10000, {}, from);
     QVERIFY(list);
     QCOMPARE(list->rows.size(), 1);
     QCOMPARE(list->rows.first().size(), 6);
     QCOMPARE(list->rows.first().value(0), hash);
-    const QStringList kept = waitForStatus(hash, [](const QStringList &r) { return r.value(6) != "0"; }, 20000);
+    const QStringList kept = waitForStatus(
+        hash, [](const QStringList &r) { return r.value(6) != "0"; }, 20000);
     QVERIFY(!kept.isEmpty());
-    QVERIFY2(kept.value(8).count('1') >= had, qPrintable(QStringLiteral("had %1, kept %2").arg(had).arg(kept.value(8).count('1'))));
+    QVERIFY2(kept.value(8).count('1') >= had,
+        qPrintable(QStringLiteral("had %1, kept %2").arg(had).arg(kept.value(8).count('1'))));
 
     // And it finishes from there.
     seeder = seed(source, {});
     QVERIFY(seeder);
-    QVERIFY(!waitForStatus(hash, [](const QStringList &r) { return r.value(7) == "1"; }, 60000).isEmpty());
+    QVERIFY(!waitForStatus(
+        hash, [](const QStringList &r) { return r.value(7) == "1"; }, 60000)
+                 .isEmpty());
     QCOMPARE(readFile(m_savePath + "/long.bin"), readFile(source));
 }
 
@@ -592,7 +613,7 @@ void TestCoreService::streamingWindowComesFirst()
     // 32 pieces at 256 KiB, served at 1 MB/s: the whole takes ~8 s.
     const QString source = QDir(m_home->path()).filePath(QStringLiteral("source/film.mp4"));
     QVERIFY(writeFile(source, randomBytes(8 * 1024 * 1024, 21)));
-    const auto seeder = seed(source, {"--rate", "1000000"});
+    const auto seeder = seed(source, { "--rate", "1000000" });
     QVERIFY(seeder);
     QVERIFY(startCore());
     const QStringList row = addTorrent(seeder->torrentPath());
@@ -601,8 +622,9 @@ void TestCoreService::streamingWindowComesFirst()
 
     QElapsedTimer clock;
     clock.start();
-    m_client->send(11, {hash, "0", "20", "31"});
-    const QStringList first = waitForStatus(hash, [](const QStringList &r) { return countOnes(r.value(8), 20, 24) == 5; }, 60000);
+    m_client->send(11, { hash, "0", "20", "31" });
+    const QStringList first = waitForStatus(
+        hash, [](const QStringList &r) { return countOnes(r.value(8), 20, 24) == 5; }, 60000);
     QVERIFY(!first.isEmpty());
     const int before = countOnes(first.value(8), 0, 19);
     qInfo("pieces 20-24 after %lld ms; meanwhile %d of pieces 0-19 arrived", clock.elapsed(), before);
@@ -616,7 +638,7 @@ void TestCoreService::playedFileHeadAndTailFirst()
     const QString folder = QDir(m_home->path()).filePath(QStringLiteral("source/pack"));
     QVERIFY(writeFile(folder + "/extra.bin", randomBytes(3 * 1024 * 1024, 31)));
     QVERIFY(writeFile(folder + "/video.mkv", randomBytes(5 * 1024 * 1024, 32)));
-    const auto seeder = seed(folder, {"--rate", "1000000"});
+    const auto seeder = seed(folder, { "--rate", "1000000" });
     QVERIFY(seeder);
     QVERIFY(startCore());
     const QStringList row = addTorrent(seeder->torrentPath());
@@ -624,19 +646,24 @@ void TestCoreService::playedFileHeadAndTailFirst()
     const int videoRow = row.value(5) == "video.mkv" ? 0 : 1;
     const QString hash = seeder->hash();
 
-    m_client->send(9, {hash, QString::number(videoRow)});
-    const QStringList status = waitForStatus(hash, [](const QStringList &) { return true; }, 10000);
+    m_client->send(9, { hash, QString::number(videoRow) });
+    const QStringList status = waitForStatus(
+        hash, [](const QStringList &) { return true; }, 10000);
     QVERIFY(!status.isEmpty());
     const int first = status.value(14 + 4 * videoRow).toInt();
     const int last = status.value(15 + 4 * videoRow).toInt();
     QVERIFY(last - first > 12);
 
     // Head (5 pieces) and the last piece come before most of the rest.
-    const QStringList ready = waitForStatus(hash, [&](const QStringList &r) {
-        return countOnes(r.value(8), first, first + 4) == 5 && r.value(8).at(last) == '1';
-    }, 60000);
+    const QStringList ready = waitForStatus(
+        hash,
+        [&](const QStringList &r) {
+            return countOnes(r.value(8), first, first + 4) == 5 && r.value(8).at(last) == '1';
+        },
+        60000);
     QVERIFY(!ready.isEmpty());
-    const int others = countOnes(ready.value(8), 0, first - 1) + countOnes(ready.value(8), first + 5, last - 8);
+    const int others
+        = countOnes(ready.value(8), 0, first - 1) + countOnes(ready.value(8), first + 5, last - 8);
     QVERIFY2(others <= 4, qPrintable(ready.value(8)));
 }
 
@@ -644,9 +671,9 @@ void TestCoreService::channelMove()
 {
     QVERIFY(startCore());
     const QString moved = m_channel + '+';
-    m_client->send(18, {moved});
-    QTRY_COMPARE_WITH_TIMEOUT(QSettings(iniPath(), QSettings::IniFormat).value("/config/backServerName").toString(),
-                              moved, 10000);
+    m_client->send(18, { moved });
+    QTRY_COMPARE_WITH_TIMEOUT(
+        QSettings(iniPath(), QSettings::IniFormat).value("/config/backServerName").toString(), moved, 10000);
     // The current connection still gets its liveness replies.
     QVERIFY(m_client->waitFor(13, 5000, {}, m_client->mark()));
 
@@ -668,10 +695,10 @@ void TestCoreService::secondInstanceLeavesTheFirstServing()
     QVERIFY(startCore());
     const QString magnet = "magnet:?xt=urn:btih:" + QString(40, 'd');
     int from = m_client->mark();
-    m_client->send(1, {magnet});
+    m_client->send(1, { magnet });
     QVERIFY(m_client->waitFor(1, 5000, {}, from));
 
-    for (const QString &channel : {m_channel, m_channel + "-other"}) {
+    for (const QString &channel : { m_channel, m_channel + "-other" }) {
         CoreProcess second(channel, m_home->environment());
         QVERIFY(second.start());
         QVERIFY(second.waitForExit(10000));
@@ -680,10 +707,10 @@ void TestCoreService::secondInstanceLeavesTheFirstServing()
     }
     QVERIFY(m_client->isConnected());
     from = m_client->mark();
-    m_client->send(12, {""});
+    m_client->send(12, { "" });
     const auto list = m_client->waitFor(12, 5000, {}, from);
     QVERIFY(list);
-    QCOMPARE(list->rows, QList<QStringList>{{QString(40, 'd')}});
+    QCOMPARE(list->rows, QList<QStringList> { { QString(40, 'd') } });
     QVERIFY(QFile::exists(backupFolder() + '/' + QString(40, 'd') + ".resume"));
 }
 
@@ -695,7 +722,7 @@ void TestCoreService::socketIsForThisUserOnly()
     QVERIFY2(info.exists(), qPrintable(socketPath));
     QCOMPARE(info.ownerId(), uint(getuid()));
     const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-                        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
     QCOMPARE(info.permissions() & others, QFileDevice::Permissions());
 }
 
@@ -708,13 +735,14 @@ void TestCoreService::playerVanishingLeavesCoreServing()
 
     CoreTestClient next;
     QVERIFY(next.connectTo(m_channel, 5000));
-    next.send(12, {""});
+    next.send(12, { "" });
     const auto list = next.waitFor(12, 5000);
     QVERIFY(list);
     QVERIFY(list->rows.isEmpty());
     // Sent with nothing to report: it is the player's sign of life.
     auto statusCount = [&next] {
-        return std::count_if(next.replies().cbegin(), next.replies().cend(), [](const CoreReply &r) { return r.type == 13; });
+        return std::count_if(
+            next.replies().cbegin(), next.replies().cend(), [](const CoreReply &r) { return r.type == 13; });
     };
     QTRY_VERIFY_WITH_TIMEOUT(statusCount() >= 2, 5000);
 }
@@ -725,7 +753,7 @@ void TestCoreService::politeStopSavesAndCleansUp()
     const QString socketPath = m_client->socket().fullServerName();
     const QString hash(40, 'e');
     const int from = m_client->mark();
-    m_client->send(1, {"magnet:?xt=urn:btih:" + hash});
+    m_client->send(1, { "magnet:?xt=urn:btih:" + hash });
     QVERIFY(m_client->waitFor(1, 5000, {}, from));
     const QString resume = backupFolder() + '/' + hash + ".resume";
     QVERIFY(QFile::remove(resume)); // only the save on the way out can bring it back

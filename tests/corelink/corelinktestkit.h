@@ -62,7 +62,7 @@ private:
     static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
     {
         if (context.category && QByteArray(context.category) == "morvane.corelink")
-            lines().append({clock().elapsed(), message});
+            lines().append({ clock().elapsed(), message });
         if (previous())
             previous()(type, context, message);
     }

@@ -115,7 +115,7 @@ void TestClientAgent::connectAgent()
     QVERIFY(m_core->waitForClient());
     QVERIFY(m_core->waitForRequests(1));
     QCOMPARE(m_core->requests().first().type, 12);
-    QCOMPARE(m_restarts, QStringList{""});
+    QCOMPARE(m_restarts, QStringList { "" });
 }
 
 void TestClientAgent::replyDeliveredAsSignal_data()
@@ -147,12 +147,13 @@ void TestClientAgent::replyDeliveredAsSignal()
     QSignalSpy status(m_agent.get(), &ClientAgent::torrentDataSet);
     QSignalSpy ready(m_agent.get(), &ClientAgent::serverReadyToClose);
 
-    const Rows rows{{"0123456789abcdef0123456789abcdef01234567", "name", ""}, {QString()}};
+    const Rows rows { { "0123456789abcdef0123456789abcdef01234567", "name", "" }, { QString() } };
     // A bare 7 or -3 must not eat the 13 behind it as its rows.
-    m_core->sendRaw(CoreProtocol::encodeReply(type, rows) + CoreProtocol::encodeReply(13, {{"marker"}}));
-    QTRY_VERIFY_WITH_TIMEOUT(!status.isEmpty() && status.last().at(0).value<Rows>() == Rows{{"marker"}}, 5000);
+    m_core->sendRaw(CoreProtocol::encodeReply(type, rows) + CoreProtocol::encodeReply(13, { { "marker" } }));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !status.isEmpty() && status.last().at(0).value<Rows>() == Rows { { "marker" } }, 5000);
 
-    const Rows expected = CoreProtocol::replyHasRows(type) ? rows : Rows{};
+    const Rows expected = CoreProtocol::replyHasRows(type) ? rows : Rows {};
     QCOMPARE(added.size(), signal == "addedReturn" ? 1 : 0);
     QCOMPARE(startup.size(), signal == "startupTorrent" ? 1 : 0);
     QCOMPARE(status.size(), signal == "torrentDataSet" ? 2 : 1);
@@ -173,13 +174,13 @@ void TestClientAgent::secondStartupListIgnored()
     connectAgent();
     QSignalSpy startup(m_agent.get(), &ClientAgent::startupTorrent);
     QSignalSpy status(m_agent.get(), &ClientAgent::torrentDataSet);
-    m_core->reply(12, {{"first"}});
-    m_core->reply(12, {{"second"}});
-    m_core->reply(13, {{"after"}});
+    m_core->reply(12, { { "first" } });
+    m_core->reply(12, { { "second" } });
+    m_core->reply(13, { { "after" } });
     QVERIFY(status.wait(5000));
     QCOMPARE(startup.size(), 1);
-    QCOMPARE(startup.first().at(0).value<Rows>(), Rows{{"first"}});
-    QCOMPARE(status.first().at(0).value<Rows>(), Rows{{"after"}});
+    QCOMPARE(startup.first().at(0).value<Rows>(), Rows { { "first" } });
+    QCOMPARE(status.first().at(0).value<Rows>(), Rows { { "after" } });
 }
 
 void TestClientAgent::splitAndBurstFrames()
@@ -188,11 +189,11 @@ void TestClientAgent::splitAndBurstFrames()
     QSignalSpy status(m_agent.get(), &ClientAgent::torrentDataSet);
     QSignalSpy ready(m_agent.get(), &ClientAgent::serverReadyToClose);
 
-    const Rows rows{{"hash", QString::fromUtf8("\xe4\xb8\xad"), "0.5"}, {"other", ""}};
+    const Rows rows { { "hash", QString::fromUtf8("\xe4\xb8\xad"), "0.5" }, { "other", "" } };
     const QByteArray status13 = CoreProtocol::encodeReply(13, rows);
     // Cut inside the type, a count, a length and a string; the 21 rides
     // with the last piece.
-    m_core->sendInPieces(status13 + CoreProtocol::encodeReply(21), {2, 6, 13, 21, status13.size() - 1});
+    m_core->sendInPieces(status13 + CoreProtocol::encodeReply(21), { 2, 6, 13, 21, status13.size() - 1 });
     QVERIFY(ready.wait(5000));
     QCOMPARE(status.size(), 1);
     QCOMPARE(status.first().at(0).value<Rows>(), rows);
@@ -231,18 +232,18 @@ void TestClientAgent::reconnectionAnnouncesAgainWithoutStartupRequest()
     connectAgent();
     QSignalSpy announced(m_agent.get(), &ClientAgent::webRequestCheck);
     m_core->reply(12, {});
-    m_asker.answers = {Yes};
+    m_asker.answers = { Yes };
 
     m_core->dropClient();
     QVERIFY(announced.wait(5000));
     QVERIFY(m_core->waitForConnectionCount(2));
     // Something after the reconnection proves nothing more is on its way.
-    emit m_agent->sessionRequest(4, QStringList{"h"});
+    emit m_agent->sessionRequest(4, QStringList { "h" });
     QVERIFY(m_core->waitForRequests(2));
     QCOMPARE(m_core->requestsOfType(12).size(), 1);
     QCOMPARE(m_core->requests().last().type, 4);
     QCOMPARE(announced.size(), 1);
-    QCOMPARE(m_restarts, (QStringList{"", m_channel + "+"}));
+    QCOMPARE(m_restarts, (QStringList { "", m_channel + "+" }));
 }
 
 void TestClientAgent::repliesKeepTimeoutAway()
@@ -257,7 +258,7 @@ void TestClientAgent::repliesKeepTimeoutAway()
     QTRY_VERIFY_WITH_TIMEOUT(status.size() >= 12, 5000);
     ticker.stop();
     QVERIFY(m_asker.texts.isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(m_asker.texts, QStringList{TimeoutText}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_asker.texts, QStringList { TimeoutText }, 5000);
 }
 
 void TestClientAgent::silenceWithRememberedChoiceChangesChannel()
@@ -280,18 +281,18 @@ void TestClientAgent::silenceWithRememberedChoiceChangesChannel()
     QVERIFY(m_core->waitForRequests(2));
     const CoreRequest change = m_core->requests().at(1);
     QCOMPARE(change.type, 18);
-    QCOMPARE(change.arguments, QStringList{m_channel + "+"});
+    QCOMPARE(change.arguments, QStringList { m_channel + "+" });
     QVERIFY(m_asker.texts.isEmpty());
 
     // The next request notices the move: it is dropped and the player
     // reconnects to the recorded name.
-    emit m_agent->sessionRequest(5, QStringList{"dropped"});
+    emit m_agent->sessionRequest(5, QStringList { "dropped" });
     QTRY_COMPARE_WITH_TIMEOUT(announced.size(), 1, 5000);
     QCOMPARE(TraceCapture::count("ServerName ERROR...wrong error server name.."), 1);
     QCOMPARE(m_agent->requestThread()->channelName(), m_channel + "+");
-    emit m_agent->sessionRequest(5, QStringList{"kept"});
+    emit m_agent->sessionRequest(5, QStringList { "kept" });
     QVERIFY(m_core->waitForRequests(3));
-    QCOMPARE(m_core->requests().at(2).arguments, QStringList{"kept"});
+    QCOMPARE(m_core->requests().at(2).arguments, QStringList { "kept" });
     QCOMPARE(m_core->requestsOfType(12).size(), 1);
 }
 
@@ -312,14 +313,14 @@ void TestClientAgent::silenceAsks()
     QFETCH(bool, remembered);
 
     ClientRequestTHread::setDefaultIntervals(50, 200);
-    m_asker.answers = {answer};
+    m_asker.answers = { answer };
     connectAgent();
-    QTRY_COMPARE_WITH_TIMEOUT(m_asker.texts, QStringList{TimeoutText}, 5000);
-    QCOMPARE(m_asker.defaultButtons, QStringList{"Yes,and remember my choice"});
+    QTRY_COMPARE_WITH_TIMEOUT(m_asker.texts, QStringList { TimeoutText }, 5000);
+    QCOMPARE(m_asker.defaultButtons, QStringList { "Yes,and remember my choice" });
     if (changes) {
         QVERIFY(m_core->waitForRequests(2));
         QCOMPARE(m_core->requests().at(1).type, 18);
-        QCOMPARE(m_core->requests().at(1).arguments, QStringList{m_channel + "+"});
+        QCOMPARE(m_core->requests().at(1).arguments, QStringList { m_channel + "+" });
     } else {
         // No stops the watch until a reply arrives.
         QVERIFY(!m_agent->requestThread()->isReplyTimerActive());
@@ -354,7 +355,7 @@ void TestClientAgent::lostCoreAsks()
 
     if (storedAttitude)
         setSetting("/config/backServerLostAttitude", true);
-    m_asker.answers = {answer};
+    m_asker.answers = { answer };
     connectAgent();
     QSignalSpy stateCheck(m_agent.get(), &ClientAgent::serverStateCheck);
 
@@ -363,8 +364,8 @@ void TestClientAgent::lostCoreAsks()
         QVERIFY(stateCheck.wait(5000));
         QVERIFY(m_asker.texts.isEmpty());
     } else {
-        QTRY_COMPARE_WITH_TIMEOUT(m_asker.texts, QStringList{LostText}, 5000);
-        QCOMPARE(m_asker.defaultButtons, QStringList{"Yes,and remember my choice"});
+        QTRY_COMPARE_WITH_TIMEOUT(m_asker.texts, QStringList { LostText }, 5000);
+        QCOMPARE(m_asker.defaultButtons, QStringList { "Yes,and remember my choice" });
     }
     if (restarts) {
         QTRY_COMPARE_WITH_TIMEOUT(stateCheck.size(), 1, 5000);
@@ -393,7 +394,7 @@ void TestClientAgent::lostCoreRestartNameFollowsSettings()
     QVERIFY(m_core->listen(m_channel + "+"));
     m_core->dropClient();
     QVERIFY(m_core->waitForConnectionCount(4));
-    QCOMPARE(m_restarts, (QStringList{"", m_channel + "+", m_channel + "+", m_channel + "++"}));
+    QCOMPARE(m_restarts, (QStringList { "", m_channel + "+", m_channel + "+", m_channel + "++" }));
     QCOMPARE(m_core->requestsOfType(12).size(), 1);
 }
 
@@ -427,17 +428,17 @@ void TestClientAgent::requestChecks()
     TraceCapture::lines().clear();
     const qsizetype before = m_core->receivedBytes().size();
 
-    emit m_agent->sessionRequest(5, QStringList{});
+    emit m_agent->sessionRequest(5, QStringList {});
     QCOMPARE(TraceCapture::count("Error : empty QStringList in sessionRequest(int,QStringList) found.."), 1);
     emit m_agent->sessionRequest(21, QString(""));
     emit m_agent->sessionRequest(16);
-    emit m_agent->sessionRequest(5, QStringList{"abc"});
+    emit m_agent->sessionRequest(5, QStringList { "abc" });
     QVERIFY(m_core->waitForRequests(4));
     QCOMPARE(m_core->receivedBytes().mid(before).toHex(' '),
-             QByteArray::fromHex("00000015 00000001 00000000"
-                                 "00000010 00000001 00000000"
-                                 "00000005 00000001 00000006 006100620063")
-                 .toHex(' '));
+        QByteArray::fromHex("00000015 00000001 00000000"
+                            "00000010 00000001 00000000"
+                            "00000005 00000001 00000006 006100620063")
+            .toHex(' '));
 }
 
 void TestClientAgent::brokenReplyDropsConnection_data()
@@ -453,10 +454,10 @@ void TestClientAgent::brokenReplyDropsConnection()
     connectAgent();
     QSignalSpy status(m_agent.get(), &ClientAgent::torrentDataSet);
     QSignalSpy gone(m_core.get(), &FakeCore::clientDisconnected);
-    m_core->sendRaw(CoreProtocol::encodeReply(13, {{"good"}}) + bytes);
+    m_core->sendRaw(CoreProtocol::encodeReply(13, { { "good" } }) + bytes);
     QVERIFY(gone.wait(5000));
     QCOMPARE(status.size(), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(m_asker.texts, QStringList{LostText}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_asker.texts, QStringList { LostText }, 5000);
     QCOMPARE(TraceCapture::count("Error : broken reply from server, dropping the connection.."), 1);
 }
 

@@ -77,7 +77,7 @@ void TestCoreProcessControl::cleanup()
     m_agent.reset();
     m_core.reset();
     // Whatever stand-ins a failed test left behind: ours, by pid.
-    for (QTemporaryDir *dir : {m_folder.get(), m_otherFolder.get()}) {
+    for (QTemporaryDir *dir : { m_folder.get(), m_otherFolder.get() }) {
         if (!dir)
             continue;
         for (qint64 pid : ProcessList::findByPath(dir->filePath(CoreProcessControl::coreFileName())))
@@ -109,12 +109,13 @@ void TestCoreProcessControl::startAgent()
     m_control = std::make_unique<CoreProcessControl>(m_agent.get());
     m_control->setProgramFolder(m_folder->path());
     // the window's wiring
-    connect(m_agent.get(), &ClientAgent::serverStateCheck, m_control.get(), &CoreProcessControl::serverStateCheck);
+    connect(m_agent.get(), &ClientAgent::serverStateCheck, m_control.get(),
+        &CoreProcessControl::serverStateCheck);
     connect(m_agent.get(), &ClientAgent::serverReadyToClose, m_control.get(), &CoreProcessControl::myQuit);
     QVERIFY(m_core->waitForClient());
     QVERIFY(m_core->waitForRequests(1));
     m_core->reply(12, {});
-    QTRY_COMPARE_WITH_TIMEOUT(launches(m_folder->path()), QStringList{"MorvaneCore"}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(launches(m_folder->path()), QStringList { "MorvaneCore" }, 5000);
 }
 
 void TestCoreProcessControl::launchArgumentsAtStartAndAfterLosses()
@@ -131,7 +132,7 @@ void TestCoreProcessControl::launchArgumentsAtStartAndAfterLosses()
     QVERIFY(m_core->waitForConnectionCount(3));
 
     const QString plus = m_channel + "+";
-    QTRY_COMPARE_WITH_TIMEOUT(launches(m_folder->path()), (QStringList{"MorvaneCore", plus, plus}), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(launches(m_folder->path()), (QStringList { "MorvaneCore", plus, plus }), 5000);
     QCOMPARE(rebuild.size(), 2);
     QCOMPARE(TraceCapture::count("Try to start/reset back-server at MorvaneCore"), 1);
     QCOMPARE(TraceCapture::count("Try to start/reset back-server at serverName: " + plus), 2);
@@ -183,7 +184,7 @@ void TestCoreProcessControl::closeWindow()
     } else {
         QVERIFY(m_core->waitForRequests(2));
         QCOMPARE(m_core->requests().last().type, 21);
-        QCOMPARE(m_core->requests().last().arguments, QStringList{""});
+        QCOMPARE(m_core->requests().last().arguments, QStringList { "" });
         QCOMPARE(closing.size(), 0);
         QCOMPARE(ProcessList::findByPath(m_control->coreProgramPath()).size(), 1);
         m_core->reply(21);
@@ -217,7 +218,7 @@ void TestCoreProcessControl::failedLaunchIsLogged()
     QCOMPARE(TraceCapture::count("****quit***********"), 1);
     // Outside the program folder the name is taken as given.
     QVERIFY(control.launchProgram(control.coreProgramPath(), QString(), false, false));
-    QTRY_COMPARE_WITH_TIMEOUT(launches(m_folder->path()), QStringList{}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(launches(m_folder->path()), QStringList {}, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(ProcessList::findByPath(control.coreProgramPath()).size(), 1, 5000);
 }
 

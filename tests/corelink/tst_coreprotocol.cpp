@@ -58,9 +58,9 @@ bool sameRows(const QList<QStringList> &a, const QList<QStringList> &b)
 }
 
 const QList<QStringList> sampleRows = {
-    {"0123456789abcdef0123456789abcdef01234567", "Big Buck Bunny.mkv", "", QString(), "0.5"},
+    { "0123456789abcdef0123456789abcdef01234567", "Big Buck Bunny.mkv", "", QString(), "0.5" },
     {},
-    {QString::fromUtf8("\xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x8e\xac"), "1010"},
+    { QString::fromUtf8("\xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x8e\xac"), "1010" },
 };
 
 } // namespace
@@ -95,11 +95,13 @@ void TestCoreProtocol::requestBytes_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("bytes");
 
-    QTest::newRow("prepare-quit") << 21 << QStringList{""} << hex("00000015 00000001 00000000");
-    QTest::newRow("pause abc") << 5 << QStringList{"abc"} << hex("00000005 00000001 00000006 006100620063");
-    QTest::newRow("null argument") << 12 << QStringList{QString()} << hex("0000000C 00000001 FFFFFFFF");
-    QTest::newRow("two hashes") << 4 << QStringList{"a", "b"} << hex("00000004 00000002 00000002 0061 00000002 0062");
-    QTest::newRow("non-ascii") << 15 << QStringList{QString::fromUtf8("\xc3\xa9")}
+    QTest::newRow("prepare-quit") << 21 << QStringList { "" } << hex("00000015 00000001 00000000");
+    QTest::newRow("pause abc") << 5 << QStringList { "abc" }
+                               << hex("00000005 00000001 00000006 006100620063");
+    QTest::newRow("null argument") << 12 << QStringList { QString() } << hex("0000000C 00000001 FFFFFFFF");
+    QTest::newRow("two hashes") << 4 << QStringList { "a", "b" }
+                                << hex("00000004 00000002 00000002 0061 00000002 0062");
+    QTest::newRow("non-ascii") << 15 << QStringList { QString::fromUtf8("\xc3\xa9") }
                                << hex("0000000F 00000001 00000002 00E9");
 }
 
@@ -127,11 +129,11 @@ void TestCoreProtocol::replyBytes_data()
     QTest::addColumn<QList<QStringList>>("rows");
     QTest::addColumn<QByteArray>("bytes");
 
-    QTest::newRow("ready to close") << 21 << QList<QStringList>{} << hex("00000015");
-    QTest::newRow("empty startup list") << 12 << QList<QStringList>{} << hex("0000000C 00000000");
+    QTest::newRow("ready to close") << 21 << QList<QStringList> {} << hex("00000015");
+    QTest::newRow("empty startup list") << 12 << QList<QStringList> {} << hex("0000000C 00000000");
     // Rows handed to a type without payload are not written.
-    QTest::newRow("no payload type drops rows") << 7 << QList<QStringList>{{"x"}} << hex("00000007");
-    QTest::newRow("url added") << 19 << QList<QStringList>{{"", QString()}}
+    QTest::newRow("no payload type drops rows") << 7 << QList<QStringList> { { "x" } } << hex("00000007");
+    QTest::newRow("url added") << 19 << QList<QStringList> { { "", QString() } }
                                << hex("00000013 00000001 00000002 00000000 FFFFFFFF");
 }
 
@@ -148,16 +150,17 @@ void TestCoreProtocol::replyBytes()
     CoreReply reply;
     QCOMPARE(reader.next(reply), FrameReader::FrameReady);
     QCOMPARE(reply.type, type);
-    QVERIFY(sameRows(reply.rows, CoreProtocol::replyHasRows(type) ? rows : QList<QStringList>{}));
+    QVERIFY(sameRows(reply.rows, CoreProtocol::replyHasRows(type) ? rows : QList<QStringList> {}));
     QCOMPARE(reader.next(reply), FrameReader::NeedMoreData);
 }
 
 void TestCoreProtocol::requestRoundTrip()
 {
     RequestReader reader;
-    const QStringList args{"", QString(), "magnet:?xt=urn:btih:abc", QString::fromUtf8("\xf0\x9f\x8e\xac")};
+    const QStringList args { "", QString(), "magnet:?xt=urn:btih:abc",
+        QString::fromUtf8("\xf0\x9f\x8e\xac") };
     reader.append(CoreProtocol::encodeRequest(1, args));
-    reader.append(CoreProtocol::encodeRequest(13, {"x"}));
+    reader.append(CoreProtocol::encodeRequest(13, { "x" }));
     CoreRequest request;
     QCOMPARE(reader.next(request), FrameReader::FrameReady);
     QCOMPARE(request.type, 1);
@@ -167,16 +170,16 @@ void TestCoreProtocol::requestRoundTrip()
     // Type 13 carries rows in a reply, but a request always carries one list.
     QCOMPARE(reader.next(request), FrameReader::FrameReady);
     QCOMPARE(request.type, 13);
-    QCOMPARE(request.arguments, QStringList{"x"});
+    QCOMPARE(request.arguments, QStringList { "x" });
 }
 
 void TestCoreProtocol::replyMatchesQDataStream_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<bool>("withRows");
-    for (int type : {0, 1, 12, 13, 14, 19})
+    for (int type : { 0, 1, 12, 13, 14, 19 })
         QTest::addRow("rows %d", type) << type << true;
-    for (int type : {-1, 2, 9, 18, 21, 255})
+    for (int type : { -1, 2, 9, 18, 21, 255 })
         QTest::addRow("bare %d", type) << type << false;
 }
 
@@ -194,13 +197,14 @@ void TestCoreProtocol::replyMatchesQDataStream()
     CoreReply reply;
     QCOMPARE(reader.next(reply), FrameReader::FrameReady);
     QCOMPARE(reply.type, type);
-    QVERIFY(sameRows(reply.rows, withRows ? sampleRows : QList<QStringList>{}));
+    QVERIFY(sameRows(reply.rows, withRows ? sampleRows : QList<QStringList> {}));
 }
 
 void TestCoreProtocol::splitAtEveryOffset()
 {
     const QByteArray first = CoreProtocol::encodeReply(13, sampleRows);
-    const QByteArray stream = first + CoreProtocol::encodeReply(21) + CoreProtocol::encodeReply(12, {{"h"}});
+    const QByteArray stream
+        = first + CoreProtocol::encodeReply(21) + CoreProtocol::encodeReply(12, { { "h" } });
 
     for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
         ReplyReader reader;
@@ -209,7 +213,10 @@ void TestCoreProtocol::splitAtEveryOffset()
         QList<CoreReply> got = readAllReplies(reader, &st);
         QCOMPARE(st, FrameReader::NeedMoreData);
         // Only frames whose last byte has arrived come out.
-        const int whole = cut >= stream.size() ? 3 : cut >= first.size() + 4 ? 2 : cut >= first.size() ? 1 : 0;
+        const int whole = cut >= stream.size() ? 3
+            : cut >= first.size() + 4          ? 2
+            : cut >= first.size()              ? 1
+                                               : 0;
         QCOMPARE(got.size(), whole);
         reader.append(stream.mid(cut));
         got += readAllReplies(reader, &st);
@@ -219,14 +226,14 @@ void TestCoreProtocol::splitAtEveryOffset()
         QVERIFY2(sameRows(got[0].rows, sampleRows), qPrintable(QString::number(cut)));
         QCOMPARE(got[1].type, 21);
         QCOMPARE(got[2].type, 12);
-        QCOMPARE(got[2].rows, QList<QStringList>{{"h"}});
+        QCOMPARE(got[2].rows, QList<QStringList> { { "h" } });
     }
 }
 
 void TestCoreProtocol::byteByByte()
 {
-    const QByteArray stream = CoreProtocol::encodeRequest(11, {"hash", "0", "3", "40"})
-        + CoreProtocol::encodeRequest(21, {""});
+    const QByteArray stream = CoreProtocol::encodeRequest(11, { "hash", "0", "3", "40" })
+        + CoreProtocol::encodeRequest(21, { "" });
     RequestReader reader;
     QList<CoreRequest> got;
     for (char c : stream) {
@@ -236,7 +243,7 @@ void TestCoreProtocol::byteByByte()
             got.append(request);
     }
     QCOMPARE(got.size(), 2);
-    QCOMPARE(got[0].arguments, (QStringList{"hash", "0", "3", "40"}));
+    QCOMPARE(got[0].arguments, (QStringList { "hash", "0", "3", "40" }));
     QCOMPARE(got[1].type, 21);
     QCOMPARE(reader.bufferedBytes(), 0);
 }
@@ -245,7 +252,7 @@ void TestCoreProtocol::burstInOneRead()
 {
     QByteArray burst;
     for (int i = 0; i < 100; ++i)
-        burst += CoreProtocol::encodeReply(13, {{QString::number(i)}});
+        burst += CoreProtocol::encodeReply(13, { { QString::number(i) } });
     burst += CoreProtocol::encodeReply(21);
     ReplyReader reader;
     reader.append(burst);
@@ -284,7 +291,7 @@ void TestCoreProtocol::announcedSizeWaitsForBytes()
     reader.append(rest);
     QCOMPARE(reader.next(reply), FrameReader::FrameReady);
     QCOMPARE(reply.rows.size(), 1000000);
-    QCOMPARE(reply.rows.first(), QStringList{"A"});
+    QCOMPARE(reply.rows.first(), QStringList { "A" });
 }
 
 void TestCoreProtocol::corruptFrames_data()
@@ -344,7 +351,7 @@ void TestCoreProtocol::largeFrameInManyReads()
 {
     QList<QStringList> rows;
     for (int i = 0; i < 5000; ++i)
-        rows.append({QString(40, QLatin1Char('a' + i % 26)), QString::number(i), "0.25", "1048576"});
+        rows.append({ QString(40, QLatin1Char('a' + i % 26)), QString::number(i), "0.25", "1048576" });
     const QByteArray frame = CoreProtocol::encodeReply(13, rows);
     ReplyReader reader;
     CoreReply reply;

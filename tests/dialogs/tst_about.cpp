@@ -44,9 +44,11 @@ private slots:
         const QString shown = label(dialog, "timelabel");
         QCOMPARE(shown, about::buildTime());
         // "Apr 27 2013 23:06:14"; the compiler pads a one-digit day with a blank.
-        static const QRegularExpression form(QStringLiteral("^[A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}$"));
+        static const QRegularExpression form(
+            QStringLiteral("^[A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}$"));
         QVERIFY2(form.match(shown).hasMatch(), qPrintable(shown));
-        const QDateTime built = QLocale::c().toDateTime(shown.simplified(), QStringLiteral("MMM d yyyy hh:mm:ss"));
+        const QDateTime built
+            = QLocale::c().toDateTime(shown.simplified(), QStringLiteral("MMM d yyyy hh:mm:ss"));
         QVERIFY2(built.isValid(), qPrintable(shown));
         QVERIFY(built <= QDateTime::currentDateTime().addDays(1));
         QVERIFY(built.date().year() >= 2024);
@@ -57,12 +59,21 @@ private slots:
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("website");
         QTest::addColumn<QString>("forum");
-        QTest::newRow("no server: plain names") << "" << "" << "";
-        QTest::newRow("blank server") << "   " << "" << "";
-        QTest::newRow("loopback with port") << "127.0.0.1:8080" << "http://127.0.0.1:8080/"
+        QTest::newRow("no server: plain names") << ""
+                                                << ""
+                                                << "";
+        QTest::newRow("blank server") << "   "
+                                      << ""
+                                      << "";
+        QTest::newRow("loopback with port") << "127.0.0.1:8080"
+                                            << "http://127.0.0.1:8080/"
                                             << "http://127.0.0.1:8080/forum";
-        QTest::newRow("host name") << "localhost" << "http://localhost/" << "http://localhost/forum";
-        QTest::newRow("markup is not a host") << "\"><script>x</script>" << "" << "";
+        QTest::newRow("host name") << "localhost"
+                                   << "http://localhost/"
+                                   << "http://localhost/forum";
+        QTest::newRow("markup is not a host") << "\"><script>x</script>"
+                                              << ""
+                                              << "";
     }
     void links()
     {

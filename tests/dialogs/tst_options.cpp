@@ -64,8 +64,8 @@ private slots:
         button(options, "okButton")->click();
 
         const Sent sent = collect(requests);
-        QCOMPARE(sent.types, (QList<int>{15, 20}));
-        QCOMPARE(sent.arguments, (QStringList{misc::defaultSavePath(), QStringLiteral("16")}));
+        QCOMPARE(sent.types, (QList<int> { 15, 20 }));
+        QCOMPARE(sent.arguments, (QStringList { misc::defaultSavePath(), QStringLiteral("16") }));
         QCOMPARE(autoPlay.size(), 1);
         QCOMPARE(autoPlay.at(0).at(0).toBool(), true);
         QVERIFY(!options.isVisible());
@@ -76,10 +76,10 @@ private slots:
         QTest::addColumn<bool>("stored");
         QTest::addColumn<bool>("ticked");
         QTest::addColumn<QList<int>>("types");
-        QTest::newRow("switched on") << false << true << QList<int>{16, 15, 20};
-        QTest::newRow("switched off") << true << false << QList<int>{17, 15, 20};
-        QTest::newRow("left on") << true << true << QList<int>{15, 20};
-        QTest::newRow("left off") << false << false << QList<int>{15, 20};
+        QTest::newRow("switched on") << false << true << QList<int> { 16, 15, 20 };
+        QTest::newRow("switched off") << true << false << QList<int> { 17, 15, 20 };
+        QTest::newRow("left on") << true << true << QList<int> { 15, 20 };
+        QTest::newRow("left off") << false << false << QList<int> { 15, 20 };
     }
     void ipv6ChangeSendsItsRequestFirst()
     {
@@ -107,7 +107,7 @@ private slots:
         requests.clear();
         options.show();
         button(options, "okButton")->click();
-        QCOMPARE(collect(requests).types, (QList<int>{15, 20}));
+        QCOMPARE(collect(requests).types, (QList<int> { 15, 20 }));
     }
 
     void locale_data()
@@ -176,8 +176,8 @@ private slots:
         button(options, "okButton")->click();
 
         const Sent sent = collect(requests);
-        QCOMPARE(sent.types, (QList<int>{15, 20}));
-        QCOMPARE(sent.arguments, (QStringList{"/srv/other", "128"}));
+        QCOMPARE(sent.types, (QList<int> { 15, 20 }));
+        QCOMPARE(sent.arguments, (QStringList { "/srv/other", "128" }));
         QCOMPARE(autoPlay.size(), 1);
         QCOMPARE(autoPlay.at(0).at(0).toBool(), true);
         Preferences prefs;
@@ -197,7 +197,7 @@ private slots:
         QSignalSpy requests(&options, &Options::sessionRequest);
         button(options, "okButton")->click();
         const Sent sent = collect(requests);
-        QCOMPARE(sent.types, (QList<int>{15, 20}));
+        QCOMPARE(sent.types, (QList<int> { 15, 20 }));
         QCOMPARE(sent.arguments.first(), misc::defaultSavePath());
         QCOMPARE(lineEdit(options, "browselineEdit")->text(), misc::defaultSavePath());
     }
@@ -264,7 +264,7 @@ private slots:
             QVERIFY(!watcher.handled());
             QCOMPARE(Preferences().getPortLineEdit(), text);
             QCOMPARE(Preferences().getPortCheckbox(), ticked);
-            QCOMPARE(collect(requests).types, (QList<int>{15, 20}));
+            QCOMPARE(collect(requests).types, (QList<int> { 15, 20 }));
             QVERIFY(!options.isVisible());
         } else {
             QVERIFY(watcher.handled());
@@ -284,10 +284,14 @@ private slots:
         QTest::addColumn<bool>("choose");
         QTest::addColumn<QString>("field"); // relative to the home folder
         QTest::addColumn<QString>("start");
-        QTest::newRow("cancel keeps the folder") << false << "films" << "films";
-        QTest::newRow("choice replaces it") << true << "films" << "films";
-        QTest::newRow("missing folder starts at its parent") << true << "films/new/deeper" << "films";
-        QTest::newRow("cancel keeps a missing folder") << false << "films/new" << "films";
+        QTest::newRow("cancel keeps the folder") << false << "films"
+                                                 << "films";
+        QTest::newRow("choice replaces it") << true << "films"
+                                            << "films";
+        QTest::newRow("missing folder starts at its parent") << true << "films/new/deeper"
+                                                             << "films";
+        QTest::newRow("cancel keeps a missing folder") << false << "films/new"
+                                                       << "films";
     }
     void browse()
     {
@@ -332,7 +336,7 @@ private slots:
         Options options;
         button(options, "regeditpushButton")->click();
         QVERIFY(tool.waitForCalls(1));
-        QCOMPARE(tool.calls(), QStringList{"0:"});
+        QCOMPARE(tool.calls(), QStringList { "0:" });
         QVERIFY(!button(options, "regeditpushButton")->icon().isNull());
     }
 
@@ -340,10 +344,14 @@ private slots:
     {
         QTest::addColumn<QString>("parameters");
         QTest::addColumn<QString>("recorded");
-        QTest::newRow("auto") << "auto" << "1:auto";
-        QTest::newRow("none") << "" << "0:";
-        QTest::newRow("anything else dropped") << "--unbind all" << "0:";
-        QTest::newRow("case matters") << "AUTO" << "0:";
+        QTest::newRow("auto") << "auto"
+                              << "1:auto";
+        QTest::newRow("none") << ""
+                              << "0:";
+        QTest::newRow("anything else dropped") << "--unbind all"
+                                               << "0:";
+        QTest::newRow("case matters") << "AUTO"
+                                      << "0:";
     }
     void launchPassesOnlyAuto()
     {
@@ -354,7 +362,7 @@ private slots:
         ElevatedLauncher::setProgramFolder(tool.folder());
         QVERIFY(ElevatedLauncher::launchElevated(ElevatedLauncher::associationTool(), parameters));
         QVERIFY(tool.waitForCalls(1));
-        QCOMPARE(tool.calls(), QStringList{recorded});
+        QCOMPARE(tool.calls(), QStringList { recorded });
     }
 
     void missingToolFailsWithATrace()
@@ -363,7 +371,8 @@ private slots:
         QVERIFY(empty.isValid());
         ElevatedLauncher::setProgramFolder(empty.path());
         QTest::ignoreMessage(QtDebugMsg, "****quit***********");
-        QVERIFY(!ElevatedLauncher::launchElevated(ElevatedLauncher::associationTool(), QStringLiteral("auto")));
+        QVERIFY(
+            !ElevatedLauncher::launchElevated(ElevatedLauncher::associationTool(), QStringLiteral("auto")));
     }
 
     void cacheSizeHasAReachablePage()
@@ -415,8 +424,7 @@ private slots:
     }
 
 private:
-    template<typename T>
-    static T *child(const Options &options, const char *name)
+    template <typename T> static T *child(const Options &options, const char *name)
     {
         T *widget = options.findChild<T *>(QString::fromLatin1(name));
         if (!widget)

@@ -45,7 +45,8 @@ private slots:
         wizard.show();
         QCOMPARE(wizard.size(), QSize(380, 300));
         QCOMPARE(wizard.windowTitle(), QStringLiteral("Setup wizard"));
-        QCOMPARE(wizard.findChild<QLabel *>("label")->text(), QStringLiteral("Welcome,please set download directory!"));
+        QCOMPARE(wizard.findChild<QLabel *>("label")->text(),
+            QStringLiteral("Welcome,please set download directory!"));
         QCOMPARE(wizard.findChild<QPushButton *>("okButton")->text(), QStringLiteral("Next"));
         QCOMPARE(edit(wizard)->text(), misc::defaultSavePath());
         QVERIFY(wizard.findChild<QCheckBox *>("filecheckBox")->isChecked());
@@ -60,7 +61,7 @@ private slots:
         QCOMPARE(wizard.result(), int(QDialog::Accepted));
         QVERIFY(!wizard.isVisible());
         QVERIFY(m_tool->waitForCalls(1));
-        QCOMPARE(m_tool->calls(), QStringList{"1:auto"});
+        QCOMPARE(m_tool->calls(), QStringList { "1:auto" });
         // Read the file itself: the default folder is written out, and the
         // keys the wizard must not touch are still absent.
         QSettings file(Preferences::settingsFilePath(), QSettings::IniFormat);
@@ -109,7 +110,7 @@ private slots:
         // wizard would have been recorded too.
         QVERIFY(ElevatedLauncher::launchElevated(ElevatedLauncher::associationTool(), QString()));
         QVERIFY(m_tool->waitForCalls(1));
-        QCOMPARE(m_tool->calls(), QStringList{"0:"});
+        QCOMPARE(m_tool->calls(), QStringList { "0:" });
     }
 
     void closingOtherwiseSavesNothing()
@@ -167,7 +168,10 @@ private slots:
         int asks = 0;
         FirstRun::HandlerCheck check;
         if (handler >= 0)
-            check = [&] { ++asks; return handler == 1; };
+            check = [&] {
+                ++asks;
+                return handler == 1;
+            };
         QCOMPARE(FirstRun::wizardDue(time, check), due);
         QCOMPARE(asks, asked ? 1 : 0);
     }
@@ -195,7 +199,7 @@ private slots:
         QVERIFY(!flags.testFlag(Qt::WindowCloseButtonHint));
         QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
         QVERIFY(m_tool->waitForCalls(1));
-        QCOMPARE(m_tool->calls(), QStringList{"1:auto"});
+        QCOMPARE(m_tool->calls(), QStringList { "1:auto" });
     }
 
     void startUpSkipsTheWizardOnceSetUp_data()

@@ -47,8 +47,7 @@ public:
 private:
     void poll()
     {
-        QWidget *w = m_kind == Menu ? QApplication::activePopupWidget()
-                                    : QApplication::activeModalWidget();
+        QWidget *w = m_kind == Menu ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
         if (w && w->isVisible()) {
             m_timer.stop();
             m_answered = true;
@@ -95,30 +94,31 @@ struct Fixture
 {
     TemporaryHome home;
     TreeModel model;
-    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
-    QSignalSpy requests{&model, qOverload<int, QStringList>(&TreeModel::sessionRequest)};
+    QAbstractItemModelTester tester { &model, QAbstractItemModelTester::FailureReportingMode::QtTest };
+    QSignalSpy requests { &model, qOverload<int, QStringList>(&TreeModel::sessionRequest) };
     QStringList events;
 
     Fixture()
     {
         QObject::connect(&model, &TreeModel::stopPlay, &model, [this] { events << "stop"; });
         QObject::connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, &model,
-                         [this](const QModelIndex &, int first, int) {
-                             events << "remove " + model.rootItem->child(first)->hash;
-                         });
+            [this](const QModelIndex &, int first, int) {
+                events << "remove " + model.rootItem->child(first)->hash;
+            });
         QObject::connect(&model, qOverload<int, QStringList>(&TreeModel::sessionRequest), &model,
-                         [this](int type, const QStringList &) { events << QString::number(type); });
+            [this](int type, const QStringList &) { events << QString::number(type); });
     }
 
     // Three downloads, with states and finished flags from the status reply.
-    void fill(const QStringList &states = {"1", "1", "1"}, const QStringList &finished = {"0", "0", "0"})
+    void fill(const QStringList &states = { "1", "1", "1" }, const QStringList &finished = { "0", "0", "0" })
     {
-        model.addedReturn(0, {rows::single(H1, "one", "/downloads/one.mkv"),
-                              rows::multi(H2, "two", {{"a.mkv", 10, "a.mkv"}, {"b.mkv", 20, "b.mkv"}}),
-                              rows::single(H3, "three", "/downloads/three.mp4")});
-        model.torrentDataSet({rows::status(H1, "1", states[0], 0, 0, finished[0]),
-                              rows::status(H2, "1", states[1], 0, 0, finished[1]),
-                              rows::status(H3, "1", states[2], 0, 0, finished[2])});
+        model.addedReturn(0,
+            { rows::single(H1, "one", "/downloads/one.mkv"),
+                rows::multi(H2, "two", { { "a.mkv", 10, "a.mkv" }, { "b.mkv", 20, "b.mkv" } }),
+                rows::single(H3, "three", "/downloads/three.mp4") });
+        model.torrentDataSet({ rows::status(H1, "1", states[0], 0, 0, finished[0]),
+            rows::status(H2, "1", states[1], 0, 0, finished[1]),
+            rows::status(H3, "1", states[2], 0, 0, finished[2]) });
         requests.clear();
         events.clear();
     }
@@ -131,7 +131,7 @@ struct Fixture
     // Right-clicks the given rows and answers the menu with `action`
     // (nothing chosen when empty); returns the texts the menu offered.
     QStringList menuFor(const QModelIndexList &selection, const QString &action = QString(),
-                        std::function<void()> whileOpen = {})
+        std::function<void()> whileOpen = {})
     {
         QStringList offered;
         ModalAnswer answer(ModalAnswer::Menu, [&](QWidget *w) {
@@ -158,10 +158,12 @@ struct Fixture
     }
 };
 
-const QStringList singleRunning{"Pause", "Totally_Delete", "Remove_from_list", "ShowInfo", "JumpToDestFolder"};
-const QStringList singlePaused{"Start", "Totally_Delete", "Remove_from_list", "ShowInfo", "JumpToDestFolder"};
-const QStringList severalRunning{"Pause", "Totally_Delete", "Remove_from_list"};
-const QStringList severalPaused{"Start", "Totally_Delete", "Remove_from_list"};
+const QStringList singleRunning { "Pause", "Totally_Delete", "Remove_from_list", "ShowInfo",
+    "JumpToDestFolder" };
+const QStringList singlePaused { "Start", "Totally_Delete", "Remove_from_list", "ShowInfo",
+    "JumpToDestFolder" };
+const QStringList severalRunning { "Pause", "Totally_Delete", "Remove_from_list" };
+const QStringList severalPaused { "Start", "Totally_Delete", "Remove_from_list" };
 
 } // namespace
 
@@ -182,22 +184,19 @@ class TestDownloadsView : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QCoreApplication::setApplicationName("Morvane");
-    }
+    void initTestCase() { QCoreApplication::setApplicationName("Morvane"); }
 
     void menusBySelection_data()
     {
         QTest::addColumn<QList<int>>("rowsSelected");
         QTest::addColumn<bool>("withFileRow");
         QTest::addColumn<QStringList>("offered");
-        QTest::newRow("nothing") << QList<int>{} << false << QStringList{"AddNew", "AddMagnetLink"};
-        QTest::newRow("one running") << QList<int>{0} << false << singleRunning;
-        QTest::newRow("one paused") << QList<int>{2} << false << singlePaused;
-        QTest::newRow("several, first running") << QList<int>{0, 2} << false << severalRunning;
-        QTest::newRow("several, first paused") << QList<int>{2, 0} << false << severalPaused;
-        QTest::newRow("a torrent and its own file") << QList<int>{1} << true << singleRunning;
+        QTest::newRow("nothing") << QList<int> {} << false << QStringList { "AddNew", "AddMagnetLink" };
+        QTest::newRow("one running") << QList<int> { 0 } << false << singleRunning;
+        QTest::newRow("one paused") << QList<int> { 2 } << false << singlePaused;
+        QTest::newRow("several, first running") << QList<int> { 0, 2 } << false << severalRunning;
+        QTest::newRow("several, first paused") << QList<int> { 2, 0 } << false << severalPaused;
+        QTest::newRow("a torrent and its own file") << QList<int> { 1 } << true << singleRunning;
     }
     void menusBySelection()
     {
@@ -205,7 +204,7 @@ private slots:
         QFETCH(bool, withFileRow);
         QFETCH(QStringList, offered);
         Fixture f;
-        f.fill({"1", "1", "3"});
+        f.fill({ "1", "1", "3" });
         QModelIndexList selection;
         for (int row : rowsSelected)
             selection << f.at(row);
@@ -221,9 +220,9 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("delete stops playback first")
-            << "Totally_Delete" << QStringList{"stop", "remove " + H2, "remove " + H3, "2"};
+            << "Totally_Delete" << QStringList { "stop", "remove " + H2, "remove " + H3, "2" };
         QTest::newRow("remove only forgets the playing row")
-            << "Remove_from_list" << QStringList{"remove " + H2, "remove " + H3, "3"};
+            << "Remove_from_list" << QStringList { "remove " + H2, "remove " + H3, "3" };
     }
     void removingRows()
     {
@@ -240,10 +239,10 @@ private slots:
         f.requests.clear();
 
         // The file row stands for its torrent, which is also selected.
-        f.menuFor({f.at(0, f.at(1)), f.at(1), f.at(2)}, action);
+        f.menuFor({ f.at(0, f.at(1)), f.at(1), f.at(2) }, action);
         QCOMPARE(f.events, expected);
         const int type = action == "Totally_Delete" ? 2 : 3;
-        QCOMPARE(f.requestsOf(type), QList<QStringList>{QStringList({H2, H3})});
+        QCOMPARE(f.requestsOf(type), QList<QStringList> { QStringList({ H2, H3 }) });
         QCOMPARE(f.model.rowCount(), 1);
         QCOMPARE(f.model.rootItem->child(0)->hash, H1);
         QVERIFY(!f.model.playingItem);
@@ -265,7 +264,7 @@ private slots:
     void checkingRowIsRefused()
     {
         Fixture f;
-        f.fill({"1", "1", "0"});
+        f.fill({ "1", "1", "0" });
         f.model.doubleClickSlot(f.at(0));
         f.events.clear();
         f.requests.clear();
@@ -279,12 +278,13 @@ private slots:
             boxInfo = mb->informativeText();
             mb->button(QMessageBox::Close)->click();
         });
-        f.menuFor({f.at(0), f.at(2), f.at(1)}, "Totally_Delete");
+        f.menuFor({ f.at(0), f.at(2), f.at(1) }, "Totally_Delete");
         QVERIFY(box->answered());
         QCOMPARE(boxText, "Warning!");
-        QCOMPARE(boxInfo, "The downloading, you chose to delete or remove, is still checking, please do later..");
+        QCOMPARE(
+            boxInfo, "The downloading, you chose to delete or remove, is still checking, please do later..");
         // The playing row before the checking one was stopped; nothing removed.
-        QCOMPARE(f.events, QStringList{"stop"});
+        QCOMPARE(f.events, QStringList { "stop" });
         QCOMPARE(f.model.rowCount(), 3);
         QVERIFY(!f.model.playingItem);
         QVERIFY(f.requests.isEmpty());
@@ -294,16 +294,16 @@ private slots:
     {
         Fixture f;
         f.fill();
-        f.menuFor({f.at(1)}, "Remove_from_list", [&] {
-            f.model.torrentDataSet({rows::status(H2, "11", "3"), rows::status(H1, "1")});
-            f.model.addedReturn(0, {rows::single(rows::hash(4), "four", "/four.mkv")});
-            f.model.addedReturn(14, {rows::multi(H2, "two", {{"a.mkv", 10, "a.mkv"}})});
+        f.menuFor({ f.at(1) }, "Remove_from_list", [&] {
+            f.model.torrentDataSet({ rows::status(H2, "11", "3"), rows::status(H1, "1") });
+            f.model.addedReturn(0, { rows::single(rows::hash(4), "four", "/four.mkv") });
+            f.model.addedReturn(14, { rows::multi(H2, "two", { { "a.mkv", 10, "a.mkv" } }) });
         });
-        QCOMPARE(f.requestsOf(3), QList<QStringList>{QStringList{H2}});
+        QCOMPARE(f.requestsOf(3), QList<QStringList> { QStringList { H2 } });
         QCOMPARE(f.model.rowCount(), 3);
         QCOMPARE(f.model.rootItem->child(2)->hash, rows::hash(4));
 
-        f.model.torrentDataSet({rows::status(H3, "1", "1", 1024), rows::status(H1, "1", "1", 2048)});
+        f.model.torrentDataSet({ rows::status(H3, "1", "1", 1024), rows::status(H1, "1", "1", 2048) });
         QCOMPARE(f.model.rootItem->child(0)->downloadRateText, "2K/s");
         QCOMPARE(f.model.rootItem->child(1)->downloadRateText, "1024B/s");
     }
@@ -311,16 +311,16 @@ private slots:
     void startAndPause()
     {
         Fixture f;
-        f.fill({"1", "3", "3"}, {"0", "1", "0"});
-        QCOMPARE(f.menuFor({f.at(1), f.at(2)}, "Start"), severalPaused);
-        QCOMPARE(f.requestsOf(4), QList<QStringList>{QStringList({H2, H3})});
+        f.fill({ "1", "3", "3" }, { "0", "1", "0" });
+        QCOMPARE(f.menuFor({ f.at(1), f.at(2) }, "Start"), severalPaused);
+        QCOMPARE(f.requestsOf(4), QList<QStringList> { QStringList({ H2, H3 }) });
         QCOMPARE(f.model.rootItem->child(1)->torrentState, 2);
         QCOMPARE(f.model.rootItem->child(1)->stateIcon.cacheKey(), f.model.icons.seedingIcon.cacheKey());
         QCOMPARE(f.model.rootItem->child(2)->torrentState, 1);
         QCOMPARE(f.model.rootItem->child(2)->stateIcon.cacheKey(), f.model.icons.downloadingIcon.cacheKey());
 
-        QCOMPARE(f.menuFor({f.at(2), f.at(0)}, "Pause"), severalRunning);
-        QCOMPARE(f.requestsOf(5), QList<QStringList>{QStringList({H3, H1})});
+        QCOMPARE(f.menuFor({ f.at(2), f.at(0) }, "Pause"), severalRunning);
+        QCOMPARE(f.requestsOf(5), QList<QStringList> { QStringList({ H3, H1 }) });
         QCOMPARE(f.model.rootItem->child(0)->torrentState, 3);
         QCOMPARE(f.model.rootItem->child(0)->stateIcon.cacheKey(), f.model.icons.pausedIcon.cacheKey());
         QCOMPARE(f.model.rowCount(), 3);
@@ -345,13 +345,13 @@ private slots:
         Fixture f;
         UrlCatcher desktop;
         QDesktopServices::setUrlHandler("file", &desktop, "open");
-        f.model.addedReturn(0, {{H1, "one", "1", "", "0", "/one.mkv"},
-                                rows::single(H2, "two", "/downloads/two.mkv")});
-        QCOMPARE(f.menuFor({f.at(1), f.at(0)}), severalRunning);
-        f.menuFor({f.at(1)}, "JumpToDestFolder");
-        f.menuFor({f.at(0)}, "JumpToDestFolder");
+        f.model.addedReturn(
+            0, { { H1, "one", "1", "", "0", "/one.mkv" }, rows::single(H2, "two", "/downloads/two.mkv") });
+        QCOMPARE(f.menuFor({ f.at(1), f.at(0) }), severalRunning);
+        f.menuFor({ f.at(1) }, "JumpToDestFolder");
+        f.menuFor({ f.at(0) }, "JumpToDestFolder");
         QDesktopServices::unsetUrlHandler("file");
-        QCOMPARE(desktop.urls, (QList<QUrl>{QUrl::fromLocalFile("/downloads"), QUrl("file:///")}));
+        QCOMPARE(desktop.urls, (QList<QUrl> { QUrl::fromLocalFile("/downloads"), QUrl("file:///") }));
     }
 
     void viewMouse()
@@ -370,7 +370,7 @@ private slots:
         QVERIFY(qobject_cast<myDelegate *>(view.itemDelegate()));
 
         QObject::connect(&view, &MyTreeView::myDoubleClicked, &f.model,
-                         qOverload<QModelIndex>(&TreeModel::doubleClickSlot));
+            qOverload<QModelIndex>(&TreeModel::doubleClickSlot));
         QObject::connect(&view, &MyTreeView::myClicked, &f.model, &TreeModel::singleClickAction);
         QSignalSpy clicked(&view, &MyTreeView::myClicked);
         QSignalSpy right(&view, &MyTreeView::rightClicked);
@@ -433,7 +433,7 @@ private slots:
 
         const QPoint pos = view.visualRect(f.at(2).siblingAtColumn(1)).center();
         QMouseEvent move(QEvent::MouseMove, pos, view.viewport()->mapToGlobal(pos), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
+            Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(view.viewport(), &move);
         QCOMPARE(moved.count(), 1);
         QCOMPARE(moved.last().at(0).toBool(), true);
@@ -452,7 +452,7 @@ private slots:
     {
         Fixture f;
         f.fill();
-        f.model.torrentDataSet({rows::status(H3, "1", "1", 0, 0, "0")});
+        f.model.torrentDataSet({ rows::status(H3, "1", "1", 0, 0, "0") });
         f.model.hoverInterval = 20;
         InformationWidget *info = f.model.infoWidget;
         info->hideTimer->setInterval(50);
@@ -494,10 +494,11 @@ private slots:
         while (name140.size() < 140)
             name140 += alphabet;
         name140.truncate(140);
-        QTest::newRow("34 characters") << 34 << 1 << 85 << QStringList{name140.left(34)};
-        QTest::newRow("35 characters") << 35 << 2 << 105 << QStringList{name140.left(34), name140.mid(34, 1)};
-        QTest::newRow("140 characters") << 140 << 5 << 165
-                                        << QStringList{name140.left(34), name140.mid(34, 34), name140.mid(68, 34)};
+        QTest::newRow("34 characters") << 34 << 1 << 85 << QStringList { name140.left(34) };
+        QTest::newRow("35 characters")
+            << 35 << 2 << 105 << QStringList { name140.left(34), name140.mid(34, 1) };
+        QTest::newRow("140 characters")
+            << 140 << 5 << 165 << QStringList { name140.left(34), name140.mid(34, 34), name140.mid(68, 34) };
     }
     void informationLayout()
     {

@@ -1,6 +1,6 @@
+#include "app/preferences.h"
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
-#include "app/preferences.h"
 #include "replyrows.h"
 #include "tests/support/temporaryhome.h"
 
@@ -28,22 +28,22 @@ struct Fixture
 {
     TemporaryHome home;
     TreeModel model;
-    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
-    QSignalSpy requests{&model, qOverload<int, QStringList>(&TreeModel::sessionRequest)};
-    QSignalSpy changes{&model, &QAbstractItemModel::dataChanged};
+    QAbstractItemModelTester tester { &model, QAbstractItemModelTester::FailureReportingMode::QtTest };
+    QSignalSpy requests { &model, qOverload<int, QStringList>(&TreeModel::sessionRequest) };
+    QSignalSpy changes { &model, &QAbstractItemModel::dataChanged };
     QList<PlayCall> plays;
     QStringList events;
 
     Fixture()
     {
         QObject::connect(&model, qOverload<QString &, QString, int, bool, QString, int>(&TreeModel::playFile),
-                         &model, [this](QString &path, QString h, int index, bool ready, QString bits, int length) {
-                             plays.append({path, h, index, ready, bits, length});
-                             events << "play";
-                         });
+            &model, [this](QString &path, QString h, int index, bool ready, QString bits, int length) {
+                plays.append({ path, h, index, ready, bits, length });
+                events << "play";
+            });
         QObject::connect(&model, &TreeModel::stopPlay, &model, [this] { events << "stop"; });
         QObject::connect(&model, qOverload<int, QStringList>(&TreeModel::sessionRequest), &model,
-                         [this](int type, const QStringList &) { events << QString::number(type); });
+            [this](int type, const QStringList &) { events << QString::number(type); });
     }
 
     QList<QStringList> requestsOf(int type) const
@@ -79,17 +79,14 @@ class TestTreeModel : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QCoreApplication::setApplicationName("Morvane");
-    }
+    void initTestCase() { QCoreApplication::setApplicationName("Morvane"); }
 
     void icons()
     {
         Fixture f;
         const filelisticons &i = f.model.icons;
-        for (const QIcon *icon : {&i.collapseIcon, &i.expandIcon, &i.appIcon, &i.pauseSymbolIcon,
-                                  &i.pausedIcon, &i.downloadingIcon, &i.seedingIcon, &i.checkingIcon})
+        for (const QIcon *icon : { &i.collapseIcon, &i.expandIcon, &i.appIcon, &i.pauseSymbolIcon,
+                 &i.pausedIcon, &i.downloadingIcon, &i.seedingIcon, &i.checkingIcon })
             QVERIFY(!icon->pixmap(16, 16).isNull());
         QVERIFY(i.noIcon.isNull());
         QCOMPARE(f.model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Name");
@@ -126,8 +123,8 @@ private slots:
         QFETCH(QString, expected);
         Fixture f;
         const QString got = kind == "size" ? f.model.sizeFormat(value)
-                            : kind == "rate" ? f.model.rateFormat(value)
-                                             : f.model.shortFormat(value);
+            : kind == "rate"               ? f.model.rateFormat(value)
+                                           : f.model.shortFormat(value);
         QCOMPARE(got, expected);
     }
 
@@ -151,7 +148,7 @@ private slots:
         QFETCH(bool, playable);
         Fixture f;
         QCOMPARE(f.model.isPlayable(path), playable);
-        f.model.addedReturn(0, {rows::single(H1, "one", path)});
+        f.model.addedReturn(0, { rows::single(H1, "one", path) });
         QCOMPARE(f.top(0)->playable, playable);
     }
 
@@ -159,7 +156,7 @@ private slots:
     {
         Fixture f;
         QSignalSpy inserted(&f.model, &QAbstractItemModel::rowsInserted);
-        f.model.addedReturn(0, {rows::single(H1, "Movie", "/downloads/Movie.mp4", 3.0 * (1 << 20), "0")});
+        f.model.addedReturn(0, { rows::single(H1, "Movie", "/downloads/Movie.mp4", 3.0 * (1 << 20), "0") });
         QCOMPARE(f.model.rowCount(), 1);
         QCOMPARE(inserted.count(), 1);
         TreeItem *row = f.top(0);
@@ -183,8 +180,10 @@ private slots:
     void multiFileRow()
     {
         Fixture f;
-        f.model.startupTorrent({rows::multi(H1, "Pack", {{"a.txt", 10, "a.txt"}, {"b.mkv", 2000, "b.mkv"}, {"c.avi", 3000, "sub/c.avi"}}),
-                                rows::multi(H2, "Empty", {})});
+        f.model.startupTorrent(
+            { rows::multi(H1, "Pack",
+                  { { "a.txt", 10, "a.txt" }, { "b.mkv", 2000, "b.mkv" }, { "c.avi", 3000, "sub/c.avi" } }),
+                rows::multi(H2, "Empty", {}) });
         QCOMPARE(f.model.rowCount(), 2);
         TreeItem *pack = f.top(0);
         QCOMPARE(pack->childCount(), 3);
@@ -215,7 +214,7 @@ private slots:
         Fixture f;
         QStringList seven = rows::single(H3, "seven", "/x.mkv");
         seven << "extra";
-        f.model.startupTorrent({{H1}, seven, {}, rows::single(H2, "two", "/y.mkv")});
+        f.model.startupTorrent({ { H1 }, seven, {}, rows::single(H2, "two", "/y.mkv") });
         QCOMPARE(f.model.rowCount(), 2);
         QCOMPARE(f.top(0)->hash, H1);
         QVERIFY(f.top(0)->noData);
@@ -242,10 +241,10 @@ private slots:
         QFETCH(QString, expected);
         Fixture f;
         if (magnet)
-            f.model.addedReturn(1, {{H1}});
+            f.model.addedReturn(1, { { H1 } });
         else
-            f.model.addedReturn(0, {rows::single(H1, "one", "/one.mkv")});
-        f.model.torrentDataSet({rows::status(H1, "1", "1", 2.0 * (1 << 20), 3 * 1024, finished)});
+            f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
+        f.model.torrentDataSet({ rows::status(H1, "1", "1", 2.0 * (1 << 20), 3 * 1024, finished) });
         QCOMPARE(f.text(0, 1), expected);
     }
 
@@ -260,14 +259,14 @@ private slots:
         QFETCH(bool, indexed);
         Fixture f;
         f.model.setHashIndexEnabled(indexed);
-        f.model.addedReturn(0, {rows::single(H1, "first", "/first.mkv")});
-        f.model.addedReturn(1, {{H1}});
-        f.model.addedReturn(0, {rows::single(H1, "again", "/again.mkv")}, true);
+        f.model.addedReturn(0, { rows::single(H1, "first", "/first.mkv") });
+        f.model.addedReturn(1, { { H1 } });
+        f.model.addedReturn(0, { rows::single(H1, "again", "/again.mkv") }, true);
         QCOMPARE(f.model.rowCount(), 1);
         QCOMPARE(f.top(0)->name, "first");
         QVERIFY(!f.top(0)->noData);
         // The existing row is still played.
-        QCOMPARE(f.requestsOf(9), QList<QStringList>{QStringList({H1, "0"})});
+        QCOMPARE(f.requestsOf(9), QList<QStringList> { QStringList({ H1, "0" }) });
         QCOMPARE(f.plays.size(), 1);
         QCOMPARE(f.plays.first().path, "/first.mkv");
     }
@@ -275,14 +274,16 @@ private slots:
     void statusUpdatesRowsAndFiles()
     {
         Fixture f;
-        f.model.addedReturn(0, {rows::multi(H1, "Pack", {{"a.mkv", 10, "a.mkv"}, {"b.mkv", 20, "b.mkv"}})});
-        f.model.addedReturn(0, {rows::single(H2, "one", "/one.mkv")});
+        f.model.addedReturn(
+            0, { rows::multi(H1, "Pack", { { "a.mkv", 10, "a.mkv" }, { "b.mkv", 20, "b.mkv" } }) });
+        f.model.addedReturn(0, { rows::single(H2, "one", "/one.mkv") });
         QSignalSpy totals(&f.model, &TreeModel::overallUpDownloadRate);
         f.changes.clear();
 
-        f.model.torrentDataSet({rows::status(H1, "1101100", "1", 2048, 1024, "0",
-                                             {{"10%", "0", "2", "4"}, {"90%", "1", "5", "6"}, {"x", "x", "0", "0"}}),
-                                rows::status(H2, "1", "2", 1024, 3 * 1024, "1")});
+        f.model.torrentDataSet(
+            { rows::status(H1, "1101100", "1", 2048, 1024, "0",
+                  { { "10%", "0", "2", "4" }, { "90%", "1", "5", "6" }, { "x", "x", "0", "0" } }),
+                rows::status(H2, "1", "2", 1024, 3 * 1024, "1") });
         TreeItem *pack = f.top(0);
         QCOMPARE(pack->downloadRateText, "2K/s");
         QCOMPARE(pack->uploadRateText, "1024B/s");
@@ -326,7 +327,7 @@ private slots:
         QFETCH(bool, indexed);
         Fixture f;
         f.model.setHashIndexEnabled(indexed);
-        f.model.addedReturn(0, {rows::single(H1, "one", "/one.mkv"), rows::single(H2, "two", "/two.mkv")});
+        f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv"), rows::single(H2, "two", "/two.mkv") });
         f.model.buildTemporaryItem(1);
         const auto rates = [&] {
             QStringList texts;
@@ -334,16 +335,16 @@ private slots:
                 texts << f.top(row)->downloadRateText;
             return texts;
         };
-        f.model.torrentDataSet({rows::status(H1, "1", "1", 1024), rows::status(H2, "1", "1", 2048)});
-        QCOMPARE(rates(), (QStringList{"1024B/s", "2K/s", ""}));
-        f.model.torrentDataSet({rows::status(H2, "1", "1", 3072), rows::status(H1, "1", "1", 4096)});
-        QCOMPARE(rates(), (QStringList{"4K/s", "3K/s", ""}));
+        f.model.torrentDataSet({ rows::status(H1, "1", "1", 1024), rows::status(H2, "1", "1", 2048) });
+        QCOMPARE(rates(), (QStringList { "1024B/s", "2K/s", "" }));
+        f.model.torrentDataSet({ rows::status(H2, "1", "1", 3072), rows::status(H1, "1", "1", 4096) });
+        QCOMPARE(rates(), (QStringList { "4K/s", "3K/s", "" }));
 
         // The placeholder becomes a download that the core lists first.
-        f.model.addedReturn(14, {rows::single(H3, "three", "/three.mkv")});
-        f.model.torrentDataSet({rows::status(H3, "1", "1", 5120), rows::status(H2, "1", "1", 0),
-                                rows::status(H1, "1", "1", 1)});
-        QCOMPARE(rates(), (QStringList{"1B/s", "0B/s", "5K/s"}));
+        f.model.addedReturn(14, { rows::single(H3, "three", "/three.mkv") });
+        f.model.torrentDataSet({ rows::status(H3, "1", "1", 5120), rows::status(H2, "1", "1", 0),
+            rows::status(H1, "1", "1", 1) });
+        QCOMPARE(rates(), (QStringList { "1B/s", "0B/s", "5K/s" }));
         QVERIFY(f.requests.isEmpty());
     }
 
@@ -362,9 +363,9 @@ private slots:
         QFETCH(QString, code);
         QFETCH(int, state);
         Fixture f;
-        f.model.addedReturn(0, {rows::single(H1, "one", "/one.mkv")});
-        f.model.torrentDataSet({rows::status(H1, "1", "3")});
-        f.model.torrentDataSet({rows::status(H1, "1", code)});
+        f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
+        f.model.torrentDataSet({ rows::status(H1, "1", "3") });
+        f.model.torrentDataSet({ rows::status(H1, "1", code) });
         QCOMPARE(f.top(0)->torrentState, state);
         const QIcon expected = state == -1 ? f.model.icons.noIcon : f.model.icons.stateIcon(state);
         QCOMPARE(f.top(0)->stateIcon.isNull(), state == -1);
@@ -374,17 +375,17 @@ private slots:
     void statusWrongSizeAbortsReply()
     {
         Fixture f;
-        f.model.addedReturn(0, {rows::single(H1, "one", "/one.mkv")});
-        f.model.addedReturn(0, {rows::single(H2, "two", "/two.mkv")});
-        f.model.addedReturn(0, {rows::single(H3, "three", "/three.mkv")});
+        f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
+        f.model.addedReturn(0, { rows::single(H2, "two", "/two.mkv") });
+        f.model.addedReturn(0, { rows::single(H3, "three", "/three.mkv") });
         QSignalSpy totals(&f.model, &TreeModel::overallUpDownloadRate);
         f.changes.clear();
 
         QStringList thirteen = rows::status(H2, "11", "1", 5000);
         thirteen << "extra";
         QCOMPARE(thirteen.size(), 13);
-        f.model.torrentDataSet({rows::status(H1, "10", "1", 2048), thirteen,
-                                rows::status(H3, "11", "1", 4096), {rows::hash(9), "1"}});
+        f.model.torrentDataSet({ rows::status(H1, "10", "1", 2048), thirteen,
+            rows::status(H3, "11", "1", 4096), { rows::hash(9), "1" } });
         QCOMPARE(f.top(0)->downloadRateText, "2K/s");
         QVERIFY(f.top(1)->downloadRateText.isEmpty());
         QVERIFY(f.top(2)->downloadRateText.isEmpty());
@@ -393,7 +394,7 @@ private slots:
         QVERIFY(f.requests.isEmpty());
 
         // The next reply is processed normally.
-        f.model.torrentDataSet({rows::status(H3, "11", "1", 4096)});
+        f.model.torrentDataSet({ rows::status(H3, "11", "1", 4096) });
         QCOMPARE(f.top(2)->downloadRateText, "4K/s");
         QCOMPARE(f.changes.count(), 1);
     }
@@ -401,12 +402,12 @@ private slots:
     void statusAsksForMissingDescriptions()
     {
         Fixture f;
-        f.model.addedReturn(1, {{H1}});
-        f.model.addedReturn(0, {rows::single(H2, "two", "/two.mkv")});
+        f.model.addedReturn(1, { { H1 } });
+        f.model.addedReturn(0, { rows::single(H2, "two", "/two.mkv") });
         const QString unknown = rows::hash(7);
-        f.model.torrentDataSet({{unknown, "short"}, rows::status(H1, ""), rows::status(H2, "1")});
-        QCOMPARE(f.requestsOf(14), QList<QStringList>{QStringList({unknown, H1})});
-        f.model.torrentDataSet({rows::status(H2, "1")});
+        f.model.torrentDataSet({ { unknown, "short" }, rows::status(H1, ""), rows::status(H2, "1") });
+        QCOMPARE(f.requestsOf(14), QList<QStringList> { QStringList({ unknown, H1 }) });
+        f.model.torrentDataSet({ rows::status(H2, "1") });
         QCOMPARE(f.requestsOf(14).size(), 1);
     }
 
@@ -414,22 +415,23 @@ private slots:
     {
         QTest::addColumn<QStringList>("fileGroup");
         QTest::addColumn<QString>("slice");
-        QTest::newRow("in range") << QStringList{"p", "0", "1", "3"} << "101";
-        QTest::newRow("first after last") << QStringList{"p", "0", "4", "2"} << "";
-        QTest::newRow("last beyond the string") << QStringList{"p", "0", "3", "12"} << "";
-        QTest::newRow("negative first") << QStringList{"p", "0", "-1", "2"} << "";
-        QTest::newRow("words read as 0") << QStringList{"p", "0", "x", "y"} << "1";
-        QTest::newRow("overflowing numbers read as 0") << QStringList{"p", "0", "99999999999", "99999999999"} << "1";
+        QTest::newRow("in range") << QStringList { "p", "0", "1", "3" } << "101";
+        QTest::newRow("first after last") << QStringList { "p", "0", "4", "2" } << "";
+        QTest::newRow("last beyond the string") << QStringList { "p", "0", "3", "12" } << "";
+        QTest::newRow("negative first") << QStringList { "p", "0", "-1", "2" } << "";
+        QTest::newRow("words read as 0") << QStringList { "p", "0", "x", "y" } << "1";
+        QTest::newRow("overflowing numbers read as 0")
+            << QStringList { "p", "0", "99999999999", "99999999999" } << "1";
     }
     void statusBadNumbers()
     {
         QFETCH(QStringList, fileGroup);
         QFETCH(QString, slice);
         Fixture f;
-        f.model.addedReturn(0, {rows::multi(H1, "Pack", {{"a.mkv", 10, "a.mkv"}})});
-        QStringList row{H1, "fast", "-", "p", "s", "p", "1", "0", "11010", "many", "big", "lots"};
+        f.model.addedReturn(0, { rows::multi(H1, "Pack", { { "a.mkv", 10, "a.mkv" } }) });
+        QStringList row { H1, "fast", "-", "p", "s", "p", "1", "0", "11010", "many", "big", "lots" };
         row << fileGroup;
-        f.model.torrentDataSet({row});
+        f.model.torrentDataSet({ row });
         TreeItem *pack = f.top(0);
         QCOMPARE(pack->downloadRate, 0.0);
         QCOMPARE(pack->uploadRate, 0.0);
@@ -441,43 +443,46 @@ private slots:
     void bitFieldShorterThanPieceCount()
     {
         Fixture f;
-        f.model.addedReturn(0, {rows::single(H1, "one", "/one.mkv")});
+        f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
         QStringList row = rows::status(H1, "11");
         row[9] = "6";
-        f.model.torrentDataSet({row});
+        f.model.torrentDataSet({ row });
         QVERIFY(!f.model.pieceReady(H1, 0, 0, false));
-        QCOMPARE(f.requestsOf(11), QList<QStringList>{QStringList({H1, "0", "0", "5"})});
+        QCOMPARE(f.requestsOf(11), QList<QStringList> { QStringList({ H1, "0", "0", "5" }) });
     }
 
     void magnetPlayedBeforeMetadata()
     {
         Fixture f;
-        f.model.addedReturn(0, {rows::single(H2, "other", "/other.mkv")}, true);
+        f.model.addedReturn(0, { rows::single(H2, "other", "/other.mkv") }, true);
         QCOMPARE(f.model.playingItem, f.top(0));
         f.events.clear();
         f.plays.clear();
         f.requests.clear();
 
-        f.model.addedReturn(1, {{H1}});
+        f.model.addedReturn(1, { { H1 } });
         QCOMPARE(f.top(1)->name, H1);
         f.model.doubleClickSlot(f.model.index(1, 0));
         // Playback stops and the row is marked, but nothing is played yet.
-        QCOMPARE(f.events, QStringList{"stop"});
+        QCOMPARE(f.events, QStringList { "stop" });
         QCOMPARE(f.model.playingItem, f.top(1));
         QVERIFY(f.top(1)->playing);
         QVERIFY(!f.top(0)->playing);
         QCOMPARE(f.top(0)->textColor, f.model.icons.normalColor);
         QCOMPARE(f.top(1)->textColor, f.model.icons.activeColor);
 
-        f.model.torrentDataSet({rows::status(H1, "")});
-        QCOMPARE(f.requestsOf(14), QList<QStringList>{QStringList{H1}});
+        f.model.torrentDataSet({ rows::status(H1, "") });
+        QCOMPARE(f.requestsOf(14), QList<QStringList> { QStringList { H1 } });
 
-        f.model.addedReturn(14, {rows::multi(H1, "Found", {{"small.mkv", 100, "small.mkv"}, {"big.mp4", 900, "big.mp4"}, {"huge.iso", 5000, "huge.iso"}})});
+        f.model.addedReturn(14,
+            { rows::multi(H1, "Found",
+                { { "small.mkv", 100, "small.mkv" }, { "big.mp4", 900, "big.mp4" },
+                    { "huge.iso", 5000, "huge.iso" } }) });
         TreeItem *row = f.top(1);
         QCOMPARE(row->name, "Found");
         QVERIFY(!row->noData);
         QCOMPARE(row->childCount(), 2 + 1);
-        QCOMPARE(f.requestsOf(9), QList<QStringList>{QStringList({H1, "1"})});
+        QCOMPARE(f.requestsOf(9), QList<QStringList> { QStringList({ H1, "1" }) });
         QCOMPARE(f.plays.size(), 1);
         QCOMPARE(f.plays.first().path, "/downloads/Found/big.mp4");
         QCOMPARE(f.plays.first().fileIndex, 1);
@@ -487,7 +492,10 @@ private slots:
         QVERIFY(sameIcon(row->child(1)->nameIcon, f.model.icons.appIcon));
 
         // A second description of the same download adds no second set of files.
-        f.model.addedReturn(14, {rows::multi(H1, "Found", {{"small.mkv", 100, "small.mkv"}, {"big.mp4", 900, "big.mp4"}, {"huge.iso", 5000, "huge.iso"}})});
+        f.model.addedReturn(14,
+            { rows::multi(H1, "Found",
+                { { "small.mkv", 100, "small.mkv" }, { "big.mp4", 900, "big.mp4" },
+                    { "huge.iso", 5000, "huge.iso" } }) });
         QCOMPARE(row->childCount(), 3);
     }
 
@@ -504,13 +512,13 @@ private slots:
         f.model.setHashIndexEnabled(indexed);
         f.model.buildTemporaryItem(0);
         QCOMPARE(f.model.rowCount(), 0);
-        f.model.addedReturn(0, {rows::single(H3, "first", "/first.mkv")});
+        f.model.addedReturn(0, { rows::single(H3, "first", "/first.mkv") });
         f.model.buildTemporaryItem(2);
         QCOMPARE(f.model.rowCount(), 3);
         QCOMPARE(f.text(1, 0), "Processing..");
         QCOMPARE(f.model.findATemporaryBuiltItem(), f.top(1));
 
-        f.model.addedReturn(14, {rows::single(H1, "Resolved", "/r.mkv")}, true);
+        f.model.addedReturn(14, { rows::single(H1, "Resolved", "/r.mkv") }, true);
         QCOMPARE(f.model.rowCount(), 3);
         QCOMPARE(f.text(1, 0), "Resolved");
         QVERIFY(!f.top(1)->temporary);
@@ -521,8 +529,8 @@ private slots:
         QCOMPARE(f.plays.first().path, "/r.mkv");
 
         // Without a temporary row left to take, a new row is added.
-        f.model.addedReturn(14, {rows::single(H2, "Second", "/s.mkv")});
-        f.model.addedReturn(14, {rows::single(rows::hash(4), "Third", "/t.mkv")});
+        f.model.addedReturn(14, { rows::single(H2, "Second", "/s.mkv") });
+        f.model.addedReturn(14, { rows::single(rows::hash(4), "Third", "/t.mkv") });
         QCOMPARE(f.model.rowCount(), 4);
         QCOMPARE(f.text(2, 0), "Second");
         QCOMPARE(f.text(3, 0), "Third");
@@ -538,20 +546,28 @@ private slots:
         QTest::addColumn<bool>("priority");
         QTest::addColumn<bool>("ready");
         QTest::addColumn<QStringList>("request");
-        QTest::newRow("110: piece 2 missing") << false << "110" << 0 << false << false << QStringList{"0", "0", "2"};
-        QTest::newRow("first five present") << false << "1111100" << 0 << false << true << QStringList{};
-        QTest::newRow("present, priority asked") << false << "1111100" << 0 << true << true << QStringList{"0", "0", "6"};
-        QTest::newRow("piece 0 checks five") << false << "1111011" << 0 << false << false << QStringList{"0", "0", "6"};
-        QTest::newRow("later piece checks three") << false << "1011101" << 2 << false << true << QStringList{};
-        QTest::newRow("later piece missing") << false << "1111101" << 3 << false << false << QStringList{"0", "3", "6"};
-        QTest::newRow("one piece only") << false << "1" << 0 << false << false << QStringList{};
-        QTest::newRow("no pieces yet") << false << "" << 0 << false << false << QStringList{};
-        QTest::newRow("piece beyond the file") << false << "111" << 5 << false << true << QStringList{};
-        QTest::newRow("negative piece") << false << "111" << -3 << false << false << QStringList{"0", "-3", "2"};
+        QTest::newRow("110: piece 2 missing")
+            << false << "110" << 0 << false << false << QStringList { "0", "0", "2" };
+        QTest::newRow("first five present") << false << "1111100" << 0 << false << true << QStringList {};
+        QTest::newRow("present, priority asked")
+            << false << "1111100" << 0 << true << true << QStringList { "0", "0", "6" };
+        QTest::newRow("piece 0 checks five")
+            << false << "1111011" << 0 << false << false << QStringList { "0", "0", "6" };
+        QTest::newRow("later piece checks three")
+            << false << "1011101" << 2 << false << true << QStringList {};
+        QTest::newRow("later piece missing")
+            << false << "1111101" << 3 << false << false << QStringList { "0", "3", "6" };
+        QTest::newRow("one piece only") << false << "1" << 0 << false << false << QStringList {};
+        QTest::newRow("no pieces yet") << false << "" << 0 << false << false << QStringList {};
+        QTest::newRow("piece beyond the file") << false << "111" << 5 << false << true << QStringList {};
+        QTest::newRow("negative piece")
+            << false << "111" << -3 << false << false << QStringList { "0", "-3", "2" };
         // File pieces 3..7 of the torrent: piece 0 of the file is torrent piece 3.
-        QTest::newRow("file ready") << true << "00011111" << 0 << false << true << QStringList{};
-        QTest::newRow("file missing") << true << "00011011" << 0 << false << false << QStringList{"3", "3", "7"};
-        QTest::newRow("file later piece") << true << "00011110" << 2 << false << false << QStringList{"3", "5", "7"};
+        QTest::newRow("file ready") << true << "00011111" << 0 << false << true << QStringList {};
+        QTest::newRow("file missing")
+            << true << "00011011" << 0 << false << false << QStringList { "3", "3", "7" };
+        QTest::newRow("file later piece")
+            << true << "00011110" << 2 << false << false << QStringList { "3", "5", "7" };
     }
     void pieceReady()
     {
@@ -563,11 +579,13 @@ private slots:
         QFETCH(QStringList, request);
         Fixture f;
         if (multiFile) {
-            f.model.addedReturn(0, {rows::multi(H1, "Pack", {{"a.txt", 1, "a.txt"}, {"b.mkv", 9, "b.mkv"}})});
-            f.model.torrentDataSet({rows::status(H1, bits, "1", 0, 0, "0", {{"", "0", "0", "3"}, {"", "0", "3", "7"}})});
+            f.model.addedReturn(
+                0, { rows::multi(H1, "Pack", { { "a.txt", 1, "a.txt" }, { "b.mkv", 9, "b.mkv" } }) });
+            f.model.torrentDataSet(
+                { rows::status(H1, bits, "1", 0, 0, "0", { { "", "0", "0", "3" }, { "", "0", "3", "7" } }) });
         } else {
-            f.model.addedReturn(0, {rows::single(H1, "one", "/one.mkv")});
-            f.model.torrentDataSet({rows::status(H1, bits)});
+            f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
+            f.model.torrentDataSet({ rows::status(H1, bits) });
         }
         f.requests.clear();
         QCOMPARE(f.model.pieceReady(H1, multiFile ? 1 : 0, piece, priority), ready);
@@ -575,14 +593,14 @@ private slots:
             QVERIFY(f.requests.isEmpty());
         } else {
             QCOMPARE(f.requests.size(), 1);
-            QCOMPARE(f.requestsOf(11).value(0), QStringList{H1} + request);
+            QCOMPARE(f.requestsOf(11).value(0), QStringList { H1 } + request);
         }
     }
 
     void pieceQueriesUnknownRows()
     {
         Fixture f;
-        f.model.addedReturn(0, {rows::multi(H1, "Pack", {{"a.mkv", 1, "a.mkv"}})});
+        f.model.addedReturn(0, { rows::multi(H1, "Pack", { { "a.mkv", 1, "a.mkv" } }) });
         QVERIFY(!f.model.pieceReady(H2, 0, 0, true));
         QVERIFY(!f.model.pieceReady(H1, 5, 0, true));
         QVERIFY(!f.model.hasLastPiece(H1, 5));
@@ -607,11 +625,11 @@ private slots:
         QFETCH(bool, expected);
         Fixture f;
         if (multiFile) {
-            f.model.addedReturn(0, {rows::multi(H1, "Pack", {{"a.mkv", 1, "a.mkv"}})});
-            f.model.torrentDataSet({rows::status(H1, bits, "1", 0, 0, "0", {{"", "0", "1", "3"}})});
+            f.model.addedReturn(0, { rows::multi(H1, "Pack", { { "a.mkv", 1, "a.mkv" } }) });
+            f.model.torrentDataSet({ rows::status(H1, bits, "1", 0, 0, "0", { { "", "0", "1", "3" } }) });
         } else {
-            f.model.addedReturn(0, {rows::single(H1, "one", "/one.mkv")});
-            f.model.torrentDataSet({rows::status(H1, bits)});
+            f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
+            f.model.torrentDataSet({ rows::status(H1, bits) });
         }
         QCOMPARE(f.model.hasLastPiece(H1, 0), expected);
     }
@@ -624,12 +642,12 @@ private slots:
             prefs.setValue("/comment_url/" + H1, "http://127.0.0.1/comment/1");
         }
         QSignalSpy comments(&f.model, &TreeModel::setCommentButton);
-        f.model.addedReturn(0, {rows::single(H1, "one", "/one.mkv")});
-        f.model.torrentDataSet({rows::status(H1, "1111100")});
+        f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
+        f.model.torrentDataSet({ rows::status(H1, "1111100") });
         f.events.clear();
         f.model.doubleClickSlot(f.model.index(0, 0));
-        QCOMPARE(f.events, (QStringList{"stop", "9", "play"}));
-        QCOMPARE(f.requestsOf(9).value(0), (QStringList{H1, "0"}));
+        QCOMPARE(f.events, (QStringList { "stop", "9", "play" }));
+        QCOMPARE(f.requestsOf(9).value(0), (QStringList { H1, "0" }));
         QCOMPARE(f.plays.size(), 1);
         const PlayCall &call = f.plays.first();
         QCOMPARE(call.path, "/one.mkv");
@@ -646,8 +664,8 @@ private slots:
     void doubleClickTogglesTorrentWithFiles()
     {
         Fixture f;
-        f.model.addedReturn(0, {rows::multi(H1, "Pack", {{"a.mkv", 1, "a.mkv"}})});
-        f.model.addedReturn(0, {rows::single(H2, "one", "/one.mkv")}, true);
+        f.model.addedReturn(0, { rows::multi(H1, "Pack", { { "a.mkv", 1, "a.mkv" } }) });
+        f.model.addedReturn(0, { rows::single(H2, "one", "/one.mkv") }, true);
         f.events.clear();
         f.model.doubleClickSlot(f.model.index(0, 0));
         QVERIFY(f.top(0)->expanded);
@@ -665,9 +683,9 @@ private slots:
         QTest::addColumn<bool>("byHash");
         QTest::newRow("unplayable single file") << rows::single(H1, "doc", "/doc.txt") << false;
         QTest::newRow("torrent without playable files, by hash")
-            << rows::multi(H1, "Docs", {{"a.txt", 1, "a.txt"}, {"b.iso", 2, "b.iso"}}) << true;
+            << rows::multi(H1, "Docs", { { "a.txt", 1, "a.txt" }, { "b.iso", 2, "b.iso" } }) << true;
         QTest::newRow("unknown hash") << rows::single(H2, "other", "/other.mkv") << true;
-        QTest::newRow("temporary row") << QStringList{} << false;
+        QTest::newRow("temporary row") << QStringList {} << false;
     }
     void refusals()
     {
@@ -677,7 +695,7 @@ private slots:
         if (row.isEmpty())
             f.model.buildTemporaryItem(1);
         else
-            f.model.addedReturn(0, {row});
+            f.model.addedReturn(0, { row });
         f.model.doubleClickSlot(f.model.index(-1, 0));
         if (byHash)
             QVERIFY(QMetaObject::invokeMethod(&f.model, "doubleClickSlot", Q_ARG(QString, H1)));
@@ -690,7 +708,8 @@ private slots:
     void mediaButtons()
     {
         Fixture f;
-        f.model.addedReturn(0, {rows::multi(H1, "Pack", {{"a.mkv", 10, "a.mkv"}, {"b.mkv", 20, "b.mkv"}})});
+        f.model.addedReturn(
+            0, { rows::multi(H1, "Pack", { { "a.mkv", 10, "a.mkv" }, { "b.mkv", 20, "b.mkv" } }) });
         TreeItem *pack = f.top(0);
         TreeItem *file = pack->child(0);
         f.model.doubleClickSlot(f.model.index(0, 0, f.model.index(0, 0)));
@@ -735,13 +754,16 @@ private slots:
     {
         Fixture f;
         QSignalSpy refresh(&f.model, &TreeModel::bitFieldRefresh);
-        f.model.addedReturn(0, {rows::multi(H1, "Pack", {{"a.mkv", 10, "a.mkv"}, {"b.mkv", 20, "b.mkv"}})});
-        f.model.torrentDataSet({rows::status(H1, "110011", "1", 0, 0, "0", {{"", "0", "0", "2"}, {"", "0", "3", "5"}})});
+        f.model.addedReturn(
+            0, { rows::multi(H1, "Pack", { { "a.mkv", 10, "a.mkv" }, { "b.mkv", 20, "b.mkv" } }) });
+        f.model.torrentDataSet(
+            { rows::status(H1, "110011", "1", 0, 0, "0", { { "", "0", "0", "2" }, { "", "0", "3", "5" } }) });
         QCOMPARE(refresh.count(), 0);
 
         f.model.doubleClickSlot(f.model.index(1, 0, f.model.index(0, 0)));
         QCOMPARE(f.plays.last().bitField, "011");
-        f.model.torrentDataSet({rows::status(H1, "110111", "1", 0, 0, "0", {{"", "0", "0", "2"}, {"", "0", "3", "5"}})});
+        f.model.torrentDataSet(
+            { rows::status(H1, "110111", "1", 0, 0, "0", { { "", "0", "0", "2" }, { "", "0", "3", "5" } }) });
         QCOMPARE(refresh.count(), 1);
         QCOMPARE(refresh.first().at(0).toString(), "111");
         QCOMPARE(refresh.first().at(1).toInt(), 262144);
@@ -758,7 +780,8 @@ private slots:
         QVERIFY(!f.model.resumeTimer->isActive());
 
         // Links being resolved are remembered but not listed.
-        f.model.prepBuildItemForUrl({"http://127.0.0.1/a.torrent", "", "http://127.0.0.1/c.torrent"}, {"1", "2"});
+        f.model.prepBuildItemForUrl(
+            { "http://127.0.0.1/a.torrent", "", "http://127.0.0.1/c.torrent" }, { "1", "2" });
         QCOMPARE(f.model.rowCount(), 0);
     }
 
@@ -767,12 +790,12 @@ private slots:
         Fixture f;
         f.model.addedReturn(0, {});
         f.model.addedReturn(1, {});
-        f.model.addedReturn(14, {{}});
-        f.model.addedReturn(5, {{H1}});
+        f.model.addedReturn(14, { {} });
+        f.model.addedReturn(5, { { H1 } });
         f.model.addItemByMagnetUri({});
         f.model.torrentDataSet({});
         f.model.startupTorrent({});
-        f.model.addedReturn(1, {{}});
+        f.model.addedReturn(1, { {} });
         QCOMPARE(f.model.rowCount(), 0);
         QVERIFY(f.events.isEmpty());
         QCOMPARE(f.changes.count(), 0);

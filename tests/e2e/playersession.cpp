@@ -51,9 +51,10 @@ PlayerSession::PlayerSession(const QProcessEnvironment &environment, const QStri
     if (!m_programs.isValid() || !m_tmp.isValid())
         return;
     bool copied = true;
-    for (const char *name : {"Morvane", "MorvaneCore", "Kelvora"}) {
+    for (const char *name : { "Morvane", "MorvaneCore", "Kelvora" }) {
         const QString file = QString::fromLatin1(name);
-        copied = copied && QFile::copy(QDir(buildBin()).filePath(file), QDir(m_programs.path()).filePath(file));
+        copied
+            = copied && QFile::copy(QDir(buildBin()).filePath(file), QDir(m_programs.path()).filePath(file));
     }
     m_valid = copied;
 
@@ -97,7 +98,7 @@ bool PlayerSession::registerHandler()
 {
     QProcess kelvora;
     kelvora.setProcessEnvironment(m_environment);
-    kelvora.start(QDir(m_programs.path()).filePath(QStringLiteral("Kelvora")), {QStringLiteral("auto")});
+    kelvora.start(QDir(m_programs.path()).filePath(QStringLiteral("Kelvora")), { QStringLiteral("auto") });
     return kelvora.waitForFinished(30000) && kelvora.exitStatus() == QProcess::NormalExit;
 }
 
@@ -122,7 +123,7 @@ void PlayerSession::readOutput()
     const qint64 at = m_clock.elapsed();
     int end;
     while ((end = m_pending.indexOf('\n')) >= 0) {
-        m_lines.append({at, QString::fromUtf8(m_pending.left(end))});
+        m_lines.append({ at, QString::fromUtf8(m_pending.left(end)) });
         m_pending.remove(0, end + 1);
     }
 }
@@ -158,8 +159,8 @@ qint64 PlayerSession::waitForLine(const QString &text, int timeoutMs, qint64 fro
 
 PlayerSession::Screen PlayerSession::parseScreen(const QString &line)
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        "ui: time (\\S*) state (\\d+) seek (\\d) slider (\\S+) close (\\S+) video (\\S+)"));
+    static const QRegularExpression pattern(
+        QStringLiteral("ui: time (\\S*) state (\\d+) seek (\\d) slider (\\S+) close (\\S+) video (\\S+)"));
     Screen screen;
     const QRegularExpressionMatch match = pattern.match(line);
     if (!match.hasMatch())
@@ -187,7 +188,7 @@ QList<QPair<qint64, PlayerSession::Screen>> PlayerSession::screens(qint64 fromMs
             continue;
         const Screen screen = parseScreen(line.text);
         if (screen.valid)
-            result.append({line.ms, screen});
+            result.append({ line.ms, screen });
     }
     return result;
 }
@@ -198,7 +199,8 @@ PlayerSession::Screen PlayerSession::screen()
     return all.isEmpty() ? Screen() : all.last().second;
 }
 
-qint64 PlayerSession::waitForScreen(const std::function<bool(const Screen &)> &test, int timeoutMs, qint64 fromMs)
+qint64 PlayerSession::waitForScreen(
+    const std::function<bool(const Screen &)> &test, int timeoutMs, qint64 fromMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
@@ -217,8 +219,8 @@ bool PlayerSession::click(const QPoint &globalPoint)
     QProcess xdotool;
     xdotool.setProcessEnvironment(m_environment);
     xdotool.start(QStringLiteral("xdotool"),
-                  {QStringLiteral("mousemove"), QString::number(globalPoint.x()), QString::number(globalPoint.y()),
-                   QStringLiteral("click"), QStringLiteral("1")});
+        { QStringLiteral("mousemove"), QString::number(globalPoint.x()), QString::number(globalPoint.y()),
+            QStringLiteral("click"), QStringLiteral("1") });
     return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
 }
 
@@ -227,8 +229,8 @@ QImage PlayerSession::screenshot()
     QProcess import;
     import.setProcessEnvironment(m_environment);
     import.start(QStringLiteral("import"),
-                 {QStringLiteral("-display"), m_display, QStringLiteral("-window"), QStringLiteral("root"),
-                  QStringLiteral("png:-")});
+        { QStringLiteral("-display"), m_display, QStringLiteral("-window"), QStringLiteral("root"),
+            QStringLiteral("png:-") });
     if (!import.waitForFinished(20000) || import.exitCode() != 0)
         return QImage();
     return QImage::fromData(import.readAllStandardOutput(), "PNG");

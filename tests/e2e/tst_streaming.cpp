@@ -20,13 +20,13 @@ QString makeClip(const QString &path)
 {
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
-    ffmpeg.start("ffmpeg", {"-hide_banner", "-loglevel", "error", "-y",
-                            "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=24:duration=60",
-                            "-f", "lavfi", "-i", "sine=frequency=440:duration=60",
-                            "-vf", "noise=alls=40:allf=t", "-c:v", "libx264", "-preset", "ultrafast",
-                            "-b:v", "4M", "-minrate", "4M", "-maxrate", "4M", "-bufsize", "2M", "-g", "48",
-                            "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "128k", "-shortest",
-                            "-movflags", "+faststart", path});
+    ffmpeg.start("ffmpeg",
+        { "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+            "testsrc2=size=640x360:rate=24:duration=60", "-f", "lavfi", "-i",
+            "sine=frequency=440:duration=60", "-vf", "noise=alls=40:allf=t", "-c:v", "libx264", "-preset",
+            "ultrafast", "-b:v", "4M", "-minrate", "4M", "-maxrate", "4M", "-bufsize", "2M", "-g", "48",
+            "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "128k", "-shortest", "-movflags", "+faststart",
+            path });
     if (!ffmpeg.waitForFinished(90000) || ffmpeg.exitCode() != 0) {
         qWarning("ffmpeg: %s", ffmpeg.readAll().constData());
         return QString();
@@ -69,12 +69,14 @@ void tst_Streaming::initTestCase()
 {
     QCoreApplication::setApplicationName("Morvane");
     QVERIFY(m_home.isValid());
-    if (QStandardPaths::findExecutable("xdotool").isEmpty() || QStandardPaths::findExecutable("import").isEmpty())
+    if (QStandardPaths::findExecutable("xdotool").isEmpty()
+        || QStandardPaths::findExecutable("import").isEmpty())
         QSKIP("needs xdotool and imagemagick's import");
     QVERIFY2(m_xvfb.start(), "Xvfb did not start");
     m_clip = makeClip(QDir(m_home.path()).filePath("clip.mp4"));
     QVERIFY(!m_clip.isEmpty());
-    m_seed = std::make_unique<SeedProcess>(m_clip, QStringList{"--rate", "2000000", "--piece-size", "262144"});
+    m_seed = std::make_unique<SeedProcess>(
+        m_clip, QStringList { "--rate", "2000000", "--piece-size", "262144" });
     QVERIFY2(m_seed->start(), qPrintable(m_seed->output()));
 }
 
@@ -102,25 +104,28 @@ void tst_Streaming::magnetStreamsSeeksAndQuits()
     PlayerSession session(m_home.environment(), m_xvfb.display());
     QVERIFY(session.isValid());
     QVERIFY(session.registerHandler());
-    QVERIFY(session.start({m_seed->magnet()}));
+    QVERIFY(session.start({ m_seed->magnet() }));
 
     // The magnet row ("no data..") first, then the row rebuilt with its files.
     const qint64 magnetRow = session.waitForLine("ready to add magnetUri-item..", 30000);
     QVERIFY2(magnetRow >= 0, qPrintable(session.log()));
     QVERIFY(session.lineTime(m_seed->hash(), magnetRow) >= 0);
-    const qint64 fileRows = session.waitForLine("ready to rebuild item for magnetUri_refreshed..", 20000, magnetRow);
+    const qint64 fileRows
+        = session.waitForLine("ready to rebuild item for magnetUri_refreshed..", 20000, magnetRow);
     QVERIFY2(fileRows >= 0, qPrintable(session.log()));
     QVERIFY(session.waitForLine("clip.mp4", 10000, fileRows) >= 0);
 
     // Playback: the time label advances.
     const qint64 started = session.waitForScreen(
-        [](const PlayerSession::Screen &s) { return s.playState == 2 && s.current >= 1 && s.total >= 55; }, 30000,
-        fileRows);
+        [](const PlayerSession::Screen &s) { return s.playState == 2 && s.current >= 1 && s.total >= 55; },
+        30000, fileRows);
     QVERIFY2(started >= 0, qPrintable(session.log()));
     const int firstSecond = session.screen().current;
-    QVERIFY2(session.waitForScreen([firstSecond](const PlayerSession::Screen &s) { return s.current >= firstSecond + 2; },
-                                   15000, started) >= 0,
-             qPrintable(session.log()));
+    QVERIFY2(session.waitForScreen(
+                 [firstSecond](const PlayerSession::Screen &s) { return s.current >= firstSecond + 2; },
+                 15000, started)
+            >= 0,
+        qPrintable(session.log()));
 
     // Something is drawn in the video area, not a flat colour.
     const PlayerSession::Screen playing = session.screen();
@@ -128,22 +133,26 @@ void tst_Streaming::magnetStreamsSeeksAndQuits()
     const QImage shot = session.screenshot();
     QVERIFY(!shot.isNull());
     QVERIFY2(distinctColours(shot, playing.video) > 64,
-             qPrintable(QString("video area has %1 colours").arg(distinctColours(shot, playing.video))));
+        qPrintable(QString("video area has %1 colours").arg(distinctColours(shot, playing.video))));
 
     // A seek far ahead lands where nothing has arrived yet: caching, then
     // playback goes on from there.
     QVERIFY2(session.waitForScreen([](const PlayerSession::Screen &s) { return s.seekEnabled; }, 30000) >= 0,
-             qPrintable(session.log()));
+        qPrintable(session.log()));
     const PlayerSession::Screen before = session.screen();
     const qint64 seekAt = session.now();
     const QPoint target(before.slider.x() + before.slider.width() * 85 / 100, before.slider.center().y());
     QVERIFY(session.click(target));
-    QVERIFY2(session.waitForLine("ui: message data caching..", 15000, seekAt) >= 0, qPrintable(session.log()));
+    QVERIFY2(
+        session.waitForLine("ui: message data caching..", 15000, seekAt) >= 0, qPrintable(session.log()));
     const int total = before.total;
-    QVERIFY2(session.waitForScreen([total](const PlayerSession::Screen &s) {
-                 return s.playState == 2 && s.current >= total * 80 / 100 + 1;
-             }, 30000, seekAt) >= 0,
-             qPrintable(session.log()));
+    QVERIFY2(session.waitForScreen(
+                 [total](const PlayerSession::Screen &s) {
+                     return s.playState == 2 && s.current >= total * 80 / 100 + 1;
+                 },
+                 30000, seekAt)
+            >= 0,
+        qPrintable(session.log()));
 
     // Quitting without background work asks the core to prepare (request 21)
     // and the core goes away with the player.
@@ -152,7 +161,7 @@ void tst_Streaming::magnetStreamsSeeksAndQuits()
     const qint64 closeAt = session.now();
     QVERIFY(session.click(last.closeButton.center()));
     QVERIFY2(session.waitForLine("tell back server to prepare to quit..", 10000, closeAt) >= 0,
-             qPrintable(session.log()));
+        qPrintable(session.log()));
     QVERIFY2(session.waitForPlayerExit(20000), qPrintable(session.log()));
     QVERIFY2(session.waitForCoreCount(0, 20000), "the core outlived the player");
 }
@@ -163,13 +172,16 @@ void tst_Streaming::backgroundWorkKeepsCoreRunning()
     PlayerSession session(m_home.environment(), m_xvfb.display());
     QVERIFY(session.isValid());
     QVERIFY(session.registerHandler());
-    QVERIFY(session.start({m_seed->torrentPath()}));
+    QVERIFY(session.start({ m_seed->torrentPath() }));
     QVERIFY2(session.waitForLine("success..", 30000) >= 0, qPrintable(session.log()));
     // The core holds the download the player will leave to it.
-    QVERIFY2(session.waitForScreen([](const PlayerSession::Screen &s) { return s.playState == 2 && s.current >= 1; },
-                                   30000) >= 0,
-             qPrintable(session.log()));
-    QVERIFY(session.waitForScreen([](const PlayerSession::Screen &s) { return s.closeButton.width() > 0; }, 10000) >= 0);
+    QVERIFY2(session.waitForScreen(
+                 [](const PlayerSession::Screen &s) { return s.playState == 2 && s.current >= 1; }, 30000)
+            >= 0,
+        qPrintable(session.log()));
+    QVERIFY(
+        session.waitForScreen([](const PlayerSession::Screen &s) { return s.closeButton.width() > 0; }, 10000)
+        >= 0);
     QCOMPARE(session.corePids().size(), 1);
 
     const qint64 closeAt = session.now();

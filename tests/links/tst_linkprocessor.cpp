@@ -16,7 +16,7 @@ Requests requestsOf(const QSignalSpy &spy)
 {
     Requests requests;
     for (const QList<QVariant> &arguments : spy)
-        requests.append({arguments.at(0).toInt(), arguments.at(1).toStringList()});
+        requests.append({ arguments.at(0).toInt(), arguments.at(1).toStringList() });
     return requests;
 }
 
@@ -42,13 +42,13 @@ private slots:
     {
         QVERIFY(m_home.isValid());
         QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
-        for (const char *scheme : {"http", "https", "ftp", "magnet", "morvane", "bc", "file", "javascript"})
+        for (const char *scheme : { "http", "https", "ftp", "magnet", "morvane", "bc", "file", "javascript" })
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &m_browser, "open");
     }
 
     void cleanupTestCase()
     {
-        for (const char *scheme : {"http", "https", "ftp", "magnet", "morvane", "bc", "file", "javascript"})
+        for (const char *scheme : { "http", "https", "ftp", "magnet", "morvane", "bc", "file", "javascript" })
             QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
     }
 
@@ -64,14 +64,14 @@ private slots:
     void startupParametersWaitForCoreLink()
     {
         const QString media = QStringLiteral("/videos/My Film.mkv");
-        LinkProcessor links({"  /downloads/a.torrent ", media}, nullptr, nullptr, nullptr);
+        LinkProcessor links({ "  /downloads/a.torrent ", media }, nullptr, nullptr, nullptr);
         QSignalSpy requests(&links, &LinkProcessor::sessionRequest);
         QSignalSpy plays(&links, &LinkProcessor::playFileRequested);
         QVERIFY(requests.isEmpty());
         QVERIFY(plays.isEmpty());
 
         links.webRequestCheckProcess();
-        QCOMPARE(requestsOf(requests), (Requests{{0, {"/downloads/a.torrent"}}}));
+        QCOMPARE(requestsOf(requests), (Requests { { 0, { "/downloads/a.torrent" } } }));
         QCOMPARE(plays.size(), 1);
         QCOMPARE(plays.at(0).at(0).toString(), QDir::toNativeSeparators(media));
         QVERIFY(links.startupParameters().isEmpty());
@@ -87,38 +87,42 @@ private slots:
         QTest::addColumn<Requests>("expected");
         QTest::addColumn<int>("plays");
 
-        QTest::newRow("web torrent ignored") << "http://example.test/a.torrent" << Requests{} << 0;
-        QTest::newRow("ftp ignored") << "FTP://example.test/b.torrent" << Requests{} << 0;
-        QTest::newRow("torrent in capitals") << "C:/x/A.TORRENT" << Requests{{0, {"C:/x/A.TORRENT"}}} << 0;
-        QTest::newRow("magnet") << "Magnet:?xt=urn:btih:AB" << Requests{{1, {"Magnet:?xt=urn:btih:AB"}}} << 0;
+        QTest::newRow("web torrent ignored") << "http://example.test/a.torrent" << Requests {} << 0;
+        QTest::newRow("ftp ignored") << "FTP://example.test/b.torrent" << Requests {} << 0;
+        QTest::newRow("torrent in capitals")
+            << "C:/x/A.TORRENT" << Requests { { 0, { "C:/x/A.TORRENT" } } } << 0;
+        QTest::newRow("magnet") << "Magnet:?xt=urn:btih:AB"
+                                << Requests { { 1, { "Magnet:?xt=urn:btih:AB" } } } << 0;
         // "AAA/name/c/HASH/e" in Base64
         QTest::newRow("bc link") << "BC://bt/QUFBL25hbWUvYy9IQVNIL2U="
-                                 << Requests{{1, {"magnet:?xt=urn:btih:HASH&dn=name"}}} << 0;
-        QTest::newRow("bc link with four fields") << "bc://bt/QUFBL25hbWUvYy9IQVNI" << Requests{} << 0;
+                                 << Requests { { 1, { "magnet:?xt=urn:btih:HASH&dn=name" } } } << 0;
+        QTest::newRow("bc link with four fields") << "bc://bt/QUFBL25hbWUvYy9IQVNI" << Requests {} << 0;
         QTest::newRow("pipe link, two trackers, trailing slash")
             << "morvane://|H1|N1|udp://t1:80|http://t2/announce/"
-            << Requests{{1, {"magnet:?xt=urn:btih:H1&dn=N1&tr=udp://t1:80&tr=http://t2/announce"}}} << 0;
-        QTest::newRow("pipe link without name") << "morvane://|H1" << Requests{} << 0;
+            << Requests { { 1, { "magnet:?xt=urn:btih:H1&dn=N1&tr=udp://t1:80&tr=http://t2/announce" } } }
+            << 0;
+        QTest::newRow("pipe link without name") << "morvane://|H1" << Requests {} << 0;
         QTest::newRow("tracker site link")
             << "morvane://&ty=1&ro=1&id=42&ua=pass%20key"
-            << Requests{{19,
-                         {"http://tracker.test:8080/download.php?id=42&passkey=pass%20key"
-                          "@http://tracker.test:8080/details.php?id=42&cmtpage=1&page=0"}}}
+            << Requests { { 19,
+                   { "http://tracker.test:8080/download.php?id=42&passkey=pass%20key"
+                     "@http://tracker.test:8080/details.php?id=42&cmtpage=1&page=0" } } }
             << 0;
         QTest::newRow("other site link")
             << "morvane://x&TY=1&ro=2&url=site.test:81&id=9&ua=k&dm=d&xl=1&tr=t&ts=s&cs=c"
-            << Requests{{19,
-                         {"http://site.test:81/download.php?id=9&passkey=k"
-                          "@http://site.test:81/details.php?id=9&cmtpage=1&page=0"}}}
+            << Requests { { 19,
+                   { "http://site.test:81/download.php?id=9&passkey=k"
+                     "@http://site.test:81/details.php?id=9&cmtpage=1&page=0" } } }
             << 0;
-        QTest::newRow("ty 1 without ro or url") << "morvane://&ty=1&id=42" << Requests{} << 0;
-        QTest::newRow("unknown ty") << "morvane://&ty=2&ro=1&id=42" << Requests{} << 0;
-        QTest::newRow("ty only in the scheme part counts as pipe form") << "morvane://ty=1&ro=1&id=42"
-                                                                          << Requests{} << 0;
-        QTest::newRow("own scheme without slashes is no file") << "morvane:/etc/passwd.mkv" << Requests{} << 0;
-        QTest::newRow("own scheme torrent is no file") << "Morvane:x/../../a.torrent" << Requests{} << 0;
-        QTest::newRow("bc other than bt is no file") << "bc://xx/film.mkv" << Requests{} << 0;
-        QTest::newRow("media file") << "/videos/a b.mp4" << Requests{} << 1;
+        QTest::newRow("ty 1 without ro or url") << "morvane://&ty=1&id=42" << Requests {} << 0;
+        QTest::newRow("unknown ty") << "morvane://&ty=2&ro=1&id=42" << Requests {} << 0;
+        QTest::newRow("ty only in the scheme part counts as pipe form")
+            << "morvane://ty=1&ro=1&id=42" << Requests {} << 0;
+        QTest::newRow("own scheme without slashes is no file")
+            << "morvane:/etc/passwd.mkv" << Requests {} << 0;
+        QTest::newRow("own scheme torrent is no file") << "Morvane:x/../../a.torrent" << Requests {} << 0;
+        QTest::newRow("bc other than bt is no file") << "bc://xx/film.mkv" << Requests {} << 0;
+        QTest::newRow("media file") << "/videos/a b.mp4" << Requests {} << 1;
     }
     void params()
     {
@@ -129,7 +133,7 @@ private slots:
         LinkProcessor links({}, nullptr, nullptr, nullptr);
         QSignalSpy requests(&links, &LinkProcessor::sessionRequest);
         QSignalSpy played(&links, &LinkProcessor::playFileRequested);
-        links.processParams(QStringList{parameter});
+        links.processParams(QStringList { parameter });
         QCOMPARE(requestsOf(requests), expected);
         QCOMPARE(played.size(), plays);
         QVERIFY(m_browser.opened.isEmpty());
@@ -154,22 +158,38 @@ private slots:
         QTest::addColumn<QString>("browser");
 
         const QString server = "http://www.maker.test/top/start.php?startPage=";
-        QTest::newRow("custom link sets start page")
-            << false << "morvane://&ty=0&sp=sport/" << "sport" << server + "sport&version=1.05" << "";
-        QTest::newRow("custom link with empty sp changes nothing")
-            << false << "morvane://&ty=0&sp=" << "new" << "" << "";
+        QTest::newRow("custom link sets start page") << false << "morvane://&ty=0&sp=sport/"
+                                                     << "sport" << server + "sport&version=1.05"
+                                                     << "";
+        QTest::newRow("custom link with empty sp changes nothing") << false << "morvane://&ty=0&sp="
+                                                                   << "new"
+                                                                   << ""
+                                                                   << "";
         QTest::newRow("start-page link stores an empty start page")
-            << true << "http://www.maker.test/top/x.php?a=1&ty=0&sp=" << "" << server + "&version=1.05" << "";
+            << true << "http://www.maker.test/top/x.php?a=1&ty=0&sp="
+            << "" << server + "&version=1.05"
+            << "";
         QTest::newRow("start-page link with a name")
-            << true << "http://www.maker.test/top/x.php?a=1&Sp=films&TY=0/" << "films"
-            << server + "films&version=1.05" << "";
+            << true << "http://www.maker.test/top/x.php?a=1&Sp=films&TY=0/"
+            << "films" << server + "films&version=1.05"
+            << "";
         QTest::newRow("ty right after the question mark is not a key")
-            << true << "http://www.maker.test/top/x.php?ty=0&sp=films" << "new" << ""
+            << true << "http://www.maker.test/top/x.php?ty=0&sp=films"
+            << "new"
+            << ""
             << "http://www.maker.test/top/x.php?ty=0&sp=films";
-        QTest::newRow("ordinary link opens in the browser")
-            << true << "https://news.test/item?id=3" << "new" << "" << "https://news.test/item?id=3";
-        QTest::newRow("file link is refused") << true << "file:///usr/bin/xterm" << "new" << "" << "";
-        QTest::newRow("script link is refused") << true << "javascript:alert(1)" << "new" << "" << "";
+        QTest::newRow("ordinary link opens in the browser") << true << "https://news.test/item?id=3"
+                                                            << "new"
+                                                            << ""
+                                                            << "https://news.test/item?id=3";
+        QTest::newRow("file link is refused") << true << "file:///usr/bin/xterm"
+                                              << "new"
+                                              << ""
+                                              << "";
+        QTest::newRow("script link is refused") << true << "javascript:alert(1)"
+                                                << "new"
+                                                << ""
+                                                << "";
     }
     void startPageLinks()
     {
@@ -185,7 +205,7 @@ private slots:
         if (viaStartPage)
             links.openUrlSlot(QUrl(link));
         else
-            links.processParams(QStringList{link});
+            links.processParams(QStringList { link });
 
         QCOMPARE(Preferences().getStartPage(), storedStartPage);
         QCOMPARE(loads.isEmpty() ? QString() : loads.constFirst().at(0).toUrl().toString(), loaded);
@@ -229,7 +249,7 @@ private slots:
         links.autoPlayMethodChanged(method);
 
         QSignalSpy added(&links, &LinkProcessor::addedReturn);
-        const QList<QStringList> rows{{"row", "1"}};
+        const QList<QStringList> rows { { "row", "1" } };
         links.addedReturnPrepProcess(1, rows);
         QCOMPARE(added.size(), 1);
         QCOMPARE(added.at(0).at(0).toInt(), 1);
@@ -248,7 +268,7 @@ private slots:
 
         links.processParams(QStringLiteral("magnet:?xt=urn:btih:CD|"));
 
-        QCOMPARE(requestsOf(requests), (Requests{{1, {"magnet:?xt=urn:btih:CD|"}}}));
+        QCOMPARE(requestsOf(requests), (Requests { { 1, { "magnet:?xt=urn:btih:CD|" } } }));
         QVERIFY(!window.isMinimized());
         QVERIFY(window.isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(window.isActiveWindow(), 5000);

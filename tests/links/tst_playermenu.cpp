@@ -51,16 +51,15 @@ private slots:
         QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
         QVERIFY(m_server.listen());
         m_server.serve("/top/start.php?startPage=new&version=1.05",
-                       "<html><body><a id='go' href='http://127.0.0.1:9/next?x=1'>go</a></body></html>",
-                       "text/html");
+            "<html><body><a id='go' href='http://127.0.0.1:9/next?x=1'>go</a></body></html>", "text/html");
         m_server.serve("/paused/", "<html><body>paused</body></html>", "text/html");
-        for (const char *scheme : {"http", "https", "file"})
+        for (const char *scheme : { "http", "https", "file" })
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &m_browser, "open");
     }
 
     void cleanupTestCase()
     {
-        for (const char *scheme : {"http", "https", "file"})
+        for (const char *scheme : { "http", "https", "file" })
             QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
     }
 
@@ -120,7 +119,7 @@ private slots:
         due.start(QDate(2013, 5, 1), 0);
         QVERIFY(due.checkScheduled());
         QVERIFY(launched.wait(5000));
-        QCOMPARE(launched.constFirst().at(0).toStringList(), QStringList{"hide"});
+        QCOMPARE(launched.constFirst().at(0).toStringList(), QStringList { "hide" });
         QTRY_COMPARE_WITH_TIMEOUT(readAll(record), QStringLiteral("args:hide"), 5000);
     }
 
@@ -187,7 +186,9 @@ private slots:
 
         QVERIFY(finished.wait(20000));
         QVERIFY(finished.constFirst().at(0).toBool());
-        QVERIFY(m_server.requestedPaths().mid(requestsBefore).contains("/top/start.php?startPage=new&version=1.05"));
+        QVERIFY(m_server.requestedPaths()
+                    .mid(requestsBefore)
+                    .contains("/top/start.php?startPage=new&version=1.05"));
         QVERIFY(pages.view()->isVisible());
         QVERIFY(pages.centreLogo()->isHidden());
         QCOMPARE(pages.view()->geometry(), QRect(30, 30, 740, 390));
@@ -314,7 +315,8 @@ private slots:
         QVERIFY(buttons.commentAvailable());
         QCOMPARE(frames.last().at(1).toInt(), 1);
         buttons.commentClicked();
-        QCOMPARE(m_browser.opened, QList<QUrl>{QUrl("http://tracker.test/details.php?id=42&cmtpage=1&page=0")});
+        QCOMPARE(
+            m_browser.opened, QList<QUrl> { QUrl("http://tracker.test/details.php?id=42&cmtpage=1&page=0") });
 
         buttons.setCommentButton("file:///etc/passwd");
         buttons.commentClicked();
@@ -343,7 +345,7 @@ private slots:
         QStringList titles;
         for (QAction *action : menu.menu()->actions())
             titles << action->text();
-        QCOMPARE(titles, (QStringList{"File", "Power-off", "Setup", "shutdown-completely", "Help"}));
+        QCOMPARE(titles, (QStringList { "File", "Power-off", "Setup", "shutdown-completely", "Help" }));
         const auto *power = menu.menu()->findChild<QMenu *>("poweroffmenu");
         QVERIFY(power);
         QCOMPARE(power->actions().size(), 3);
@@ -353,13 +355,12 @@ private slots:
             const char *name;
             void (MainMenu::*signal)();
         };
-        const Entry entries[] = {{"openFileAction", &MainMenu::openFileTriggered},
-                                 {"openUrlAction", &MainMenu::openUrlTriggered},
-                                 {"openTorrentAction", &MainMenu::openTorrentTriggered},
-                                 {"setupAction", &MainMenu::setupTriggered},
-                                 {"shutdownAction", &MainMenu::shutdownCompletelyTriggered},
-                                 {"upgradeAction", &MainMenu::upgradeTriggered},
-                                 {"aboutAction", &MainMenu::aboutTriggered}};
+        const Entry entries[] = { { "openFileAction", &MainMenu::openFileTriggered },
+            { "openUrlAction", &MainMenu::openUrlTriggered },
+            { "openTorrentAction", &MainMenu::openTorrentTriggered },
+            { "setupAction", &MainMenu::setupTriggered },
+            { "shutdownAction", &MainMenu::shutdownCompletelyTriggered },
+            { "upgradeAction", &MainMenu::upgradeTriggered }, { "aboutAction", &MainMenu::aboutTriggered } };
         for (const Entry &entry : entries) {
             auto *action = window.findChild<QAction *>(entry.name);
             QVERIFY2(action, entry.name);

@@ -26,12 +26,12 @@ private slots:
         QVERIFY(QFile::copy("/bin/sleep", b));
 
         QProcess first, second;
-        first.start(a, {"60"});
-        second.start(b, {"60"});
+        first.start(a, { "60" });
+        second.start(b, { "60" });
         QVERIFY(first.waitForStarted());
         QVERIFY(second.waitForStarted());
 
-        QCOMPARE(ProcessList::findByPath(a), QList<qint64>{first.processId()});
+        QCOMPARE(ProcessList::findByPath(a), QList<qint64> { first.processId() });
         const QList<qint64> byName = ProcessList::findByName("morvane-test-sleeper");
         QVERIFY(byName.contains(first.processId()));
         QVERIFY(byName.contains(second.processId()));
@@ -47,18 +47,15 @@ private slots:
         second.waitForFinished();
     }
 
-    void missingProgramMatchesNothing()
-    {
-        QCOMPARE(ProcessList::killByPath("/nonexistent/MorvaneCore"), 0);
-    }
+    void missingProgramMatchesNothing() { QCOMPARE(ProcessList::killByPath("/nonexistent/MorvaneCore"), 0); }
 
     void launcherStartsDetachedWithArguments()
     {
         QTemporaryDir dir;
         const QString out = dir.filePath("args");
         qint64 pid = 0;
-        QVERIFY(ProgramLauncher::startDetached("/bin/sh", {"-c", "printf '%s' \"$0\" > " + out, "with blank"},
-                                               false, nullptr, &pid));
+        QVERIFY(ProgramLauncher::startDetached(
+            "/bin/sh", { "-c", "printf '%s' \"$0\" > " + out, "with blank" }, false, nullptr, &pid));
         QVERIFY(pid > 0);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out) && QFile(out).size() > 0, 5000);
         QFile file(out);

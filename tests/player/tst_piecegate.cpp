@@ -31,20 +31,28 @@ private slots:
         QTest::addColumn<int>("lack");
         QTest::addColumn<bool>("reported");
 
-        QTest::newRow("plain file ignores the piece string") << 0 << QByteArray("0000") << L << 0 << 400 << 400 << -1 << false;
+        QTest::newRow("plain file ignores the piece string")
+            << 0 << QByteArray("0000") << L << 0 << 400 << 400 << -1 << false;
         QTest::newRow("all present") << 2 << QByteArray("1111") << L << 0 << 400 << 400 << -1 << false;
-        QTest::newRow("stops a piece before a gap") << 2 << QByteArray("1101") << L << 0 << 400 << 100 << -1 << false;
-        QTest::newRow("margin piece missing blocks") << 2 << QByteArray("1101") << L << 120 << 50 << -1 << 2 << true;
+        QTest::newRow("stops a piece before a gap")
+            << 2 << QByteArray("1101") << L << 0 << 400 << 100 << -1 << false;
+        QTest::newRow("margin piece missing blocks")
+            << 2 << QByteArray("1101") << L << 120 << 50 << -1 << 2 << true;
         QTest::newRow("missing head blocks") << 1 << QByteArray("0111") << L << 0 << 10 << -1 << 0 << true;
-        QTest::newRow("last piece needs only itself") << 2 << QByteArray("0001") << L << 350 << 50 << 50 << -1 << false;
-        QTest::newRow("head-only waits for the last piece quietly") << 1 << QByteArray("1110") << L << 250 << 10 << -1 << 3 << false;
-        QTest::newRow("seekable reports the last piece") << 2 << QByteArray("1110") << L << 250 << 10 << -1 << 3 << true;
+        QTest::newRow("last piece needs only itself")
+            << 2 << QByteArray("0001") << L << 350 << 50 << 50 << -1 << false;
+        QTest::newRow("head-only waits for the last piece quietly")
+            << 1 << QByteArray("1110") << L << 250 << 10 << -1 << 3 << false;
+        QTest::newRow("seekable reports the last piece")
+            << 2 << QByteArray("1110") << L << 250 << 10 << -1 << 3 << true;
         QTest::newRow("piece length unknown") << 2 << QByteArray("1111") << 0 << 0 << 10 << -1 << 0 << true;
         QTest::newRow("empty piece string") << 1 << QByteArray() << L << 0 << 10 << -1 << 0 << true;
         QTest::newRow("piece string too short") << 2 << QByteArray("11") << L << 250 << 10 << -1 << 2 << true;
-        QTest::newRow("short string serves what it covers") << 2 << QByteArray("111") << L << 0 << 400 << 300 << -1 << false;
+        QTest::newRow("short string serves what it covers")
+            << 2 << QByteArray("111") << L << 0 << 400 << 300 << -1 << false;
         QTest::newRow("end of file") << 2 << QByteArray("1111") << L << 400 << 10 << 0 << -1 << false;
-        QTest::newRow("read clipped at end of file") << 2 << QByteArray("1111") << L << 390 << 100 << 10 << -1 << false;
+        QTest::newRow("read clipped at end of file")
+            << 2 << QByteArray("1111") << L << 390 << 100 << 10 << -1 << false;
     }
     void reads()
     {
@@ -59,7 +67,7 @@ private slots:
 
         const QString path = makeFile(4, "1111");
         PieceGate gate;
-        std::atomic<int> lackEvents{0};
+        std::atomic<int> lackEvents { 0 };
         gate.setEventSink([&](int event) { lackEvents += event == PieceGate::LackData; });
         gate.refreshBitfield(mode, bits.constData(), int(bits.size()), pieceLength);
         PieceGate::Stream *stream = gate.open(path, nullptr);
@@ -89,7 +97,7 @@ private slots:
     {
         const QString path = makeFile(6, "111111");
         PieceGate gate;
-        std::atomic<int> lackEvents{0};
+        std::atomic<int> lackEvents { 0 };
         gate.setEventSink([&](int event) { lackEvents += event == PieceGate::LackData; });
         gate.refreshBitfield(2, "110011", 6, L);
         PieceGate::Stream *stream = gate.open(path, nullptr);
@@ -146,7 +154,7 @@ private slots:
         PieceGate::Stream *stream = gate.open(path, &size);
         QVERIFY(stream);
         QCOMPARE(size, quint64(3 * L));
-        QCOMPARE(events, QList<int>{PieceGate::NeedPieceString});
+        QCOMPARE(events, QList<int> { PieceGate::NeedPieceString });
         gate.close(stream);
         QVERIFY(!gate.open(m_dir.filePath("absent"), &size));
     }
@@ -161,11 +169,12 @@ private slots:
         QByteArray seen;
         gate.setReadObserver([&](qint64, const char *data, qint64 length) { seen.append(data, length); });
         PieceGate::Stream *stream = gate.open(path, nullptr);
-        for (qint64 offset : {0, 50, 150, 250, 350, 450, 550, 650, 750}) {
+        for (qint64 offset : { 0, 50, 150, 250, 350, 450, 550, 650, 750 }) {
             gate.seek(stream, quint64(offset));
             QByteArray buffer(37, '\0');
             auto read = std::async(std::launch::async, [&] { return gate.read(stream, buffer.data(), 37); });
-            const auto done = [&] { return read.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
+            const auto done
+                = [&] { return read.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
             QTRY_VERIFY_WITH_TIMEOUT(done() || gate.hasBlockedRead(), 5000);
             if (!done()) {
                 gate.refreshBitfield(2, bits.constData(), int(bits.size()), L); // same news: still blocked

@@ -56,12 +56,12 @@ private slots:
 
     void formHasItsWidgets()
     {
-        for (const char *name : {"widget_2", "moviename", "feedbackButton", "aboutButton", "miniButton", "maxButton",
-                                 "closeButton", "splitter", "display_label", "filelists", "treeView", "uplabel",
-                                 "downlabel", "widget_10", "backwardButton", "processSlider", "speedButton", "widget",
-                                 "commentButton", "current_time_label", "stopButton", "prevButton", "playButton",
-                                 "nextButton", "soundButton", "soundSlider", "fullButton", "openfile", "capButton",
-                                 "hideplaylistbutton"})
+        for (const char *name :
+            { "widget_2", "moviename", "feedbackButton", "aboutButton", "miniButton", "maxButton",
+                "closeButton", "splitter", "display_label", "filelists", "treeView", "uplabel", "downlabel",
+                "widget_10", "backwardButton", "processSlider", "speedButton", "widget", "commentButton",
+                "current_time_label", "stopButton", "prevButton", "playButton", "nextButton", "soundButton",
+                "soundSlider", "fullButton", "openfile", "capButton", "hideplaylistbutton" })
             QVERIFY2(m_player->findChild<QWidget *>(name), name);
         QVERIFY(m_player->findChild<QAction *>("downsub"));
         QCOMPARE(m_player->size(), QSize(821, 530));
@@ -74,7 +74,7 @@ private slots:
         QCOMPARE(slider_("soundSlider")->value(), 50);
         QVERIFY(m_player->windowFlags() & Qt::FramelessWindowHint);
         // Every skinned button got a frame a quarter of its strip wide.
-        for (const char *bar : {"widget", "widget_2", "widget_10"})
+        for (const char *bar : { "widget", "widget_2", "widget_10" })
             for (QPushButton *button : m_player->findChild<QWidget *>(bar)->findChildren<QPushButton *>()) {
                 QVERIFY2(!button->icon().isNull(), qPrintable(button->objectName()));
                 // One frame of the strip, as large as the button.
@@ -105,7 +105,7 @@ private slots:
         emit m_player->sessionRequest(0, QString("/x/a.torrent"));
         QCOMPARE(textRequests.size(), 1);
         QCOMPARE(textRequests.at(0).at(1).toString(), QString("/x/a.torrent"));
-        emit model->sessionRequest(9, QStringList{"hash", "0"});
+        emit model->sessionRequest(9, QStringList { "hash", "0" });
         QCOMPARE(listRequests.size(), 1);
         emit m_player->replyTimeOutCheckHold();
         QCOMPARE(holds.size(), 1);
@@ -125,10 +125,10 @@ private slots:
         QPushButton *play = button("playButton");
         const QImage openNormal = open->icon().pixmap(open->iconSize()).toImage();
         const QImage playInactive = play->icon().pixmap(play->iconSize()).toImage();
-        for (QPushButton *target : {open, play}) {
+        for (QPushButton *target : { open, play }) {
             QMouseEvent move(QEvent::MouseMove, QPointF(1, 1),
-                             QPointF(target->mapToGlobal(target->rect().center())), Qt::NoButton, Qt::NoButton,
-                             Qt::NoModifier);
+                QPointF(target->mapToGlobal(target->rect().center())), Qt::NoButton, Qt::NoButton,
+                Qt::NoModifier);
             QApplication::sendEvent(m_player.get(), &move);
         }
         QVERIFY(open->icon().pixmap(open->iconSize()).toImage() != openNormal);
@@ -142,15 +142,15 @@ private slots:
     {
         m_player->move(100, 100);
         const QPoint start = m_player->mapToGlobal(QPoint(400, 15));
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(400, 15), QPointF(start), Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(400, 15), QPointF(start), Qt::LeftButton,
+            Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(m_player.get(), &press);
         QMouseEvent move(QEvent::MouseMove, QPointF(430, 35), QPointF(start + QPoint(30, 20)), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
+            Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(m_player.get(), &move);
         QCOMPARE(m_player->pos(), QPoint(130, 120));
         QMouseEvent release(QEvent::MouseButtonRelease, QPointF(430, 35), QPointF(start + QPoint(30, 20)),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(m_player.get(), &release);
         QApplication::sendEvent(m_player.get(), &move);
         QCOMPARE(m_player->pos(), QPoint(130, 120));
@@ -163,7 +163,8 @@ private slots:
         m_player->playFile(file);
         QCOMPARE(m_player->playState(), int(player::Playing));
         QVERIFY(slider_("processSlider")->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(label("current_time_label").contains(QRegularExpression("^0:0:[1-9]/0:0:4$")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            label("current_time_label").contains(QRegularExpression("^0:0:[1-9]/0:0:4$")), 5000);
         QCOMPARE(label("moviename"), QFileInfo(m_mkv4).fileName());
 
         button("playButton")->click();
@@ -198,7 +199,7 @@ private slots:
         m_player->playFile(again);
         QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() > 0, 5000);
         QVERIFY2(m_player->engine().time() >= qint64(saved * 8000) - 600,
-                 qPrintable(QString::number(m_player->engine().time())));
+            qPrintable(QString::number(m_player->engine().time())));
     }
 
     void endStoresZero()
@@ -252,7 +253,7 @@ private slots:
 
     void headMissingWaitsWithCaching()
     {
-        DamagedClip clip(m_mkv4, 24, {0, 1});
+        DamagedClip clip(m_mkv4, 24, { 0, 1 });
         m_pieces.bits = clip.bits;
         QString file = clip.path;
         m_player->playFile(file, "hash", 0, false, QString::fromLatin1(clip.bits), clip.pieceLength);
@@ -276,7 +277,7 @@ private slots:
 
     void missingPieceMidFileCachesThenResumes()
     {
-        DamagedClip clip(m_mkv8, 32, {14, 15});
+        DamagedClip clip(m_mkv8, 32, { 14, 15 });
         QByteArray served;
         QMutex lock;
         m_player->engine().gate().setReadObserver([&](qint64, const char *data, qint64 length) {
@@ -316,7 +317,7 @@ private slots:
     void headOnlyModeIgnoresTheLastPieceThenSwitches()
     {
         // The file's last piece is missing: head-only mode, no slider.
-        DamagedClip clip(m_mkv8, 32, {31});
+        DamagedClip clip(m_mkv8, 32, { 31 });
         m_pieces.bits = clip.bits;
         QString file = clip.path;
         m_player->playFile(file, "hash", 0, true, QString::fromLatin1(clip.bits), clip.pieceLength);
@@ -351,7 +352,7 @@ private slots:
 
     void stopWhileAReadIsBlockedReturnsPromptly()
     {
-        DamagedClip clip(m_mkv8, 32, {12, 13});
+        DamagedClip clip(m_mkv8, 32, { 12, 13 });
         m_pieces.bits = clip.bits;
         QString file = clip.path;
         m_player->playFile(file, "hash", 0, true, QString::fromLatin1(clip.bits), clip.pieceLength);
@@ -388,11 +389,11 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<bool>("request");
         QTest::addColumn<bool>("plays");
-        QTest::newRow("torrent") << QStringList{"a.TORRENT"} << true << false;
-        QTest::newRow("video") << QStringList{"MOVIE.Mkv"} << false << true;
-        QTest::newRow("unknown") << QStringList{"notes.xyz"} << false << false;
-        QTest::newRow("first of several") << QStringList{"first.torrent", "second.mkv"} << true << false;
-        QTest::newRow("subtitle while nothing plays") << QStringList{"words.srt"} << false << false;
+        QTest::newRow("torrent") << QStringList { "a.TORRENT" } << true << false;
+        QTest::newRow("video") << QStringList { "MOVIE.Mkv" } << false << true;
+        QTest::newRow("unknown") << QStringList { "notes.xyz" } << false << false;
+        QTest::newRow("first of several") << QStringList { "first.torrent", "second.mkv" } << true << false;
+        QTest::newRow("subtitle while nothing plays") << QStringList { "words.srt" } << false << false;
     }
     void drops()
     {
@@ -438,7 +439,7 @@ private slots:
         subtitle.write("1\n00:00:00,000 --> 00:00:08,000\nhello\n");
         subtitle.close();
         auto *mime = new QMimeData;
-        mime->setUrls({QUrl::fromLocalFile(srt)});
+        mime->setUrls({ QUrl::fromLocalFile(srt) });
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
         m_player->dropEvent(&drop);
         QTRY_VERIFY_WITH_TIMEOUT(libvlc_video_get_spu_count(m_player->engine().mediaPlayer()) > 0, 5000);
@@ -509,7 +510,8 @@ private slots:
         const QString recorded = bin.filePath("arguments");
         QFile script(bin.filePath("SubDownloader"));
         QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + recorded.toUtf8() + "'\n");
+        script.write(
+            "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + recorded.toUtf8() + "'\n");
         if (writes)
             script.write("touch \"$(dirname \"$3\")/film.srt\"\n");
         script.close();
@@ -535,9 +537,9 @@ private slots:
             QFile arguments(recorded);
             QVERIFY(arguments.open(QIODevice::ReadOnly));
             QCOMPARE(QString::fromUtf8(arguments.readAll()).split('\n', Qt::SkipEmptyParts),
-                     QStringList({"--silent", "--filename", video}));
+                QStringList({ "--silent", "--filename", video }));
         }
-        QCOMPARE(captions, writes ? QStringList{QFileInfo(video).path()} : QStringList());
+        QCOMPARE(captions, writes ? QStringList { QFileInfo(video).path() } : QStringList());
     }
 
 private:

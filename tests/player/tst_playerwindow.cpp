@@ -1,7 +1,7 @@
 #include "player/player.h"
 #include "tests/support/temporaryhome.h"
-#include "tests/support/xvfbserver.h"
 #include "tests/support/testmedia.h"
+#include "tests/support/xvfbserver.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -41,7 +41,8 @@ private slots:
         QImage shot;
         // The engine's first frames may take a moment to reach the screen.
         QTRY_VERIFY_WITH_TIMEOUT(distinctColours(shot = grab(window), surface->geometry()) > 50, 8000);
-        const QString saved = QDir(QStringLiteral(MORVANE_BUILD_BIN_DIR "/..")).absoluteFilePath("player-window.png");
+        const QString saved
+            = QDir(QStringLiteral(MORVANE_BUILD_BIN_DIR "/..")).absoluteFilePath("player-window.png");
         shot.save(saved);
         qDebug() << "screenshot:" << saved;
 
@@ -50,7 +51,7 @@ private slots:
         const QRect barArea = bar->geometry();
         const QColor background = shot.pixelColor(barArea.left() + 130, barArea.center().y());
         QVERIFY2(qAbs(background.red() - 65) < 6 && qAbs(background.blue() - 65) < 6,
-                 qPrintable(background.name()));
+            qPrintable(background.name()));
         QVERIFY(distinctColours(shot, barArea) > 4);
         // Rounded corners: the mask leaves the very corner out of the window.
         QVERIFY(!window.mask().contains(QPoint(0, 0)));
@@ -58,10 +59,7 @@ private slots:
     }
 
 private:
-    static QImage grab(QWidget &window)
-    {
-        return window.screen()->grabWindow(window.winId()).toImage();
-    }
+    static QImage grab(QWidget &window) { return window.screen()->grabWindow(window.winId()).toImage(); }
     static int distinctColours(const QImage &image, const QRect &area)
     {
         QSet<QRgb> colours;

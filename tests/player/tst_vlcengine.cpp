@@ -17,20 +17,29 @@ class TestVlcEngine : public QObject
 
     struct Events
     {
-        std::atomic<int> lackData{0};
-        std::atomic<int> needPieceString{0};
-        std::atomic<int> endReached{0};
-        std::atomic<int> stopped{0};
+        std::atomic<int> lackData { 0 };
+        std::atomic<int> needPieceString { 0 };
+        std::atomic<int> endReached { 0 };
+        std::atomic<int> stopped { 0 };
     };
     static void record(int type, void *data)
     {
         auto *events = static_cast<Events *>(data);
         switch (type) {
-        case VlcEngine::LackData: ++events->lackData; break;
-        case VlcEngine::NeedPieceString: ++events->needPieceString; break;
-        case VlcEngine::EndReached: ++events->endReached; break;
-        case VlcEngine::Stopped: ++events->stopped; break;
-        default: break;
+        case VlcEngine::LackData:
+            ++events->lackData;
+            break;
+        case VlcEngine::NeedPieceString:
+            ++events->needPieceString;
+            break;
+        case VlcEngine::EndReached:
+            ++events->endReached;
+            break;
+        case VlcEngine::Stopped:
+            ++events->stopped;
+            break;
+        default:
+            break;
         }
     }
 
@@ -54,7 +63,7 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, name);
         const QString path = TestMedia::copyAs(TestMedia::clip(TestMedia::Kind(kind), 2), name);
-        VlcEngine engine({"--aout=dummy"});
+        VlcEngine engine({ "--aout=dummy" });
         QVERIFY(engine.isValid());
         Events events;
         engine.setEventCallback(&TestVlcEngine::record, &events);
@@ -69,7 +78,7 @@ private slots:
 
     void resumesAtAPositionSetAfterPlay()
     {
-        VlcEngine engine({"--aout=dummy"});
+        VlcEngine engine({ "--aout=dummy" });
         engine.open(m_mkv);
         engine.refreshBitfield(0, "", 1, 1);
         engine.play();
@@ -80,8 +89,8 @@ private slots:
 
     void missingPieceHoldsPlaybackUntilItArrives()
     {
-        DamagedClip clip(m_mkv, 24, {10, 11});
-        VlcEngine engine({"--aout=dummy"});
+        DamagedClip clip(m_mkv, 24, { 10, 11 });
+        VlcEngine engine({ "--aout=dummy" });
         Events events;
         engine.setEventCallback(&TestVlcEngine::record, &events);
         QByteArray served;
@@ -119,7 +128,7 @@ private slots:
     {
         QFETCH(QByteArray, bits);
         QFETCH(int, mode);
-        VlcEngine engine({"--aout=dummy"});
+        VlcEngine engine({ "--aout=dummy" });
         engine.open(m_mkv);
         const QByteArray padded = bits.isEmpty() ? bits : bits + QByteArray(15, '1');
         engine.refreshBitfield(mode, padded.constData(), int(padded.size()), 65536);
@@ -146,8 +155,8 @@ private slots:
     {
         // Long enough that the gap lies well beyond the engine's read-ahead.
         const QString longer = TestMedia::clip(TestMedia::Matroska, 8);
-        DamagedClip clip(longer, 32, {12, 13});
-        VlcEngine engine({"--aout=dummy"});
+        DamagedClip clip(longer, 32, { 12, 13 });
+        VlcEngine engine({ "--aout=dummy" });
         QByteArray served;
         QMutex lock;
         engine.gate().setReadObserver([&](qint64, const char *data, qint64 length) {
@@ -172,7 +181,7 @@ private slots:
 
     void subtitleFileLoads()
     {
-        VlcEngine engine({"--aout=dummy"});
+        VlcEngine engine({ "--aout=dummy" });
         engine.open(m_mkv);
         engine.refreshBitfield(0, "", 1, 1);
         engine.play();

@@ -3,7 +3,8 @@
 
 #include <QFile>
 
-DamagedClip::DamagedClip(const QString &source, int pieceCount, const QList<int> &missing, const QString &name)
+DamagedClip::DamagedClip(
+    const QString &source, int pieceCount, const QList<int> &missing, const QString &name)
 {
     path = TestMedia::copyAs(source, name);
     QFile file(path);

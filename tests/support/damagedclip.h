@@ -11,7 +11,8 @@ class DamagedClip
 public:
     static constexpr const char *Marker = "MISSING-PIECE!";
 
-    DamagedClip(const QString &source, int pieceCount, const QList<int> &missing, const QString &name = "damaged.mkv");
+    DamagedClip(const QString &source, int pieceCount, const QList<int> &missing,
+        const QString &name = "damaged.mkv");
 
     QString path;
     QByteArray bits;

@@ -41,7 +41,7 @@ void HttpServer::serve(const QString &path, const QByteArray &body, const QByteA
 {
     Response response;
     response.body = body;
-    response.headers.append({"Content-Type", contentType});
+    response.headers.append({ "Content-Type", contentType });
     m_routes.insert(path, response);
 }
 
@@ -54,7 +54,7 @@ void HttpServer::redirect(const QString &path, const QString &location, int stat
 {
     Response response;
     response.status = status;
-    response.headers.append({"Location", location.toUtf8()});
+    response.headers.append({ "Location", location.toUtf8() });
     m_routes.insert(path, response);
 }
 

@@ -35,7 +35,8 @@ public:
     // host:port, for settings that hold a bare server name
     QString hostAndPort() const;
 
-    void serve(const QString &path, const QByteArray &body, const QByteArray &contentType = "application/octet-stream");
+    void serve(const QString &path, const QByteArray &body,
+        const QByteArray &contentType = "application/octet-stream");
     void serve(const QString &path, const Response &response);
     void redirect(const QString &path, const QString &location, int status = 302);
 

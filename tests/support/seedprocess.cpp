@@ -6,8 +6,7 @@
 SeedProcess::SeedProcess(const QString &path, const QStringList &extraArguments)
     : m_path(path)
     , m_arguments(extraArguments)
-{
-}
+{ }
 
 SeedProcess::~SeedProcess()
 {
@@ -22,7 +21,7 @@ QString SeedProcess::program()
 bool SeedProcess::start(int timeoutMs)
 {
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
-    m_process.start(program(), m_arguments + QStringList{m_path});
+    m_process.start(program(), m_arguments + QStringList { m_path });
     const QDeadlineTimer deadline(timeoutMs);
     while (!m_output.contains(QLatin1String("\nseeding"))) {
         if (m_process.state() == QProcess::NotRunning || deadline.hasExpired()

@@ -7,10 +7,10 @@ TemporaryHome::TemporaryHome()
     if (!m_dir.isValid())
         return;
     QDir root(m_dir.path());
-    for (const char *sub : {"data", "config", "cache", "runtime", "Documents"})
+    for (const char *sub : { "data", "config", "cache", "runtime", "Documents" })
         root.mkpath(QString::fromLatin1(sub));
     QFile::setPermissions(root.filePath(QStringLiteral("runtime")),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     set("HOME", m_dir.path());
     set("XDG_DATA_HOME", root.filePath(QStringLiteral("data")));
     set("XDG_CONFIG_HOME", root.filePath(QStringLiteral("config")));

@@ -21,16 +21,17 @@ QString TestMedia::clip(Kind kind, int seconds)
 
     const QString suffix = kind == Matroska ? QStringLiteral("mkv") : QStringLiteral("mp4");
     const QString path = folder() + QStringLiteral("/clip-") + key + QLatin1Char('.') + suffix;
-    QStringList arguments{"-hide_banner", "-loglevel", "error", "-y",
-                          "-f", "lavfi", "-i", QStringLiteral("testsrc2=size=320x240:rate=25:duration=%1").arg(seconds),
-                          "-f", "lavfi", "-i", QStringLiteral("sine=frequency=440:duration=%1").arg(seconds),
-                          // Noise keeps the bit rate near 2 Mbit/s, so the file is
-                          // large next to the engine's read-ahead.
-                          "-vf", "noise=alls=30:allf=t", "-c:v", "libx264", "-preset", "ultrafast",
-                          "-b:v", "2M", "-maxrate", "2M", "-bufsize", "1M", "-g", "25", "-pix_fmt", "yuv420p",
-                          "-c:a", "aac", "-b:a", "64k", "-shortest"};
+    QStringList arguments { "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+        QStringLiteral("testsrc2=size=320x240:rate=25:duration=%1").arg(seconds), "-f", "lavfi", "-i",
+        QStringLiteral("sine=frequency=440:duration=%1").arg(seconds),
+        // Noise keeps the bit rate near 2 Mbit/s, so the file is
+        // large next to the engine's read-ahead.
+        "-vf", "noise=alls=30:allf=t", "-c:v", "libx264", "-preset", "ultrafast", "-b:v", "2M", "-maxrate",
+        "2M", "-bufsize", "1M", "-g", "25", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "64k",
+        "-shortest" };
     if (kind == FaststartMp4)
-        arguments << "-movflags" << "+faststart";
+        arguments << "-movflags"
+                  << "+faststart";
     arguments << path;
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);

@@ -9,9 +9,9 @@ XvfbServer::~XvfbServer()
 
 bool XvfbServer::start(const QString &screen, int timeoutMs)
 {
-    m_process.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                             QStringLiteral("-screen"), QStringLiteral("0"), screen,
-                                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    m_process.start(QStringLiteral("Xvfb"),
+        { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+            screen, QStringLiteral("-nolisten"), QStringLiteral("tcp") });
     if (!m_process.waitForStarted(5000))
         return false;
     // Xvfb writes the display number once it accepts connections.

@@ -6,8 +6,8 @@
 #include "updater/http.h"
 #include "updater/httpwindow.h"
 
-#include <QCryptographicHash>
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -24,8 +24,10 @@
 #include <memory>
 
 namespace {
-const char *const latestText = "Your current version has set up a file is the latest, do not need to upgrade!";
-const char *const runningText = "Morvane Program is running, please click confirm continue to update after exit";
+const char *const latestText
+    = "Your current version has set up a file is the latest, do not need to upgrade!";
+const char *const runningText
+    = "Morvane Program is running, please click confirm continue to update after exit";
 const char *const finishedText = "Upgrade finished ！";
 
 struct Shown
@@ -126,8 +128,8 @@ std::unique_ptr<HttpWindow> TestUpdater::makeWindow(int argc)
 {
     auto window = std::make_unique<HttpWindow>(argc);
     window->setAsker([this](QMessageBox::Icon icon, const QString &title, const QString &text,
-                            QMessageBox::StandardButtons buttons) {
-        const Shown box{icon, title, text, buttons};
+                         QMessageBox::StandardButtons buttons) {
+        const Shown box { icon, title, text, buttons };
         shown.append(box);
         if (onAsk)
             onAsk(box);
@@ -161,16 +163,17 @@ void TestUpdater::writeSettings(const QVariant &localVersion)
         settings.setValue("/config/verison", localVersion);
 }
 
-void TestUpdater::serveVersion(const QByteArray &remote, const QString &installerPath, const QByteArray &extra)
+void TestUpdater::serveVersion(
+    const QByteArray &remote, const QString &installerPath, const QByteArray &extra)
 {
-    server->serve("/update/version", remote + "\r\n" + server->url(installerPath).toEncoded() + "\r\n" + extra,
-                  "text/plain");
+    server->serve("/update/version",
+        remote + "\r\n" + server->url(installerPath).toEncoded() + "\r\n" + extra, "text/plain");
 }
 
 QByteArray TestUpdater::installerScript() const
 {
-    return "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + recordFile().toUtf8() + ".tmp'\nmv '" + recordFile().toUtf8()
-        + ".tmp' '" + recordFile().toUtf8() + "'\n";
+    return "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + recordFile().toUtf8() + ".tmp'\nmv '"
+        + recordFile().toUtf8() + ".tmp' '" + recordFile().toUtf8() + "'\n";
 }
 
 void TestUpdater::serveInstaller(const QString &path)
@@ -203,7 +206,7 @@ qint64 TestUpdater::startProgram(const QString &name)
         return 0;
     auto *program = new QProcess;
     programs.append(program);
-    program->start(path, {"60"});
+    program->start(path, { "60" });
     if (!program->waitForStarted())
         return 0;
     // Until exec has happened /proc still names the test itself.
@@ -280,7 +283,7 @@ void TestUpdater::noServerConfigured()
     window->start();
     QTRY_COMPARE_WITH_TIMEOUT(quit.count(), 1, 5000);
     QCOMPARE(quit.at(0).at(0).toInt(), 0);
-    QCOMPARE(texts(), told ? QStringList{"No update server is configured."} : QStringList());
+    QCOMPARE(texts(), told ? QStringList { "No update server is configured." } : QStringList());
     QVERIFY(server->requestedPaths().isEmpty());
     const QSettings settings(HttpWindow::settingsFilePath(), QSettings::IniFormat);
     QCOMPARE(settings.value("/config/time").toInt(), QDate::currentDate().toString("yyyyMMdd").toInt());
@@ -318,14 +321,14 @@ void TestUpdater::versionComparison()
     QCOMPARE(quit.at(0).at(0).toInt(), 0);
 
     if (!update) {
-        QCOMPARE(server->requestedPaths(), QStringList{"/update/version"});
-        QCOMPARE(texts(), argc == 2 ? QStringList() : QStringList{latestText});
+        QCOMPARE(server->requestedPaths(), QStringList { "/update/version" });
+        QCOMPARE(texts(), argc == 2 ? QStringList() : QStringList { latestText });
         QVERIFY(!window->findChild<Http *>());
         return;
     }
-    QCOMPARE(server->requestedPaths(), (QStringList{"/update/version", "/files/setup.sh"}));
-    QCOMPARE(installerArguments(), (QStringList{"-d", programDir->path()}));
-    QCOMPARE(texts(), QStringList{finishedText});
+    QCOMPARE(server->requestedPaths(), (QStringList { "/update/version", "/files/setup.sh" }));
+    QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
+    QCOMPARE(texts(), QStringList { finishedText });
     QCOMPARE(shown.at(0).title, "Prompt");
     const Http *progress = window->findChild<Http *>();
     QVERIFY(progress);
@@ -339,17 +342,28 @@ void TestUpdater::fileNameFromAddress_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("name");
-    QTest::newRow("plain") << "http://h/files/setup.sh" << "setup.sh";
-    QTest::newRow("query ignored") << "http://h/files/setup.sh?x=1" << "setup.sh";
-    QTest::newRow("ends in slash") << "http://h/files/" << "index.html";
-    QTest::newRow("no path") << "http://h" << "index.html";
-    QTest::newRow("dot dot") << "http://h/files/.." << "index.html";
-    QTest::newRow("encoded dot dot") << "http://h/files/%2E%2E" << "index.html";
-    QTest::newRow("encoded slashes") << "http://h/files/..%2F..%2F.bashrc" << ".bashrc";
-    QTest::newRow("encoded backslashes") << "http://h/files/..%5C..%5Cevil.exe" << "evil.exe";
-    QTest::newRow("encoded trailing slash") << "http://h/files/x%2F" << "index.html";
-    QTest::newRow("control character") << "http://h/files/a%0Ab" << "index.html";
-    QTest::newRow("encoded blank") << "http://h/files/my%20setup.sh" << "my setup.sh";
+    QTest::newRow("plain") << "http://h/files/setup.sh"
+                           << "setup.sh";
+    QTest::newRow("query ignored") << "http://h/files/setup.sh?x=1"
+                                   << "setup.sh";
+    QTest::newRow("ends in slash") << "http://h/files/"
+                                   << "index.html";
+    QTest::newRow("no path") << "http://h"
+                             << "index.html";
+    QTest::newRow("dot dot") << "http://h/files/.."
+                             << "index.html";
+    QTest::newRow("encoded dot dot") << "http://h/files/%2E%2E"
+                                     << "index.html";
+    QTest::newRow("encoded slashes") << "http://h/files/..%2F..%2F.bashrc"
+                                     << ".bashrc";
+    QTest::newRow("encoded backslashes") << "http://h/files/..%5C..%5Cevil.exe"
+                                         << "evil.exe";
+    QTest::newRow("encoded trailing slash") << "http://h/files/x%2F"
+                                            << "index.html";
+    QTest::newRow("control character") << "http://h/files/a%0Ab"
+                                       << "index.html";
+    QTest::newRow("encoded blank") << "http://h/files/my%20setup.sh"
+                                   << "my setup.sh";
 }
 
 void TestUpdater::fileNameFromAddress()
@@ -363,9 +377,12 @@ void TestUpdater::installerStaysInDataFolder_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("savedAs");
-    QTest::newRow("ends in slash") << "/files/" << "index.html";
-    QTest::newRow("encoded climb") << "/files/..%2F..%2Fevil.sh" << "evil.sh";
-    QTest::newRow("encoded backslash climb") << "/files/..%5C..%5Cevil.sh" << "evil.sh";
+    QTest::newRow("ends in slash") << "/files/"
+                                   << "index.html";
+    QTest::newRow("encoded climb") << "/files/..%2F..%2Fevil.sh"
+                                   << "evil.sh";
+    QTest::newRow("encoded backslash climb") << "/files/..%5C..%5Cevil.sh"
+                                             << "evil.sh";
 }
 
 void TestUpdater::installerStaysInDataFolder()
@@ -381,11 +398,11 @@ void TestUpdater::installerStaysInDataFolder()
     window->start();
     QVERIFY(quit.wait(10000));
     QCOMPARE(server->requestedPaths().value(1), path);
-    QCOMPARE(installerArguments(), (QStringList{"-d", programDir->path()}));
+    QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
     QVERIFY(QFile::exists(dataFolder() + "/" + savedAs));
     QStringList data = QDir(dataFolder()).entryList(QDir::Files);
     data.sort();
-    QCOMPARE(data, (QStringList{"Morvane.ini", savedAs, "version"}));
+    QCOMPARE(data, (QStringList { "Morvane.ini", savedAs, "version" }));
     const QStringList backup = QDir(dataFolder() + "/..").entryList(QDir::Files);
     QVERIFY2(backup.isEmpty(), qPrintable(backup.join(',')));
     QVERIFY(!QFile::exists(home->dataHome() + "/Morvane/" + savedAs));
@@ -398,10 +415,13 @@ void TestUpdater::redirect_data()
     QTest::addColumn<QMessageBox::StandardButton>("answer");
     QTest::addColumn<bool>("installed");
     // Relative: must be resolved against the address that answered.
-    QTest::newRow("version, yes") << "/update/version" << "moved/version" << QMessageBox::Yes << true;
+    QTest::newRow("version, yes") << "/update/version"
+                                  << "moved/version" << QMessageBox::Yes << true;
     // Declined: the empty redirect body is taken as the version file.
-    QTest::newRow("version, no") << "/update/version" << "moved/version" << QMessageBox::No << false;
-    QTest::newRow("installer, yes") << "/files/setup.sh" << "/elsewhere/real.sh" << QMessageBox::Yes << true;
+    QTest::newRow("version, no") << "/update/version"
+                                 << "moved/version" << QMessageBox::No << false;
+    QTest::newRow("installer, yes") << "/files/setup.sh"
+                                    << "/elsewhere/real.sh" << QMessageBox::Yes << true;
 }
 
 void TestUpdater::redirect()
@@ -433,13 +453,13 @@ void TestUpdater::redirect()
     QCOMPARE(shown.value(0).text, "Redirect to the " + target.toString() + " ?");
     QCOMPARE(shown.value(0).buttons, QMessageBox::Yes | QMessageBox::No);
     if (installed) {
-        QCOMPARE(installerArguments(), (QStringList{"-d", programDir->path()}));
-        QCOMPARE(texts().mid(1), QStringList{finishedText});
+        QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
+        QCOMPARE(texts().mid(1), QStringList { finishedText });
         QVERIFY(server->requestedPaths().contains(target.path()));
         if (from != "/update/version")
             QVERIFY(QFile::exists(dataFolder() + "/setup.sh"));
     } else {
-        QCOMPARE(texts().mid(1), QStringList{latestText});
+        QCOMPARE(texts().mid(1), QStringList { latestText });
         QVERIFY(!server->requestedPaths().contains(target.path()));
     }
 }
@@ -468,7 +488,7 @@ void TestUpdater::downloadFailure()
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.at(0).title, "HTTP");
     QVERIFY2(shown.at(0).text.startsWith("Download failed: ") && shown.at(0).text.endsWith("."),
-             qPrintable(shown.at(0).text));
+        qPrintable(shown.at(0).text));
     QVERIFY2(shown.at(0).text.size() > QString("Download failed: .").size(), "the error text is missing");
     QVERIFY(!QFile::exists(dataFolder() + "/" + leftover));
     QVERIFY(!QFile::exists(recordFile()));
@@ -525,8 +545,8 @@ void TestUpdater::digest()
     QVERIFY(quit.wait(10000));
     if (started) {
         QCOMPARE(quit.at(0).at(0).toInt(), 0);
-        QCOMPARE(installerArguments(), (QStringList{"-d", programDir->path()}));
-        QCOMPARE(texts(), QStringList{finishedText});
+        QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
+        QCOMPARE(texts(), QStringList { finishedText });
         return;
     }
     QCOMPARE(quit.at(0).at(0).toInt(), 1);
@@ -546,14 +566,17 @@ void TestUpdater::runningPrograms_data()
     QTest::addColumn<bool>("installed");
 
     using B = QMessageBox::StandardButton;
-    QTest::newRow("core, yes") << QStringList{"MorvaneCore"} << QList<B>{QMessageBox::Yes} << 0 << 1 << true;
-    QTest::newRow("core, no") << QStringList{"MorvaneCore"} << QList<B>{QMessageBox::No} << 0 << 1 << false;
+    QTest::newRow("core, yes") << QStringList { "MorvaneCore" } << QList<B> { QMessageBox::Yes } << 0 << 1
+                               << true;
+    QTest::newRow("core, no") << QStringList { "MorvaneCore" } << QList<B> { QMessageBox::No } << 0 << 1
+                              << false;
     QTest::newRow("player keeps running")
-        << QStringList{"Morvane", "MorvaneCore"}
-        << QList<B>{QMessageBox::Yes, QMessageBox::Yes, QMessageBox::No} << 0 << 3 << false;
+        << QStringList { "Morvane", "MorvaneCore" }
+        << QList<B> { QMessageBox::Yes, QMessageBox::Yes, QMessageBox::No } << 0 << 3 << false;
     QTest::newRow("player quits meanwhile")
-        << QStringList{"Morvane", "MorvaneCore"} << QList<B>{QMessageBox::Yes, QMessageBox::Yes} << 2 << 2 << true;
-    QTest::newRow("nothing running") << QStringList{} << QList<B>{} << 0 << 0 << true;
+        << QStringList { "Morvane", "MorvaneCore" } << QList<B> { QMessageBox::Yes, QMessageBox::Yes } << 2
+        << 2 << true;
+    QTest::newRow("nothing running") << QStringList {} << QList<B> {} << 0 << 0 << true;
 }
 
 void TestUpdater::runningPrograms()
@@ -610,7 +633,7 @@ void TestUpdater::runningPrograms()
         QCOMPARE(player->state(), QProcess::Running);
 
     if (installed) {
-        QCOMPARE(installerArguments(), (QStringList{"-d", programDir->path()}));
+        QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
         QCOMPARE(texts().last(), finishedText);
     } else {
         QVERIFY(!texts().contains(finishedText));
@@ -644,8 +667,8 @@ void TestUpdater::cancelHidesProgressOnly()
     QVERIFY(quit.wait(10000));
     QVERIFY(wasVisible);
     QVERIFY(!window->findChild<Http *>()->isVisible());
-    QCOMPARE(installerArguments(), (QStringList{"-d", programDir->path()}));
-    QCOMPARE(texts(), QStringList{finishedText});
+    QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
+    QCOMPARE(texts(), QStringList { finishedText });
 }
 
 void TestUpdater::percent_data()

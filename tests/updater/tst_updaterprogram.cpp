@@ -43,13 +43,13 @@ void TestUpdaterProgram::quietRunEndsByItself()
 
     QProcess updater;
     QSignalSpy finished(&updater, &QProcess::finished);
-    updater.start(QStringLiteral(MORVANE_BUILD_BIN_DIR) + "/updater", {"hide"});
+    updater.start(QStringLiteral(MORVANE_BUILD_BIN_DIR) + "/updater", { "hide" });
     QVERIFY(updater.waitForStarted());
     // The event loop must run meanwhile: the server lives in this thread.
     QVERIFY2(finished.wait(20000), updater.readAllStandardError().constData());
     QCOMPARE(updater.exitStatus(), QProcess::NormalExit);
     QCOMPARE(updater.exitCode(), 0);
-    QCOMPARE(server.requestedPaths(), serverConfigured ? QStringList{"/update/version"} : QStringList());
+    QCOMPARE(server.requestedPaths(), serverConfigured ? QStringList { "/update/version" } : QStringList());
 
     const QSettings settings(HttpWindow::settingsFilePath(), QSettings::IniFormat);
     QCOMPARE(settings.value("/config/time").toInt(), QDate::currentDate().toString("yyyyMMdd").toInt());

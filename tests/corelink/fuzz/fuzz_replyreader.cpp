@@ -4,7 +4,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    return fuzzFrames<ReplyReader, CoreReply>(data, size, [](const CoreReply &reply) {
-        return CoreProtocol::encodeReply(reply.type, reply.rows);
-    });
+    return fuzzFrames<ReplyReader, CoreReply>(
+        data, size, [](const CoreReply &reply) { return CoreProtocol::encodeReply(reply.type, reply.rows); });
 }
