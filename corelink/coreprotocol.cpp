@@ -15,6 +15,7 @@ bool replyHasRows(qint32 type)
     case StatusList:
     case MagnetDescriptions:
     case AddedUrls:
+    case AddFailed:
         return true;
     default:
         return false;

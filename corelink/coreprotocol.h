@@ -62,6 +62,10 @@ enum RequestType : qint32 {
     AddUrls = 19,
     SetDiskCache = 20,
     PrepareQuit = 21,
+    // Our own additions, unused by the types above; a core that does not know
+    // them logs and ignores them.
+    RateLimits = 30, // download KiB/s, upload KiB/s, max connections (0 = no limit)
+    ExtendedReplies = 31, // the player reads our own reply types (AddFailed)
 };
 
 enum ReplyType : qint32 {
@@ -72,6 +76,9 @@ enum ReplyType : qint32 {
     MagnetDescriptions = 14,
     AddedUrls = 19,
     ReadyToClose = 21,
+    // Our own: sent only to a player that asked with ExtendedReplies, since a
+    // frame has no length and an older player could not skip it.
+    AddFailed = 30, // rows: item (path, link or address), reason
 };
 
 // Reply types that carry a QList<QStringList>; every other type is 4 bytes.
