@@ -1,9 +1,13 @@
 #pragma once
 
+#include "corelink/coreprotocol.h"
+
 #include <QDialog>
 #include <QPoint>
 
 class QListWidgetItem;
+
+class Preferences;
 
 namespace Ui {
 class Options;
@@ -21,6 +25,7 @@ public:
 
 signals:
     void sessionRequest(int type, const QString &argument = QString());
+    void sessionRequest(CoreProtocol::RequestType type, QStringList arguments);
     void autoPlayMethodChanged(bool autoPlayMethod);
 
 public slots:
@@ -40,6 +45,7 @@ protected:
 private:
     void loadSettings();
     bool portTextAcceptable() const;
+    void storeLimits(Preferences &prefs);
 
     Ui::Options *ui;
     QPoint m_pressWindowPos;

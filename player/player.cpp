@@ -1232,7 +1232,10 @@ void player::wireLinks()
 
     // Options dialog -> core requests and the auto-play flag
     m_options = new Options(this);
-    connect(m_options, &Options::sessionRequest, this, qOverload<int, QString>(&player::sessionRequest));
+    connect(m_options, qOverload<int, const QString &>(&Options::sessionRequest), this,
+        qOverload<int, QString>(&player::sessionRequest));
+    connect(m_options, qOverload<CoreProtocol::RequestType, QStringList>(&Options::sessionRequest), this,
+        qOverload<int, QStringList>(&player::sessionRequest));
     connect(m_options, &Options::autoPlayMethodChanged, this, &player::autoPlayMethodChanged);
 }
 

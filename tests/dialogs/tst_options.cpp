@@ -21,6 +21,10 @@
 #include <QStackedWidget>
 #include <QTest>
 
+// The specified requests travel as one text, our own as a list.
+const auto textRequest = qOverload<int, const QString &>(&Options::sessionRequest);
+const auto listRequest = qOverload<CoreProtocol::RequestType, QStringList>(&Options::sessionRequest);
+
 // What one press of OK sent: the request types in order and their arguments.
 struct Sent
 {
@@ -59,7 +63,7 @@ private slots:
         QVERIFY(check(options, "ptBackCheckBox")->isChecked());
         QVERIFY(check(options, "autoPlayMethodCheckBox")->isChecked());
 
-        QSignalSpy requests(&options, &Options::sessionRequest);
+        QSignalSpy requests(&options, textRequest);
         QSignalSpy autoPlay(&options, &Options::autoPlayMethodChanged);
         button(options, "okButton")->click();
 
@@ -91,7 +95,7 @@ private slots:
         Options options;
         QCOMPARE(check(options, "ipv6checkBox")->isChecked(), stored);
         check(options, "ipv6checkBox")->setChecked(ticked);
-        QSignalSpy requests(&options, &Options::sessionRequest);
+        QSignalSpy requests(&options, textRequest);
         button(options, "okButton")->click();
 
         const Sent sent = collect(requests);
@@ -171,7 +175,7 @@ private slots:
         check(options, "autoPlayMethodCheckBox")->setChecked(true);
         lineEdit(options, "browselineEdit")->setText(QStringLiteral("/srv/other"));
         spin(options, "cacheSize")->setValue(128);
-        QSignalSpy requests(&options, &Options::sessionRequest);
+        QSignalSpy requests(&options, textRequest);
         QSignalSpy autoPlay(&options, &Options::autoPlayMethodChanged);
         button(options, "okButton")->click();
 
@@ -194,7 +198,7 @@ private slots:
     {
         Options options;
         lineEdit(options, "browselineEdit")->clear();
-        QSignalSpy requests(&options, &Options::sessionRequest);
+        QSignalSpy requests(&options, textRequest);
         button(options, "okButton")->click();
         const Sent sent = collect(requests);
         QCOMPARE(sent.types, (QList<int> { 15, 20 }));
@@ -251,7 +255,7 @@ private slots:
         options.show();
         check(options, "portcheckBox")->setChecked(ticked);
         lineEdit(options, "portlineEdit")->setText(text);
-        QSignalSpy requests(&options, &Options::sessionRequest);
+        QSignalSpy requests(&options, textRequest);
         QString shownText;
         ModalWatcher watcher([&](QWidget *modal) {
             if (auto *box = qobject_cast<QMessageBox *>(modal))
@@ -395,10 +399,66 @@ private slots:
         list->setCurrentRow(0);
         QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("setuppage"));
 
-        QSignalSpy requests(&options, &Options::sessionRequest);
+        QSignalSpy requests(&options, textRequest);
         button(options, "okButton")->click();
         QCOMPARE(collect(requests).arguments.last(), QStringLiteral("256"));
         QCOMPARE(Preferences().getDiskCache(), 256u);
+    }
+
+    void limits_data()
+    {
+        QTest::addColumn<QList<uint>>("stored"); // download, upload, connections
+        QTest::addColumn<QList<int>>("typed");
+        QTest::addColumn<QStringList>("sent"); // empty: no request
+        QTest::newRow("unchanged sends nothing")
+            << QList<uint> { 0, 0, 0 } << QList<int> { 0, 0, 0 } << QStringList {};
+        QTest::newRow("stored limits unchanged")
+            << QList<uint> { 300, 40, 80 } << QList<int> { 300, 40, 80 } << QStringList {};
+        QTest::newRow("set") << QList<uint> { 0, 0, 0 } << QList<int> { 300, 40, 80 }
+                             << QStringList { "300", "40", "80" };
+        QTest::newRow("one changed sends all three")
+            << QList<uint> { 300, 40, 80 } << QList<int> { 300, 0, 80 } << QStringList { "300", "0", "80" };
+        QTest::newRow("removed") << QList<uint> { 300, 40, 80 } << QList<int> { 0, 0, 0 }
+                                 << QStringList { "0", "0", "0" };
+    }
+    void limits()
+    {
+        QFETCH(QList<uint>, stored);
+        QFETCH(QList<int>, typed);
+        QFETCH(QStringList, sent);
+        {
+            Preferences prefs;
+            prefs.setDownloadLimit(stored.at(0));
+            prefs.setUploadLimit(stored.at(1));
+            prefs.setMaxConnections(stored.at(2));
+        }
+        Options options;
+        options.show();
+        auto *pages = options.findChild<QStackedWidget *>("stackedWidget");
+        options.findChild<QListWidget *>("listWidget")->setCurrentRow(1);
+        const QList<QSpinBox *> boxes { spin(options, "downloadLimit"), spin(options, "uploadLimit"),
+            spin(options, "maxConnections") };
+        for (int i = 0; i < boxes.size(); ++i) {
+            QVERIFY(pages->currentWidget()->isAncestorOf(boxes.at(i)));
+            QCOMPARE(boxes.at(i)->value(), int(stored.at(i)));
+            boxes.at(i)->setValue(typed.at(i));
+        }
+        QSignalSpy texts(&options, textRequest);
+        QSignalSpy lists(&options, listRequest);
+        button(options, "okButton")->click();
+
+        QCOMPARE(collect(texts).types, (QList<int> { 15, 20 }));
+        if (sent.isEmpty()) {
+            QCOMPARE(lists.size(), 0);
+        } else {
+            QCOMPARE(lists.size(), 1);
+            QCOMPARE(lists.at(0).at(0).toInt(), int(CoreProtocol::RateLimits));
+            QCOMPARE(lists.at(0).at(1).toStringList(), sent);
+        }
+        Preferences prefs;
+        QCOMPARE(prefs.getDownloadLimit(), uint(typed.at(0)));
+        QCOMPARE(prefs.getUploadLimit(), uint(typed.at(1)));
+        QCOMPARE(prefs.getMaxConnections(), uint(typed.at(2)));
     }
 
     void draggingMovesTheDialog()
