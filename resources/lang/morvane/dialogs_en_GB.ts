@@ -104,7 +104,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>（0 = no limit; maximum connections 0 = default. Changes take effect at once.）</source>
+        <source>0 = no limit; maximum connections 0 = default. Changes take effect at once.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -104,8 +104,8 @@
         <translation>默认</translation>
     </message>
     <message>
-        <source>（0 = no limit; maximum connections 0 = default. Changes take effect at once.）</source>
-        <translation>（0 表示不限；最大连接数为 0 表示默认值。更改立即生效。）</translation>
+        <source>0 = no limit; maximum connections 0 = default. Changes take effect at once.</source>
+        <translation>0 表示不限；最大连接数为 0 表示默认值。更改立即生效。</translation>
     </message>
     <message>
         <source>General setup</source>
