@@ -1,5 +1,6 @@
 #include "app/preferences.h"
 #include "corelink/clientagent.h"
+#include "dialogs/options.h"
 #include "downloads/treemodel.h"
 #include "player/player.h"
 #include "tests/support/damagedclip.h"
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 #include <QTreeView>
 
@@ -109,6 +111,16 @@ private slots:
         QCOMPARE(listRequests.size(), 1);
         emit m_player->replyTimeOutCheckHold();
         QCOMPARE(holds.size(), 1);
+
+        // Options -> agent: the specified requests as text, our own as a list.
+        auto *options = m_player->findChild<Options *>();
+        QVERIFY(options);
+        options->findChild<QSpinBox *>("downloadLimit")->setValue(300);
+        options->findChild<QPushButton *>("okButton")->click();
+        QCOMPARE(textRequests.size(), 3);
+        QCOMPARE(listRequests.size(), 2);
+        QCOMPARE(listRequests.at(1).at(0).toInt(), int(CoreProtocol::RateLimits));
+        QCOMPARE(listRequests.at(1).at(1).toStringList(), (QStringList { "300", "0", "0" }));
 
         // A torrent file from the model streams with the model's answers.
         m_player->setPieceSource(nullptr);
