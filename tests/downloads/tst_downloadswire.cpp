@@ -1,8 +1,10 @@
 #include "app/preferences.h"
 #include "corelink/clientagent.h"
 #include "corelink/clientrequestthread.h"
+#include "downloads/downloadscontroller.h"
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
+#include "player/treemodelpieces.h"
 #include "replyrows.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/temporaryhome.h"
@@ -56,6 +58,8 @@ private slots:
         ClientRequestTHread::setDefaultIntervals(50, 60000);
         ClientAgent agent;
         TreeModel model;
+        DownloadsController controller(&model);
+        TreeModelPieces pieces(&model);
         wire(model, agent);
         QVERIFY(core.waitForRequests(1));
 
@@ -77,18 +81,18 @@ private slots:
 
         // Played from the list, then asked about by the player.
         model.doubleClickSlot(model.index(0, 0));
-        askPieces(model, H1, 0, 3);
+        pieces.pieceReady(H1, 0, 3, true);
         model.doubleClickSlot(model.index(1, 0, model.index(1, 0)));
-        askPieces(model, H2, 1, 0);
+        pieces.pieceReady(H2, 1, 0, true);
         model.callResumeAll();
 
         // The context menu's commands.
-        TreeItem *one = top(model, 0);
-        TreeItem *two = top(model, 1);
-        command(model, { one, two }, 7);
-        command(model, { two, one }, 6);
-        command(model, { two }, 3);
-        command(model, { one }, 2);
+        const QPersistentModelIndex one = model.index(0, 0);
+        const QPersistentModelIndex two = model.index(1, 0);
+        command(controller, { one, two }, 7);
+        command(controller, { two, one }, 6);
+        command(controller, { two }, 3);
+        command(controller, { one }, 2);
 
         const QList<Request> expected {
             { 12, { "" } },
@@ -118,33 +122,20 @@ private slots:
     }
 
 private:
-    static TreeItem *top(TreeModel &model, int row) { return model.rootItem->child(row); }
-
     // The window's wiring between the list and the agent.
     static void wire(TreeModel &model, ClientAgent &agent)
     {
-        using ListRequest = void (ClientAgent::*)(int, QStringList);
-        using TextRequest = void (ClientAgent::*)(int, QString);
-        QObject::connect(&model, qOverload<int, QStringList>(&TreeModel::sessionRequest), &agent,
-            static_cast<ListRequest>(&ClientAgent::sessionRequest));
-        QObject::connect(&model, qOverload<int, QString>(&TreeModel::sessionRequest), &agent,
-            static_cast<TextRequest>(&ClientAgent::sessionRequest));
+        QObject::connect(&model, &TreeModel::sessionRequest, &agent, &ClientAgent::sessionRequest);
         QObject::connect(&agent, &ClientAgent::startupTorrent, &model, &TreeModel::startupTorrent);
         QObject::connect(&agent, &ClientAgent::torrentDataSet, &model, &TreeModel::torrentDataSet);
         QObject::connect(&agent, &ClientAgent::addedReturn, &model,
             [&model](int type, const Rows &list) { model.addedReturn(type, list, false); });
     }
 
-    // What the player's streaming policy asks while it plays.
-    static void askPieces(TreeModel &model, const QString &hash, int fileIndex, int piece)
+    static void command(DownloadsController &controller, const QModelIndexList &selection, int code)
     {
-        model.pieceReady(hash, fileIndex, piece, true);
-    }
-
-    static void command(TreeModel &model, const QList<TreeItem *> &selection, int code)
-    {
-        model.selectedItems = selection;
-        QVERIFY(QMetaObject::invokeMethod(&model, "listMenuAction", Q_ARG(int, code)));
+        controller.select(selection);
+        controller.listMenuAction(code);
     }
 };
 
