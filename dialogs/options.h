@@ -5,9 +5,8 @@
 #include <QDialog>
 #include <QPoint>
 
-class QListWidgetItem;
-
 class Preferences;
+class QListWidgetItem;
 
 namespace Ui {
 class Options;
@@ -24,7 +23,6 @@ public:
     ~Options() override;
 
 signals:
-    void sessionRequest(int type, const QString &argument = QString());
     void sessionRequest(CoreProtocol::RequestType type, QStringList arguments);
     void autoPlayMethodChanged(bool autoPlayMethod);
 

@@ -89,8 +89,7 @@ private slots:
         TreeModel *model = m_player->downloadsModel();
         QVERIFY(model);
         QCOMPARE(m_player->findChild<QTreeView *>("treeView")->model(), model);
-        QSignalSpy textRequests(m_player->agent(), qOverload<int, QString>(&ClientAgent::sessionRequest));
-        QSignalSpy listRequests(m_player->agent(), qOverload<int, QStringList>(&ClientAgent::sessionRequest));
+        QSignalSpy requests(m_player->agent(), &ClientAgent::sessionRequest);
         QSignalSpy holds(m_player->agent(), &ClientAgent::replyTimeOutCheckHold);
 
         QString file = m_mkv4;
@@ -105,22 +104,21 @@ private slots:
         QVERIFY(m_player->findChild<QWidget *>("filelists")->isVisibleTo(m_player.get()));
 
         emit m_player->sessionRequest(0, QString("/x/a.torrent"));
-        QCOMPARE(textRequests.size(), 1);
-        QCOMPARE(textRequests.at(0).at(1).toString(), QString("/x/a.torrent"));
-        emit model->sessionRequest(9, QStringList { "hash", "0" });
-        QCOMPARE(listRequests.size(), 1);
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests.at(0).at(1).toStringList(), QStringList { "/x/a.torrent" });
+        emit model->sessionRequest(CoreProtocol::PlayingFile, QStringList { "hash", "0" });
+        QCOMPARE(requests.size(), 2);
         emit m_player->replyTimeOutCheckHold();
         QCOMPARE(holds.size(), 1);
 
-        // Options -> agent: the specified requests as text, our own as a list.
+        // Options -> agent, our own request included.
         auto *options = m_player->findChild<Options *>();
         QVERIFY(options);
         options->findChild<QSpinBox *>("downloadLimit")->setValue(300);
         options->findChild<QPushButton *>("okButton")->click();
-        QCOMPARE(textRequests.size(), 3);
-        QCOMPARE(listRequests.size(), 2);
-        QCOMPARE(listRequests.at(1).at(0).toInt(), int(CoreProtocol::RateLimits));
-        QCOMPARE(listRequests.at(1).at(1).toStringList(), (QStringList { "300", "0", "0" }));
+        QCOMPARE(requests.size(), 5); // and the folder and the cache size
+        QCOMPARE(requests.last().at(0).toInt(), int(CoreProtocol::RateLimits));
+        QCOMPARE(requests.last().at(1).toStringList(), (QStringList { "300", "0", "0" }));
 
         // A torrent file from the model streams with the model's answers.
         m_player->setPieceSource(nullptr);
