@@ -1,5 +1,7 @@
 #include "rowbuilder.h"
 
+#include "corelink/framereader.h"
+
 #include <QDir>
 
 namespace {
@@ -134,4 +136,50 @@ QStringList RowBuilder::statusRow(
         row.append(QString::number(last));
     }
     return row;
+}
+
+qint64 RowBuilder::wireBytes(const QStringList &row)
+{
+    qint64 bytes = 4;
+    for (const QString &field : row)
+        bytes += 4 + 2 * qint64(field.size());
+    return bytes;
+}
+
+qint64 RowBuilder::statusRowBound(const lt::torrent_info &info)
+{
+    const qint64 pieces = info.num_pieces();
+    const qint64 digits = QString::number(pieces).size();
+    const qint64 files = visibleFiles(info.files()).size();
+    // 12 fields of at most 40 characters besides the bit field, then per
+    // file a progress text, a flag and two piece numbers.
+    return 4 + 12 * (4 + 2 * 40) + 2 * pieces + files * (4 * 4 + 2 * (6 + 1 + 2 * digits));
+}
+
+qint64 RowBuilder::maxFrameBytes()
+{
+    // A quarter of headroom for the frame's own bytes and future fields.
+    return FrameReader::DefaultMaxFrameBytes / 4 * 3;
+}
+
+QList<QList<QStringList>> RowBuilder::batches(const QList<QStringList> &rows, qint64 frameBytes)
+{
+    QList<QList<QStringList>> result;
+    QList<QStringList> current;
+    qint64 used = 8; // type and row count
+    for (const QStringList &row : rows) {
+        const qint64 bytes = wireBytes(row);
+        if (8 + bytes > frameBytes)
+            continue;
+        if (used + bytes > frameBytes) {
+            result.append(current);
+            current.clear();
+            used = 8;
+        }
+        current.append(row);
+        used += bytes;
+    }
+    if (!current.isEmpty() || result.isEmpty())
+        result.append(current);
+    return result;
 }

@@ -2,6 +2,7 @@
 
 #include "coresettings.h"
 #include "resumestore.h"
+#include "statuscache.h"
 
 #include <QHash>
 #include <QList>
@@ -57,16 +58,25 @@ public:
     // Empty while the download has no metadata.
     QStringList descriptionRow(const QString &hash) const;
     QList<QStringList> startupRows() const;
-    QList<QStringList> statusRows() const;
+    // Asks libtorrent for what changed; statusReady() follows.
+    void requestStatus();
+    QList<QStringList> statusRows();
+    // Whether the download's rows fit a reply frame; the reason when not.
+    bool fitsReplies(const lt::torrent_info &info, QString *why) const;
 
     void setSavePath(const QString &path);
     QString savePath() const { return m_settings.savePath; }
     void setIpv6(bool enabled);
     void setDiskCache(unsigned int megabytes);
     void setResumeSaveInterval(int milliseconds);
+    // How often downloads stopped by a disk error try again on their own.
+    void setDiskRetryInterval(int milliseconds);
 
     // Asks every download for its resume data; allResumeDataSaved() follows.
     void saveAllResumeData();
+    // Quitting: no piece may finish after the last save. Lifted when a player
+    // comes back instead of stopping us.
+    void holdForQuit(bool hold);
 
     QString backupFolder() const { return m_store.folder(); }
     int listenPort() const;
@@ -75,6 +85,9 @@ signals:
     void metadataArrived(const QString &hash);
     void playedPieceFinished(const QString &hash, int piece);
     void allResumeDataSaved();
+    void statusReady();
+    // A magnet's metadata showed a download too large to list: it is gone.
+    void refused(const QString &hash, const QString &name, const QString &why);
 
 private:
     struct Played
@@ -108,6 +121,11 @@ private:
     bool applyWindow(const lt::torrent_handle &handle, const Streaming &window, QString *error);
     void reapplyStreaming(const lt::torrent_handle &handle);
     void settleSaveAll(const QString &key);
+    void onStatusUpdated(const std::vector<lt::torrent_status> &statuses);
+    void fillStatusCache();
+    void onDiskError(const lt::torrent_handle &handle, const lt::error_code &error, const QString &file);
+    QString diskTrouble(const QString &key, const lt::torrent_status &status) const;
+    void retryDisk();
 
     CoreSettings m_settings;
     ResumeStore m_store;
@@ -120,4 +138,9 @@ private:
     QSet<QString> m_pendingSaveAll;
     QTimer m_saveTimer;
     QTimer m_saveAllTimeout;
+    StatusCache m_statusCache;
+    // Why a download stopped writing, until it writes again or the user
+    // pauses it.
+    QHash<QString, QString> m_diskTrouble;
+    QTimer m_diskRetry;
 };
