@@ -52,19 +52,23 @@ QStringList RowBuilder::descriptionRow(
 {
     const lt::file_storage &files = info.files();
     const QList<lt::file_index_t> visible = visibleFiles(files);
-    const std::string base = savePath.toStdString();
+    // libtorrent keeps the files' own paths clean (no "." or ".."): only
+    // the folder needs cleaning, once, not per file of a large torrent.
+    const QString base = QDir::cleanPath(savePath);
+    const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
 
     QStringList row { hash, fromStd(info.name()), QString::number(visibleSize(files)), savePath,
         flag(finished) };
     if (visible.size() == 1) {
-        row.append(QDir::cleanPath(fromStd(files.file_path(visible.first(), base))));
+        row.append(prefix + QDir::fromNativeSeparators(fromStd(files.file_path(visible.first()))));
         return row;
     }
+    row.reserve(5 + 4 * visible.size());
     for (const lt::file_index_t file : visible) {
-        const QString path = QDir::cleanPath(fromStd(files.file_path(file, base)));
+        const QString path = prefix + QDir::fromNativeSeparators(fromStd(files.file_path(file)));
         row.append(fromStd(std::string(files.file_name(file))));
         row.append(QString::number(files.file_size(file)));
-        row.append(QFileInfo(path).path());
+        row.append(path.left(qMax(1, int(path.lastIndexOf(QLatin1Char('/'))))));
         row.append(path);
     }
     return row;

@@ -97,7 +97,9 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
             return;
         const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
         QString why;
-        if (info && !fitsReplies(*info, &why)) {
+        const QString savePath
+            = QString::fromStdString(h.status(lt::torrent_handle::query_save_path).save_path);
+        if (info && !fitsReplies(*info, savePath, &why)) {
             qCWarning(lcCore).noquote() << "magnet" << key << "refused:" << why;
             const QString name = QString::fromStdString(info->name());
             remove(key, false);
@@ -250,12 +252,12 @@ QString TorrentSession::add(lt::add_torrent_params params, const QString &knownK
         = knownKey.isEmpty() ? keyOf(params.ti ? params.ti->info_hashes() : params.info_hashes) : knownKey;
     if (m_torrents.contains(key))
         return key;
-    if (params.ti && !fitsReplies(*params.ti, error))
-        return QString();
     // A download stopped by a full disk once must not stay stopped for good.
     params.flags &= ~lt::torrent_flags::upload_mode;
     if (params.save_path.empty())
         params.save_path = m_settings.savePath.toStdString();
+    if (params.ti && !fitsReplies(*params.ti, QString::fromStdString(params.save_path), error))
+        return QString();
     // We start and stop downloads ourselves: no queueing behind our back.
     if (knownKey.isEmpty())
         params.flags &= ~(lt::torrent_flags::paused | lt::torrent_flags::auto_managed);
@@ -375,6 +377,7 @@ bool TorrentSession::remove(const QString &hash, bool withFiles)
     m_keysById.remove(h.id());
     m_pendingSaveAll.remove(key);
     m_statusCache.forget(key);
+    m_descriptions.remove(key);
     m_diskTrouble.remove(key);
     m_streaming.remove(key);
     if (m_played.hash == key)
@@ -554,8 +557,14 @@ QStringList TorrentSession::descriptionRow(const QString &hash) const
     if (!info)
         return {};
     const lt::torrent_status status = h.status(lt::torrent_handle::query_save_path);
-    return RowBuilder::descriptionRow(
-        hash.toLower(), *info, QString::fromStdString(status.save_path), status.is_seeding);
+    const QString savePath = QString::fromStdString(status.save_path);
+    // Built once: for a torrent of many files it takes seconds, and every
+    // new player connection asks for it.
+    QStringList &row = m_descriptions[hash.toLower()];
+    if (row.size() < 5 || row.at(3) != savePath)
+        row = RowBuilder::descriptionRow(hash.toLower(), *info, savePath, status.is_seeding);
+    row[4] = status.is_seeding ? QStringLiteral("1") : QStringLiteral("0");
+    return row;
 }
 
 QList<QStringList> TorrentSession::startupRows() const
@@ -603,14 +612,11 @@ QList<QStringList> TorrentSession::statusRows()
     return m_statusCache.rows();
 }
 
-bool TorrentSession::fitsReplies(const lt::torrent_info &info, QString *why) const
+bool TorrentSession::fitsReplies(const lt::torrent_info &info, const QString &savePath, QString *why) const
 {
     const qint64 limit = RowBuilder::maxFrameBytes() - 8;
-    // The longest save folder a description row may carry; the folder
-    // itself may change later, so leave room for a long one.
-    const QString folder(1024, QLatin1Char('x'));
     const qint64 description = RowBuilder::wireBytes(
-        RowBuilder::descriptionRow(QString(40, QLatin1Char('0')), info, folder, false));
+        RowBuilder::descriptionRow(QString(40, QLatin1Char('0')), info, savePath, false));
     const qint64 status = RowBuilder::statusRowBound(info);
     if (description <= limit && status <= limit)
         return true;

@@ -61,8 +61,9 @@ public:
     // Asks libtorrent for what changed; statusReady() follows.
     void requestStatus();
     QList<QStringList> statusRows();
-    // Whether the download's rows fit a reply frame; the reason when not.
-    bool fitsReplies(const lt::torrent_info &info, QString *why) const;
+    // Whether the download's rows, saved there, fit a reply frame; the
+    // reason when not.
+    bool fitsReplies(const lt::torrent_info &info, const QString &savePath, QString *why) const;
 
     void setSavePath(const QString &path);
     QString savePath() const { return m_settings.savePath; }
@@ -139,6 +140,7 @@ private:
     QTimer m_saveTimer;
     QTimer m_saveAllTimeout;
     StatusCache m_statusCache;
+    mutable QHash<QString, QStringList> m_descriptions;
     // Why a download stopped writing, until it writes again or the user
     // pauses it.
     QHash<QString, QString> m_diskTrouble;
