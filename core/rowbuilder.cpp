@@ -112,36 +112,6 @@ int RowBuilder::stateCode(const lt::torrent_status &status)
     }
 }
 
-QStringList RowBuilder::statusRow(
-    const QString &hash, const lt::torrent_status &status, const lt::torrent_info *info)
-{
-    const int pieceCount = info ? info->num_pieces() : 0;
-    const QString bits = bitField(status, pieceCount);
-    const bool finished = info && bits.count(QLatin1Char('1')) == pieceCount;
-
-    QStringList row { hash, QString::number(status.download_payload_rate),
-        QString::number(status.upload_payload_rate),
-        progressText(info ? double(bits.count(QLatin1Char('1'))) / qMax(1, pieceCount) : 0.0),
-        QString::number(status.num_seeds), QString::number(qMax(0, status.num_peers - status.num_seeds)),
-        QString::number(stateCode(status)), flag(finished), bits, QString::number(pieceCount),
-        QString::number(info ? info->piece_length() : 0), QString::number(status.all_time_upload) };
-    if (!info)
-        return row;
-
-    const lt::file_storage &files = info->files();
-    for (const lt::file_index_t file : visibleFiles(files)) {
-        const int first = firstPiece(files, file);
-        const int last = lastPiece(files, file);
-        const int have = int(bits.mid(first, last - first + 1).count(QLatin1Char('1')));
-        const int count = last - first + 1;
-        row.append(progressText(double(have) / count));
-        row.append(flag(have == count));
-        row.append(QString::number(first));
-        row.append(QString::number(last));
-    }
-    return row;
-}
-
 qint64 RowBuilder::wireBytes(const QStringList &row)
 {
     qint64 bytes = 4;

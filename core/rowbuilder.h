@@ -23,9 +23,6 @@ public:
     // 6 fields for one file, 5 + 4 per file otherwise.
     static QStringList descriptionRow(
         const QString &hash, const lt::torrent_info &info, const QString &savePath, bool finished);
-    // 12 + 4 per file; info is null while a magnet has no metadata.
-    static QStringList statusRow(
-        const QString &hash, const lt::torrent_status &status, const lt::torrent_info *info);
 
     static QString bitField(const lt::torrent_status &status, int pieceCount);
     // Bytes the row takes in a reply frame.
