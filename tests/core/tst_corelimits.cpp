@@ -223,6 +223,7 @@ void TestCoreLimits::largeTorrents()
 
     // A loopback peer that has the metadata and nothing else.
     std::unique_ptr<lt::session> seedSession;
+    lt::torrent_handle seedHandle;
     QString magnet;
     if (byMagnet) {
         lt::settings_pack pack;
@@ -238,7 +239,7 @@ void TestCoreLimits::largeTorrents()
         params.ti = info;
         params.save_path = QDir(m_home->path()).filePath(QStringLiteral("empty")).toStdString();
         params.flags |= lt::torrent_flags::seed_mode; // no checking of files it does not have
-        seedSession->add_torrent(params);
+        seedHandle = seedSession->add_torrent(params);
         QTRY_VERIFY_WITH_TIMEOUT(seedSession->listen_port() > 0, 5000);
         magnet = QStringLiteral("magnet:?xt=urn:btih:%1&x.pe=127.0.0.1:%2")
                      .arg(hash)
@@ -256,6 +257,7 @@ void TestCoreLimits::largeTorrents()
         described = m_client->waitFor(CoreProtocol::AddedTorrents, 60000, {}, from);
     } else if (listed) {
         QVERIFY(m_client->waitFor(CoreProtocol::AddedMagnets, 10000, {}, from));
+        seedHandle.connect_peer(lt::tcp::endpoint(lt::make_address("127.0.0.1"), std::uint16_t(m_corePort)));
         // As the player does: asks for the description once the status
         // shows the metadata.
         QVERIFY(!waitForStatus(
@@ -265,8 +267,12 @@ void TestCoreLimits::largeTorrents()
         m_client->send(CoreProtocol::DescribeMagnets, { hash });
         described = m_client->waitFor(CoreProtocol::MagnetDescriptions, 60000, {}, from);
     } else {
-        if (byMagnet)
+        if (byMagnet) {
             QVERIFY(m_client->waitFor(CoreProtocol::AddedMagnets, 10000, {}, from));
+            // Both ways: whichever connection comes first brings the metadata.
+            seedHandle.connect_peer(
+                lt::tcp::endpoint(lt::make_address("127.0.0.1"), std::uint16_t(m_corePort)));
+        }
         const auto failed = m_client->waitFor(CoreProtocol::AddFailed, 60000, {}, from);
         QVERIFY(failed);
         QCOMPARE(failed->rows.size(), 1);
