@@ -71,7 +71,9 @@ private slots:
 
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(ProcessList::stopByPath(shell, 1500), 1);
+        // The shell's children carry its path until they exec sleep, so one
+        // may be caught too.
+        QVERIFY(ProcessList::stopByPath(shell, 1500) >= 1);
         const qint64 took = clock.elapsed();
         QVERIFY(child.waitForFinished(5000));
         if (polite) {
