@@ -1,6 +1,7 @@
 #include "registryassociations.h"
 
 #include "platform/logging.h"
+#include "platform/programnames.h"
 
 #include <QRegularExpression>
 
@@ -33,6 +34,25 @@ bool sameText(const QString &a, const QString &b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// The keys of a URL handler under the scheme's class key, in writing order;
+// the last one holds the command.
+QStringList urlHandlerKeys(const QString &scheme)
+{
+    QStringList keys;
+    for (const char *key : { "Default", "Content Type", "URL Protocol", "DefaultIcon/Default",
+             "shell/Default", "shell/open/command/Default" })
+        keys << scheme + QLatin1Char('/') + QLatin1String(key);
+    return keys;
+}
+
+QString urlCommandKey(const QString &scheme)
+{
+    return urlHandlerKeys(scheme).constLast();
+}
+
+const QString MagnetScheme = QStringLiteral("Magnet");
+const QString OwnScheme = QStringLiteral("morvane");
+
 } // namespace
 
 RegistryAssociations::RegistryAssociations(const QString &programFolder, RegistryStore store)
@@ -49,13 +69,12 @@ QString RegistryAssociations::launchCommand(const QString &programPath)
 
 bool RegistryAssociations::isUriHandlerRegistered(const RegistryStore &store, const QString &programPath)
 {
-    return store.value(Classes, QStringLiteral("morvane/shell/open/command/Default"))
-        == launchCommand(programPath);
+    return store.value(Classes, urlCommandKey(OwnScheme)) == launchCommand(programPath);
 }
 
 QString RegistryAssociations::programPath() const
 {
-    QString path = m_programFolder + QStringLiteral("\\Morvane.exe");
+    QString path = m_programFolder + QLatin1Char('\\') + ProgramNames::windowsFileName(ProgramNames::Player);
     path.replace(QLatin1Char('/'), QLatin1Char('\\'));
     return path;
 }
@@ -90,7 +109,8 @@ bool RegistryAssociations::namesOurProgram(const QString &command) const
     // Any installation of the player counts: a moved one left its commands
     // behind, and they are ours to clear.
     const QString program = commandProgram(command);
-    return program.section(QLatin1Char('\\'), -1).compare(QStringLiteral("Morvane.exe"), Qt::CaseInsensitive)
+    return program.section(QLatin1Char('\\'), -1)
+               .compare(ProgramNames::windowsFileName(ProgramNames::Player), Qt::CaseInsensitive)
         == 0;
 }
 
@@ -145,61 +165,42 @@ void RegistryAssociations::setTorrentAssociation(bool on)
 bool RegistryAssociations::magnetAssociated() const
 {
     auto s = m_store.open();
-    return sameText(
-        commandProgram(s.value(Classes, QStringLiteral("Magnet/shell/open/command/Default"))), programPath());
+    return sameText(commandProgram(s.value(Classes, urlCommandKey(MagnetScheme))), programPath());
 }
 
 void RegistryAssociations::setMagnetAssociation(bool on)
 {
-    auto s = m_store.open();
-    const QStringList paths = {
-        QStringLiteral("Magnet/Default"),
-        QStringLiteral("Magnet/Content Type"),
-        QStringLiteral("Magnet/URL Protocol"),
-        QStringLiteral("Magnet/DefaultIcon/Default"),
-        QStringLiteral("Magnet/shell/Default"),
-        QStringLiteral("Magnet/shell/open/command/Default"),
-    };
-    if (on) {
-        const QStringList values = { QStringLiteral("Magnet URI"), QStringLiteral("application/x-magnet"),
-            QString(), icon(), QStringLiteral("open"), command() };
-        for (qsizetype i = 0; i < paths.size(); ++i)
-            s.setValue(Classes, paths.at(i), values.at(i));
-        return;
-    }
     // Magnet links are everyone's: leave another client's handler alone.
-    if (!namesOurProgram(s.value(Classes, QStringLiteral("Magnet/shell/open/command/Default"))))
-        return;
-    for (const QString &path : paths)
-        s.remove(Classes, path);
+    setUrlHandler(MagnetScheme, QStringLiteral("application/x-magnet"), on, true);
 }
 
 bool RegistryAssociations::schemeAssociated() const
 {
     auto s = m_store.open();
-    return s.value(Classes, QStringLiteral("morvane/shell/open/command/Default")) == command();
+    return s.value(Classes, urlCommandKey(OwnScheme)) == command();
 }
 
 void RegistryAssociations::setSchemeAssociation(bool on)
 {
+    setUrlHandler(OwnScheme, QStringLiteral("application/x-morvane"), on, false);
+}
+
+void RegistryAssociations::setUrlHandler(
+    const QString &scheme, const QString &contentType, bool on, bool onlyOurs)
+{
     auto s = m_store.open();
-    const QStringList paths = {
-        QStringLiteral("morvane/Default"),
-        QStringLiteral("morvane/Content Type"),
-        QStringLiteral("morvane/URL Protocol"),
-        QStringLiteral("morvane/DefaultIcon/Default"),
-        QStringLiteral("morvane/shell/Default"),
-        QStringLiteral("morvane/shell/open/command/Default"),
-    };
+    const QStringList keys = urlHandlerKeys(scheme);
     if (on) {
-        const QStringList values = { QStringLiteral("morvane URI"), QStringLiteral("application/x-morvane"),
-            QString(), icon(), QStringLiteral("open"), command() };
-        for (qsizetype i = 0; i < paths.size(); ++i)
-            s.setValue(Classes, paths.at(i), values.at(i));
+        const QStringList values = { scheme + QStringLiteral(" URI"), contentType, QString(), icon(),
+            QStringLiteral("open"), command() };
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            s.setValue(Classes, keys.at(i), values.at(i));
         return;
     }
-    for (const QString &path : paths)
-        s.remove(Classes, path);
+    if (onlyOurs && !namesOurProgram(s.value(Classes, urlCommandKey(scheme))))
+        return;
+    for (const QString &key : keys)
+        s.remove(Classes, key);
 }
 
 bool RegistryAssociations::extensionAssociated(const QString &ext) const

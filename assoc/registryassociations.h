@@ -41,6 +41,9 @@ public:
 
 private:
     bool namesOurProgram(const QString &command) const;
+    // Writes or removes the handler of a URL scheme; with onlyOurs a handler
+    // that starts another program is left in place.
+    void setUrlHandler(const QString &scheme, const QString &contentType, bool on, bool onlyOurs);
 
     QString m_programFolder;
     RegistryStore m_store;

@@ -50,3 +50,22 @@ endfunction()
 
 # Installed layout: one program folder holding every program.
 set(MORVANE_INSTALL_BINDIR ${CMAKE_INSTALL_LIBDIR}/morvane)
+
+# morvane_translations(target name PREFIX p TS_PATTERN pattern): for each
+# locale, the .ts files matching pattern (with <locale> filled in) are merged
+# into <name>_<locale>.qm and embedded in target under the resource prefix p.
+function(morvane_translations target name)
+  cmake_parse_arguments(T "" "PREFIX;TS_PATTERN" "" ${ARGN})
+  foreach(locale IN ITEMS zh_CN en_GB)
+    string(REPLACE "<locale>" "${locale}" pattern "${T_TS_PATTERN}")
+    file(GLOB ts_files CONFIGURE_DEPENDS ${pattern})
+    set(qm ${CMAKE_CURRENT_BINARY_DIR}/${name}_${locale}.qm)
+    add_custom_command(OUTPUT ${qm}
+      COMMAND Qt6::lrelease -silent ${ts_files} -qm ${qm}
+      DEPENDS ${ts_files}
+      COMMENT "Compiling the ${name} ${locale} translations")
+    set_source_files_properties(${qm} PROPERTIES QT_RESOURCE_ALIAS ${name}_${locale}.qm)
+    list(APPEND qm_files ${qm})
+  endforeach()
+  qt_add_resources(${target} ${target}_lang PREFIX ${T_PREFIX} FILES ${qm_files})
+endfunction()

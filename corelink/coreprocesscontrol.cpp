@@ -6,6 +6,7 @@
 #include "platform/logging.h"
 #include "platform/processlist.h"
 #include "platform/programlauncher.h"
+#include "platform/programnames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,11 +18,7 @@ CoreProcessControl::CoreProcessControl(ClientAgent *agent, QObject *parent)
 
 QString CoreProcessControl::coreFileName()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("MorvaneCore.exe");
-#else
-    return QStringLiteral("MorvaneCore");
-#endif
+    return ProgramNames::fileName(ProgramNames::Core);
 }
 
 QString CoreProcessControl::defaultChannelName()

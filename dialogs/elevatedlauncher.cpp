@@ -2,6 +2,7 @@
 
 #include "platform/logging.h"
 #include "platform/programlauncher.h"
+#include "platform/programnames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,11 +28,7 @@ void ElevatedLauncher::setProgramFolder(const QString &folder)
 
 QString ElevatedLauncher::associationTool()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("Kelvora.exe");
-#else
-    return QStringLiteral("Kelvora");
-#endif
+    return ProgramNames::fileName(ProgramNames::AssociationTool);
 }
 
 bool ElevatedLauncher::launchElevated(const QString &file, const QString &parameters)

@@ -25,6 +25,22 @@ QString formatted(double value, int digits, const char *unit)
     return QString::number(value, 'f', digits) + QLatin1String(unit);
 }
 
+struct Unit
+{
+    double size;
+    const char *name;
+};
+
+// x in the largest unit it is strictly above, else in bytes (no decimals).
+QString scaled(double x, std::initializer_list<Unit> units, int digits, const char *bytes)
+{
+    for (const Unit &unit : units) {
+        if (x > unit.size)
+            return formatted(x / unit.size, digits, unit.name);
+    }
+    return formatted(x, 0, bytes);
+}
+
 // The characters of a torrent's piece string that belong to one file. Piece
 // numbers that do not lie inside the string give nothing.
 QString pieceSlice(const QString &bits, int first, int last)
@@ -311,33 +327,17 @@ void TreeModel::removeTopLevel(TreeItem *item)
 
 QString TreeModel::sizeFormat(double x) const
 {
-    if (x > GiB)
-        return formatted(x / GiB, 0, "GB");
-    if (x > MiB)
-        return formatted(x / MiB, 0, "MB");
-    if (x > KiB)
-        return formatted(x / KiB, 0, "KB");
-    return formatted(x, 0, "B");
+    return scaled(x, { { GiB, "GB" }, { MiB, "MB" }, { KiB, "KB" } }, 0, "B");
 }
 
 QString TreeModel::rateFormat(double x) const
 {
-    if (x > MiB)
-        return formatted(x / MiB, 0, "M/s");
-    if (x > KiB)
-        return formatted(x / KiB, 0, "K/s");
-    return formatted(x, 0, "B/s");
+    return scaled(x, { { MiB, "M/s" }, { KiB, "K/s" } }, 0, "B/s");
 }
 
 QString TreeModel::shortFormat(double x) const
 {
-    if (x > GiB)
-        return formatted(x / GiB, 1, "G");
-    if (x > MiB)
-        return formatted(x / MiB, 1, "M");
-    if (x > KiB)
-        return formatted(x / KiB, 1, "K");
-    return formatted(x, 0, "B");
+    return scaled(x, { { GiB, "G" }, { MiB, "M" }, { KiB, "K" } }, 1, "B");
 }
 
 void TreeModel::refreshModel()

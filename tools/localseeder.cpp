@@ -53,6 +53,20 @@ LocalSeeder::LocalSeeder(const Options &options)
 
 LocalSeeder::~LocalSeeder() = default;
 
+lt::settings_pack LocalSeeder::loopbackSettings(int port)
+{
+    lt::settings_pack pack;
+    pack.set_str(lt::settings_pack::listen_interfaces, "127.0.0.1:" + std::to_string(port));
+    pack.set_bool(lt::settings_pack::enable_dht, false);
+    pack.set_bool(lt::settings_pack::enable_lsd, false);
+    pack.set_bool(lt::settings_pack::enable_upnp, false);
+    pack.set_bool(lt::settings_pack::enable_natpmp, false);
+    pack.set_bool(lt::settings_pack::allow_multiple_connections_per_ip, true);
+    // uTP is ~20x slower than TCP on loopback: offer peers TCP.
+    pack.set_bool(lt::settings_pack::enable_outgoing_utp, false);
+    return pack;
+}
+
 bool LocalSeeder::start(QString *error)
 {
     lt::error_code ec;
@@ -62,15 +76,7 @@ bool LocalSeeder::start(QString *error)
         return false;
     }
 
-    lt::settings_pack pack;
-    pack.set_str(lt::settings_pack::listen_interfaces, "127.0.0.1:" + std::to_string(m_options.port));
-    pack.set_bool(lt::settings_pack::enable_dht, false);
-    pack.set_bool(lt::settings_pack::enable_lsd, false);
-    pack.set_bool(lt::settings_pack::enable_upnp, false);
-    pack.set_bool(lt::settings_pack::enable_natpmp, false);
-    pack.set_bool(lt::settings_pack::allow_multiple_connections_per_ip, true);
-    // uTP is ~20x slower than TCP on loopback: offer peers TCP.
-    pack.set_bool(lt::settings_pack::enable_outgoing_utp, false);
+    lt::settings_pack pack = loopbackSettings(m_options.port);
     pack.set_int(lt::settings_pack::upload_rate_limit, int(m_options.uploadRate));
     pack.set_int(lt::settings_pack::alert_mask, lt::alert_category::status | lt::alert_category::error);
     m_session = std::make_unique<lt::session>(lt::session_params(pack));

@@ -25,6 +25,9 @@ public:
 
     // Writes the .torrent; false with the reason in *error.
     static bool makeTorrent(const Options &options, QString *error);
+    // Session settings for 127.0.0.1:port only, as the core's loopback mode
+    // has them: nothing else switched on, TCP between the peers.
+    static lt::settings_pack loopbackSettings(int port);
 
     explicit LocalSeeder(const Options &options);
     ~LocalSeeder();

@@ -10,6 +10,7 @@
 
 #include "tests/support/seedprocess.h"
 #include "tests/support/temporaryhome.h"
+#include "tools/localseeder.h"
 
 #include <libtorrent/alert_types.hpp>
 #include <libtorrent/bencode.hpp>
@@ -186,14 +187,7 @@ double plainDownload(const QString &torrentPath, const QString &file, const QStr
 {
     const int port = freePort();
     SeedProcess seeder(file, { "--torrent", torrentPath + ".plain", "--peer", QString::number(port) });
-    lt::settings_pack pack;
-    pack.set_str(lt::settings_pack::listen_interfaces, "127.0.0.1:" + std::to_string(port));
-    pack.set_bool(lt::settings_pack::enable_dht, false);
-    pack.set_bool(lt::settings_pack::enable_lsd, false);
-    pack.set_bool(lt::settings_pack::enable_upnp, false);
-    pack.set_bool(lt::settings_pack::enable_natpmp, false);
-    pack.set_bool(lt::settings_pack::allow_multiple_connections_per_ip, true);
-    pack.set_bool(lt::settings_pack::enable_outgoing_utp, false);
+    lt::settings_pack pack = LocalSeeder::loopbackSettings(port);
     pack.set_int(lt::settings_pack::alert_mask, lt::alert_category::status);
     lt::session session { lt::session_params(pack) };
     if (!seeder.start())

@@ -4,6 +4,7 @@
 #include "links/websites.h"
 #include "platform/logging.h"
 #include "platform/programlauncher.h"
+#include "platform/programnames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,11 +14,7 @@ const int daysBetweenChecks = 3;
 
 QString updaterProgram()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("updater.exe");
-#else
-    return QStringLiteral("updater");
-#endif
+    return ProgramNames::fileName(ProgramNames::Updater);
 }
 }
 

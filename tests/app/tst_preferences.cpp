@@ -12,12 +12,7 @@ class TestPreferences : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_home = std::make_unique<TemporaryHome>();
-        QVERIFY(m_home->isValid());
-        QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
-    }
+    void init() { QVERIFY(m_home = TemporaryHome::forPlayer()); }
     void cleanup() { m_home.reset(); }
 
     void fileLivesUnderTheBackupFolder()

@@ -43,7 +43,9 @@ private slots:
         QTest::newRow("skipped last leaves separator") << QStringList { "x", "--a" } << "x|";
         QTest::newRow("skipped middle") << QStringList { "a.torrent", "--x", "b.mkv" } << "a.torrent|b.mkv";
         QTest::newRow("single dash kept") << QStringList { "-a" } << "-a";
-        QTest::newRow("case-sensitive prefix") << QStringList { "—a", "b" } << "—a|b";
+        // Only a leading "--" counts: dashes inside or after a blank do not.
+        QTest::newRow("dashes not at the start")
+            << QStringList { "a--b.mkv", " --x", "—a" } << "a--b.mkv| --x|—a";
     }
     void instanceMessage()
     {

@@ -72,8 +72,7 @@ void TestClientAgent::initTestCase()
 
 void TestClientAgent::init()
 {
-    m_home = std::make_unique<TemporaryHome>();
-    QCoreApplication::setApplicationName("Morvane");
+    QVERIFY(m_home = TemporaryHome::forPlayer());
     m_channel = FakeCore::uniqueChannelName();
     setSetting("/config/backServerName", m_channel);
     m_core = std::make_unique<FakeCore>();

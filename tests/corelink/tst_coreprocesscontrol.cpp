@@ -55,8 +55,7 @@ void TestCoreProcessControl::initTestCase()
 
 void TestCoreProcessControl::init()
 {
-    m_home = std::make_unique<TemporaryHome>();
-    QCoreApplication::setApplicationName("Morvane");
+    QVERIFY(m_home = TemporaryHome::forPlayer());
     m_folder = std::make_unique<QTemporaryDir>();
     QVERIFY(installCore(m_folder->path()));
     m_channel = FakeCore::uniqueChannelName();

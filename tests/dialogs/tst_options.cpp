@@ -35,9 +35,7 @@ class TestOptions : public QObject
 private slots:
     void init()
     {
-        m_home = std::make_unique<TemporaryHome>();
-        QVERIFY(m_home->isValid());
-        QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
+        QVERIFY(m_home = TemporaryHome::forPlayer());
         ElevatedLauncher::setProgramFolder(QString());
     }
     void cleanup()

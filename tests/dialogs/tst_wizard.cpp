@@ -25,9 +25,7 @@ class TestWizard : public QObject
 private slots:
     void init()
     {
-        m_home = std::make_unique<TemporaryHome>();
-        QVERIFY(m_home->isValid());
-        QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
+        QVERIFY(m_home = TemporaryHome::forPlayer());
         m_tool = std::make_unique<RecordingTool>();
         QVERIFY(m_tool->isValid());
         ElevatedLauncher::setProgramFolder(m_tool->folder());

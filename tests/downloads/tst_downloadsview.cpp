@@ -8,10 +8,10 @@
 #include "replyrows.h"
 #include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
+#include "tests/support/urlrecorder.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
@@ -126,6 +126,15 @@ struct Fixture
         events.clear();
     }
 
+    // The list in a view on screen.
+    bool show(MyTreeView &view)
+    {
+        view.setModel(&model);
+        view.resize(400, 300);
+        view.show();
+        return QTest::qWaitForWindowExposed(&view);
+    }
+
     QModelIndex at(int row, const QModelIndex &parent = QModelIndex()) const
     {
         return model.index(row, 0, parent);
@@ -161,18 +170,6 @@ const QStringList severalRunning { "Pause", "Totally_Delete", "Remove_from_list"
 const QStringList severalPaused { "Start", "Totally_Delete", "Remove_from_list" };
 
 } // namespace
-
-// Stands in for the desktop's file manager.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public slots:
-    void open(const QUrl &url) { urls << url; }
-
-public:
-    QList<QUrl> urls;
-};
 
 class TestDownloadsView : public QObject
 {
@@ -340,15 +337,13 @@ private slots:
     void openFolder()
     {
         Fixture f;
-        UrlCatcher desktop;
-        QDesktopServices::setUrlHandler("file", &desktop, "open");
+        UrlRecorder desktop { { "file" } };
         f.model.addedReturn(
             0, { { H1, "one", "1", "", "0", "/one.mkv" }, rows::single(H2, "two", "/downloads/two.mkv") });
         QCOMPARE(f.menuFor({ f.at(1), f.at(0) }), severalRunning);
         f.menuFor({ f.at(1) }, "JumpToDestFolder");
         f.menuFor({ f.at(0) }, "JumpToDestFolder");
-        QDesktopServices::unsetUrlHandler("file");
-        QCOMPARE(desktop.urls, (QList<QUrl> { QUrl::fromLocalFile("/downloads"), QUrl("file:///") }));
+        QCOMPARE(desktop.opened, (QList<QUrl> { QUrl::fromLocalFile("/downloads"), QUrl("file:///") }));
     }
 
     void viewMouse()
@@ -356,10 +351,7 @@ private slots:
         Fixture f;
         f.fill();
         MyTreeView view;
-        view.setModel(&f.model);
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(f.show(view));
         QCOMPARE(view.indentation(), 5);
         QCOMPARE(view.font().pointSize(), 12);
         QVERIFY(view.isHeaderHidden());
@@ -422,10 +414,7 @@ private slots:
         Fixture f;
         f.fill();
         MyTreeView view;
-        view.setModel(&f.model);
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(f.show(view));
         QSignalSpy moved(&view, qOverload<bool, QPoint, QModelIndex>(&MyTreeView::mousePosition));
 
         const QPoint pos = view.visualRect(f.at(2).siblingAtColumn(1)).center();

@@ -2,29 +2,14 @@
 #include "links/linkprocessor.h"
 #include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
+#include "tests/support/urlrecorder.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 
 Q_DECLARE_METATYPE(Requests)
-
-namespace {
-
-// Stands in for the desktop's browser: records what would have been opened.
-class BrowserRecorder : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened.append(url); }
-};
-}
 
 class TestLinkProcessor : public QObject
 {
@@ -35,14 +20,6 @@ private slots:
     {
         QVERIFY(m_home.isValid());
         QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
-        for (const char *scheme : { "http", "https", "ftp", "magnet", "morvane", "bc", "file", "javascript" })
-            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &m_browser, "open");
-    }
-
-    void cleanupTestCase()
-    {
-        for (const char *scheme : { "http", "https", "ftp", "magnet", "morvane", "bc", "file", "javascript" })
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
     }
 
     void init()
@@ -269,7 +246,7 @@ private slots:
 
 private:
     TemporaryHome m_home;
-    BrowserRecorder m_browser;
+    UrlRecorder m_browser { { "http", "https", "ftp", "magnet", "morvane", "bc", "file", "javascript" } };
 };
 
 QTEST_MAIN(TestLinkProcessor)

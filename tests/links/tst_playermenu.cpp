@@ -6,10 +6,10 @@
 #include "player/menu/windowbuttons.h"
 #include "tests/support/httpserver.h"
 #include "tests/support/temporaryhome.h"
+#include "tests/support/urlrecorder.h"
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
@@ -21,17 +21,6 @@
 #include <QWebEnginePage>
 
 namespace {
-class BrowserRecorder : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened.append(url); }
-};
-
 QString readAll(const QString &path)
 {
     QFile file(path);
@@ -53,14 +42,6 @@ private slots:
         m_server.serve("/top/start.php?startPage=new&version=1.05",
             "<html><body><a id='go' href='http://127.0.0.1:9/next?x=1'>go</a></body></html>", "text/html");
         m_server.serve("/paused/", "<html><body>paused</body></html>", "text/html");
-        for (const char *scheme : { "http", "https", "file" })
-            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &m_browser, "open");
-    }
-
-    void cleanupTestCase()
-    {
-        for (const char *scheme : { "http", "https", "file" })
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
     }
 
     void init()
@@ -397,7 +378,7 @@ private:
 
     TemporaryHome m_home;
     HttpServer m_server;
-    BrowserRecorder m_browser;
+    UrlRecorder m_browser { { "http", "https", "file" } };
     int m_playState = 0;
 };
 

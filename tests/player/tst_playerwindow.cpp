@@ -40,7 +40,10 @@ private slots:
         auto *surface = window.findChild<QLabel *>("display_label");
         QImage shot;
         // The engine's first frames may take a moment to reach the screen.
-        QTRY_VERIFY_WITH_TIMEOUT(distinctColours(shot = grab(window), surface->geometry()) > 50, 8000);
+        const QRect videoArea = areaIn(window, surface);
+        // The clip is colour bars: across the middle of the video area they
+        // show several hues, where the idle logo shows one.
+        QTRY_VERIFY_WITH_TIMEOUT(huesAcross(shot = grab(window), videoArea) >= 4, 8000);
         const QString saved
             = QDir(QStringLiteral(MORVANE_BUILD_BIN_DIR "/..")).absoluteFilePath("player-window.png");
         shot.save(saved);
@@ -48,7 +51,7 @@ private slots:
 
         // The control bar is the skin's dark grey, with lighter button glyphs.
         auto *bar = window.findChild<QWidget *>("widget");
-        const QRect barArea = bar->geometry();
+        const QRect barArea = areaIn(window, bar);
         const QColor background = shot.pixelColor(barArea.left() + 130, barArea.center().y());
         QVERIFY2(qAbs(background.red() - 65) < 6 && qAbs(background.blue() - 65) < 6,
             qPrintable(background.name()));
@@ -59,6 +62,24 @@ private slots:
     }
 
 private:
+    // Where a widget lies in the window's own pixels; its geometry() is in
+    // its parent's coordinates.
+    static QRect areaIn(QWidget &window, QWidget *widget)
+    {
+        return QRect(widget->mapTo(&window, QPoint(0, 0)), widget->size());
+    }
+    // Distinct strong hues (in sixths of the circle) along the area's middle row.
+    static int huesAcross(const QImage &image, const QRect &area)
+    {
+        QSet<int> hues;
+        const int y = area.center().y();
+        for (int x = area.left(); x <= area.right(); x += 3) {
+            const QColor c = image.valid(x, y) ? image.pixelColor(x, y) : QColor();
+            if (c.isValid() && c.hsvSaturationF() > 0.5 && c.valueF() > 0.5 && c.hsvHue() >= 0)
+                hues.insert(c.hsvHue() / 60);
+        }
+        return int(hues.size());
+    }
     static QImage grab(QWidget &window) { return window.screen()->grabWindow(window.winId()).toImage(); }
     static int distinctColours(const QImage &image, const QRect &area)
     {

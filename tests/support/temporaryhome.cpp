@@ -1,5 +1,6 @@
 #include "temporaryhome.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 TemporaryHome::TemporaryHome()
@@ -49,4 +50,13 @@ void TemporaryHome::set(const char *name, const QString &value)
     else
         m_unset.append(name);
     qputenv(name, value.toLocal8Bit());
+}
+
+std::unique_ptr<TemporaryHome> TemporaryHome::forPlayer()
+{
+    auto home = std::make_unique<TemporaryHome>();
+    if (!home->isValid())
+        return nullptr;
+    QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
+    return home;
 }
