@@ -24,6 +24,7 @@ class QLabel;
 class QMenu;
 class QAbstractButton;
 class LinkProcessor;
+class MessageOverlay;
 class MainMenu;
 class UpdateCheck;
 class WebPages;
@@ -219,8 +220,7 @@ private:
     QTimer pieceCheckTimer;
     QTimer fileCheckTimer;
     QTimer lastPieceCheckTimer;
-    QTimer messageClearTimer;
-    QLabel *m_messageLabel = nullptr;
+    MessageOverlay *m_messages = nullptr;
     QString m_uiTraced;
     qint64 m_tracedEngineTime = -1;
     QLabel *m_centreLogo = nullptr;

@@ -1,0 +1,57 @@
+#include "messageoverlay.h"
+
+#include "platform/logging.h"
+#include "player/vlcengine.h"
+
+#include <QLabel>
+
+MessageOverlay::MessageOverlay(QWidget *videoArea, VlcEngine *engine, QObject *parent)
+    : QObject(parent)
+    , m_label(new QLabel(videoArea))
+    , m_engine(engine)
+{
+    m_label->setObjectName(QStringLiteral("messagelabel"));
+    QFont font = m_label->font();
+    font.setPointSize(10);
+    font.setWeight(QFont::Bold);
+    m_label->setFont(font);
+    m_label->setStyleSheet(QStringLiteral("color: rgb(242, 242,0);"));
+    m_label->move(10, 10);
+    m_label->hide();
+    m_clearTimer.setSingleShot(true);
+    m_clearTimer.setInterval(clearAfterMs);
+    connect(&m_clearTimer, &QTimer::timeout, this, &MessageOverlay::hide);
+}
+
+void MessageOverlay::show(const QString &text, bool autoClear)
+{
+    if (autoClear)
+        m_clearTimer.start();
+    else
+        m_clearTimer.stop();
+    m_text = text;
+    if (qEnvironmentVariableIsSet("MORVANE_UI_TRACE"))
+        qCDebug(lcPlayer).noquote() << "ui: message" << text;
+    m_engine->setMarquee(text);
+    // Under the engine's own window while a picture plays; seen only when
+    // there is none.
+    if (m_label) {
+        m_label->setText(text);
+        m_label->adjustSize();
+        m_label->show();
+        m_label->raise();
+    }
+}
+
+void MessageOverlay::hide()
+{
+    m_clearTimer.stop();
+    if (m_text.isEmpty())
+        return;
+    m_text.clear();
+    if (qEnvironmentVariableIsSet("MORVANE_UI_TRACE"))
+        qCDebug(lcPlayer).noquote() << "ui: message cleared";
+    m_engine->setMarquee(QString());
+    if (m_label)
+        m_label->hide();
+}
