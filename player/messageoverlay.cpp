@@ -21,6 +21,21 @@ MessageOverlay::MessageOverlay(QWidget *videoArea, VlcEngine *engine, QObject *p
     m_clearTimer.setSingleShot(true);
     m_clearTimer.setInterval(clearAfterMs);
     connect(&m_clearTimer, &QTimer::timeout, this, &MessageOverlay::hide);
+    m_engine->setPictureCallback([this](bool picture) { showLabel(!picture && !m_text.isEmpty()); });
+}
+
+MessageOverlay::~MessageOverlay()
+{
+    m_engine->setPictureCallback({});
+}
+
+void MessageOverlay::showLabel(bool visible)
+{
+    if (!m_label)
+        return;
+    m_label->setVisible(visible);
+    if (visible)
+        m_label->raise();
 }
 
 void MessageOverlay::show(const QString &text, bool autoClear)
@@ -33,14 +48,13 @@ void MessageOverlay::show(const QString &text, bool autoClear)
     if (qEnvironmentVariableIsSet("MORVANE_UI_TRACE"))
         qCDebug(lcPlayer).noquote() << "ui: message" << text;
     m_engine->setMarquee(text);
-    // Under the engine's own window while a picture plays; seen only when
-    // there is none.
+    // The picture may not fill the video area: the label would show beside
+    // it, so it is there only while there is no picture.
     if (m_label) {
         m_label->setText(text);
         m_label->adjustSize();
-        m_label->show();
-        m_label->raise();
     }
+    showLabel(!m_engine->hasPicture());
 }
 
 void MessageOverlay::hide()
@@ -52,6 +66,5 @@ void MessageOverlay::hide()
     if (qEnvironmentVariableIsSet("MORVANE_UI_TRACE"))
         qCDebug(lcPlayer).noquote() << "ui: message cleared";
     m_engine->setMarquee(QString());
-    if (m_label)
-        m_label->hide();
+    showLabel(false);
 }

@@ -19,6 +19,7 @@ class MessageOverlay : public QObject
 
 public:
     MessageOverlay(QWidget *videoArea, VlcEngine *engine, QObject *parent = nullptr);
+    ~MessageOverlay() override;
 
     // autoClear: gone after clearAfterMs unless replaced first.
     void show(const QString &text, bool autoClear);
@@ -30,6 +31,8 @@ public:
     static constexpr int clearAfterMs = 3000;
 
 private:
+    void showLabel(bool visible);
+
     QPointer<QLabel> m_label;
     VlcEngine *m_engine;
     QString m_text;

@@ -22,7 +22,9 @@ VideoSurface::VideoSurface(QWidget *widget, VlcEngine *engine, QObject *parent)
 
 bool VideoSurface::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_widget && event->type() == QEvent::WinIdChange)
+    // No id: the window is being destroyed (perhaps with the engine already
+    // gone); the next id, if any, follows.
+    if (watched == m_widget && event->type() == QEvent::WinIdChange && m_widget->internalWinId())
         m_engine->setWindow(m_widget->internalWinId());
     return QObject::eventFilter(watched, event);
 }

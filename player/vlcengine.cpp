@@ -167,9 +167,16 @@ void VlcEngine::onLibvlcEvent(const libvlc_event_t *event, void *self)
     if (event->type == libvlc_MediaPlayerVout) {
         // A new picture output knows nothing of the text; libvlc holds a lock
         // here that the marquee calls take again, so apply it from the GUI thread.
-        if (event->u.media_player_vout.new_count > 0)
-            QMetaObject::invokeMethod(
-                engine->m_guiContext.get(), [engine] { engine->applyMarquee(); }, Qt::QueuedConnection);
+        const bool picture = event->u.media_player_vout.new_count > 0;
+        QMetaObject::invokeMethod(
+            engine->m_guiContext.get(),
+            [engine, picture] {
+                if (picture)
+                    engine->applyMarquee();
+                if (engine->m_pictureChanged)
+                    engine->m_pictureChanged(picture);
+            },
+            Qt::QueuedConnection);
         return;
     }
     engine->deliver(event->type);
@@ -210,6 +217,11 @@ void VlcEngine::applyWindow()
 #else
     libvlc_media_player_set_xwindow(m_player, uint32_t(m_window));
 #endif
+}
+
+bool VlcEngine::hasPicture() const
+{
+    return m_player && libvlc_media_player_has_vout(m_player) > 0;
 }
 
 void VlcEngine::setMarquee(const QString &text)

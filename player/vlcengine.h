@@ -10,6 +10,7 @@
 class QObject;
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 struct libvlc_instance_t;
@@ -53,6 +54,10 @@ public:
     // Drawn in the picture itself, so nothing of it stays when it goes.
     void setMarquee(const QString &text);
     QString marquee() const { return m_marquee; }
+    // Whether a picture output is up now; the callback hears of every
+    // change, on the GUI thread.
+    bool hasPicture() const;
+    void setPictureCallback(std::function<void(bool)> callback) { m_pictureChanged = std::move(callback); }
 
     // Replaces the current media; startSeconds > 0 opens it there.
     void open(const QString &path, double startSeconds = 0);
@@ -102,6 +107,7 @@ private:
     QString m_marquee;
     // Lives on the GUI thread: engine-thread events post work to it.
     std::unique_ptr<QObject> m_guiContext;
+    std::function<void(bool)> m_pictureChanged;
     std::atomic<EventCallback> m_callback { nullptr };
     std::atomic<void *> m_userData { nullptr };
 };
