@@ -1,5 +1,6 @@
 #include "app/preferences.h"
 #include "links/linkprocessor.h"
+#include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
 
 #include <QDesktopServices>
@@ -8,17 +9,9 @@
 #include <QTest>
 #include <QWidget>
 
-using Requests = QList<QPair<int, QStringList>>;
 Q_DECLARE_METATYPE(Requests)
 
 namespace {
-Requests requestsOf(const QSignalSpy &spy)
-{
-    Requests requests;
-    for (const QList<QVariant> &arguments : spy)
-        requests.append({ arguments.at(0).toInt(), arguments.at(1).toStringList() });
-    return requests;
-}
 
 // Stands in for the desktop's browser: records what would have been opened.
 class BrowserRecorder : public QObject
@@ -71,7 +64,7 @@ private slots:
         QVERIFY(plays.isEmpty());
 
         links.webRequestCheckProcess();
-        QCOMPARE(requestsOf(requests), (Requests { { 0, { "/downloads/a.torrent" } } }));
+        QCOMPARE(requestsIn(requests), (Requests { { 0, { "/downloads/a.torrent" } } }));
         QCOMPARE(plays.size(), 1);
         QCOMPARE(plays.at(0).at(0).toString(), QDir::toNativeSeparators(media));
         QVERIFY(links.startupParameters().isEmpty());
@@ -134,7 +127,7 @@ private slots:
         QSignalSpy requests(&links, &LinkProcessor::sessionRequest);
         QSignalSpy played(&links, &LinkProcessor::playFileRequested);
         links.processParams(QStringList { parameter });
-        QCOMPARE(requestsOf(requests), expected);
+        QCOMPARE(requestsIn(requests), expected);
         QCOMPARE(played.size(), plays);
         QVERIFY(m_browser.opened.isEmpty());
     }
@@ -268,7 +261,7 @@ private slots:
 
         links.processParams(QStringLiteral("magnet:?xt=urn:btih:CD|"));
 
-        QCOMPARE(requestsOf(requests), (Requests { { 1, { "magnet:?xt=urn:btih:CD|" } } }));
+        QCOMPARE(requestsIn(requests), (Requests { { 1, { "magnet:?xt=urn:btih:CD|" } } }));
         QVERIFY(!window.isMinimized());
         QVERIFY(window.isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(window.isActiveWindow(), 5000);
