@@ -21,12 +21,12 @@ MessageOverlay::MessageOverlay(QWidget *videoArea, VlcEngine *engine, QObject *p
     m_clearTimer.setSingleShot(true);
     m_clearTimer.setInterval(clearAfterMs);
     connect(&m_clearTimer, &QTimer::timeout, this, &MessageOverlay::hide);
-    m_engine->setPictureCallback([this](bool picture) { showLabel(!picture && !m_text.isEmpty()); });
-}
-
-MessageOverlay::~MessageOverlay()
-{
-    m_engine->setPictureCallback({});
+    // The window may drop the engine before this; the guard covers the other
+    // order.
+    m_engine->setPictureCallback([self = QPointer<MessageOverlay>(this)](bool picture) {
+        if (self)
+            self->showLabel(!picture && !self->m_text.isEmpty());
+    });
 }
 
 void MessageOverlay::showLabel(bool visible)

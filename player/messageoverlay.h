@@ -19,7 +19,6 @@ class MessageOverlay : public QObject
 
 public:
     MessageOverlay(QWidget *videoArea, VlcEngine *engine, QObject *parent = nullptr);
-    ~MessageOverlay() override;
 
     // autoClear: gone after clearAfterMs unless replaced first.
     void show(const QString &text, bool autoClear);
