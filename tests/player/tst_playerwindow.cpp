@@ -97,6 +97,8 @@ private slots:
             (shortRight = rightmostYellow(grab(window).copy(corner))) > 0 && shortRight < longRight * 3 / 4,
             5000);
         QCOMPARE(window.messageText(), QStringLiteral("finsh.."));
+        grab(window).save(
+            QDir(QStringLiteral(MORVANE_BUILD_BIN_DIR "/..")).absoluteFilePath("player-message.png"));
 
         // Cleared by itself after three seconds: the corner is the picture again.
         QTRY_VERIFY_WITH_TIMEOUT(window.messageText().isEmpty(), 5000);
