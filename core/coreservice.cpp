@@ -143,6 +143,9 @@ void CoreService::handleRequest(qint32 type, const QStringList &arguments)
     case CoreProtocol::PrepareQuit:
         m_session->saveAllResumeData();
         break;
+    case CoreProtocol::RateLimits:
+        setRateLimits(arguments);
+        break;
     default:
         qCWarning(lcCore).noquote() << "unknown request type" << type << "ignored";
         break;
@@ -282,4 +285,18 @@ void CoreService::setDiskCache(const QStringList &arguments)
         return;
     }
     m_session->setDiskCache(unsigned(megabytes));
+}
+
+void CoreService::setRateLimits(const QStringList &arguments)
+{
+    int numbers[3] = {};
+    if (arguments.size() != 3 || !toInt(arguments.at(0), &numbers[0]) || !toInt(arguments.at(1), &numbers[1])
+        || !toInt(arguments.at(2), &numbers[2]) || numbers[0] < 0 || numbers[1] < 0 || numbers[2] < 0) {
+        qCWarning(lcCore).noquote() << "rate limits need [download KiB/s, upload KiB/s, connections], got"
+                                    << arguments;
+        return;
+    }
+    qCInfo(lcCore).noquote() << "rate limits: download" << numbers[0] << "KiB/s, upload" << numbers[1]
+                             << "KiB/s, connections" << numbers[2];
+    m_session->setRateLimits(unsigned(numbers[0]), unsigned(numbers[1]), unsigned(numbers[2]));
 }

@@ -47,6 +47,7 @@ private:
     void playFile(const QStringList &arguments);
     void prioritise(const QStringList &arguments);
     void setDiskCache(const QStringList &arguments);
+    void setRateLimits(const QStringList &arguments);
     void sendStatus();
     void sendStatusSoon();
 

@@ -17,16 +17,21 @@
 #include <libtorrent/write_resume_data.hpp>
 
 #include <QBitArray>
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 constexpr int defaultSaveIntervalMs = 30000;
 constexpr int saveAllTimeoutMs = 10000;
 constexpr qint64 maxTorrentFileBytes = 32 * 1024 * 1024;
+// Well-known DHT routers, libtorrent's back-up when it knows no nodes.
+constexpr const char *dhtRouters = "dht.libtorrent.org:25401,router.bittorrent.com:6881,"
+                                   "router.utorrent.com:6881,dht.transmissionbt.com:6881";
 // Libtorrent orders pieces by priority and availability together, and
 // halves the availability of priorities 4-6: in a swarm of one seed a 6
 // beats a 7. Only 7 (availability ignored) and 1-4 keep their order under
@@ -64,8 +69,12 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
     : QObject(parent)
     , m_settings(settings)
     , m_store(backupFolder)
+    , m_stateFile(QDir(backupFolder).filePath(QStringLiteral("session.state")))
+    , m_dhtState(m_stateFile.load())
 {
     lt::session_params params(sessionSettings());
+    if (!m_settings.loopback)
+        params.dht_state = m_dhtState;
     if (m_settings.loopback) {
         // Peers from magnet hints, exchange or trackers: only this machine.
         lt::ip_filter filter;
@@ -78,6 +87,7 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
         params.ip_filter = filter;
     }
     m_session = std::make_unique<lt::session>(std::move(params));
+    limitLoopbackPeers();
     m_alerts = new AlertDispatcher(*m_session, this);
 
     connect(m_alerts, &AlertDispatcher::resumeDataReady, this, &TorrentSession::onResumeData);
@@ -123,6 +133,7 @@ lt::settings_pack TorrentSession::sessionSettings() const
     pack.set_str(lt::settings_pack::user_agent, "MorvaneCore/1.05");
     const bool open = !m_settings.loopback;
     pack.set_bool(lt::settings_pack::enable_dht, open);
+    pack.set_str(lt::settings_pack::dht_bootstrap_nodes, open ? dhtRouters : "");
     pack.set_bool(lt::settings_pack::enable_lsd, open);
     pack.set_bool(lt::settings_pack::enable_upnp, open);
     pack.set_bool(lt::settings_pack::enable_natpmp, open);
@@ -140,7 +151,35 @@ lt::settings_pack TorrentSession::sessionSettings() const
     // Blocks already asked of a peer are served before anything a seek
     // wants: keep about one second of requests queued, not three.
     pack.set_int(lt::settings_pack::request_queue_time, 1);
+    limitsInto(pack);
     return pack;
+}
+
+void TorrentSession::limitsInto(lt::settings_pack &pack) const
+{
+    // The caps are what the player shows as rates: payload and protocol,
+    // not libtorrent's estimate of the TCP/IP headers around them.
+    pack.set_bool(lt::settings_pack::rate_limit_ip_overhead, false);
+    pack.set_int(
+        lt::settings_pack::download_rate_limit, CoreSettings::bytesPerSecond(m_settings.downloadLimitKib));
+    pack.set_int(
+        lt::settings_pack::upload_rate_limit, CoreSettings::bytesPerSecond(m_settings.uploadLimitKib));
+    const int connections = m_settings.maxConnections > 0
+        ? int(qMin(m_settings.maxConnections, unsigned(std::numeric_limits<int>::max())))
+        : lt::default_settings().get_int(lt::settings_pack::connections_limit);
+    pack.set_int(lt::settings_pack::connections_limit, connections);
+}
+
+void TorrentSession::limitLoopbackPeers()
+{
+    // libtorrent exempts local peers from the limits. In loopback mode every
+    // peer is local, and tests must see the limits the user would.
+    if (!m_settings.loopback)
+        return;
+    lt::peer_class_info local = m_session->get_peer_class(lt::session::local_peer_class_id);
+    local.download_limit = CoreSettings::bytesPerSecond(m_settings.downloadLimitKib);
+    local.upload_limit = CoreSettings::bytesPerSecond(m_settings.uploadLimitKib);
+    m_session->set_peer_class(lt::session::local_peer_class_id, local);
 }
 
 bool TorrentSession::isHash(const QString &text)
@@ -568,6 +607,25 @@ void TorrentSession::setDiskCache(unsigned int megabytes)
     m_session->apply_settings(pack);
 }
 
+void TorrentSession::setRateLimits(
+    unsigned int downloadKib, unsigned int uploadKib, unsigned int maxConnections)
+{
+    m_settings.downloadLimitKib = downloadKib;
+    m_settings.uploadLimitKib = uploadKib;
+    m_settings.maxConnections = maxConnections;
+    lt::settings_pack pack;
+    limitsInto(pack);
+    m_session->apply_settings(pack);
+    limitLoopbackPeers();
+}
+
+void TorrentSession::saveSessionState()
+{
+    const lt::session_params live = m_session->session_state(lt::session::save_dht_state);
+    m_dhtState = SessionStateFile::merged(m_dhtState, live.dht_state);
+    m_stateFile.save(m_dhtState);
+}
+
 void TorrentSession::setResumeSaveInterval(int milliseconds)
 {
     m_saveTimer.setInterval(milliseconds);
@@ -592,6 +650,7 @@ void TorrentSession::savePeriodically()
 
 void TorrentSession::saveAllResumeData()
 {
+    saveSessionState();
     m_pendingSaveAll.clear();
     for (auto it = m_torrents.cbegin(); it != m_torrents.cend(); ++it) {
         m_pendingSaveAll.insert(it.key());

@@ -2,6 +2,7 @@
 
 #include "coresettings.h"
 #include "resumestore.h"
+#include "sessionstatefile.h"
 
 #include <QHash>
 #include <QList>
@@ -63,10 +64,14 @@ public:
     QString savePath() const { return m_settings.savePath; }
     void setIpv6(bool enabled);
     void setDiskCache(unsigned int megabytes);
+    // KiB/s (0: none) and a connection cap (0: libtorrent's default).
+    void setRateLimits(unsigned int downloadKib, unsigned int uploadKib, unsigned int maxConnections);
     void setResumeSaveInterval(int milliseconds);
 
     // Asks every download for its resume data; allResumeDataSaved() follows.
+    // The session's own state (the DHT's nodes) is written at once.
     void saveAllResumeData();
+    QString sessionStatePath() const { return m_stateFile.path(); }
 
     QString backupFolder() const { return m_store.folder(); }
     int listenPort() const;
@@ -94,6 +99,9 @@ private:
     };
 
     lt::settings_pack sessionSettings() const;
+    void limitsInto(lt::settings_pack &pack) const;
+    void limitLoopbackPeers();
+    void saveSessionState();
     QString add(lt::add_torrent_params params, const QString &knownKey, QString *error);
     void confineToLoopback(lt::add_torrent_params &params) const;
     static QString keyOf(const lt::info_hash_t &hashes);
@@ -111,6 +119,8 @@ private:
 
     CoreSettings m_settings;
     ResumeStore m_store;
+    SessionStateFile m_stateFile;
+    lt::dht::dht_state m_dhtState;
     std::unique_ptr<lt::session> m_session;
     AlertDispatcher *m_alerts = nullptr;
     QHash<QString, lt::torrent_handle> m_torrents;

@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <limits>
+
 Q_DECLARE_METATYPE(QList<StreamingPlan::Deadline>)
 
 class TestCoreLogic : public QObject
@@ -15,6 +17,8 @@ class TestCoreLogic : public QObject
 private slots:
     void portFrom_data();
     void portFrom();
+    void bytesPerSecond_data();
+    void bytesPerSecond();
     void listenInterfaces_data();
     void listenInterfaces();
     void splitComment_data();
@@ -50,6 +54,26 @@ void TestCoreLogic::portFrom()
     QFETCH(QString, text);
     QFETCH(int, port);
     QCOMPARE(CoreSettings::portFrom(ticked, text), port);
+}
+
+void TestCoreLogic::bytesPerSecond_data()
+{
+    QTest::addColumn<uint>("kib");
+    QTest::addColumn<int>("bytes");
+    QTest::newRow("none") << 0u << 0;
+    QTest::newRow("usual") << 300u << 300 * 1024;
+    QTest::newRow("largest that fits") << 2097151u << 2097151 * 1024;
+    // A wrapped product would be negative or tiny: no limit, or a crawl.
+    QTest::newRow("one more") << 2097152u << std::numeric_limits<int>::max() - 1;
+    QTest::newRow("largest in the file")
+        << std::numeric_limits<uint>::max() << std::numeric_limits<int>::max() - 1;
+}
+
+void TestCoreLogic::bytesPerSecond()
+{
+    QFETCH(uint, kib);
+    QFETCH(int, bytes);
+    QCOMPARE(CoreSettings::bytesPerSecond(kib), bytes);
 }
 
 void TestCoreLogic::listenInterfaces_data()
