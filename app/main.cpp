@@ -26,6 +26,16 @@ int main(int argc, char **argv)
         return 0;
     }
 
+    // The web views compose the window through OpenGL. Decided after the
+    // window exists, Qt makes every native window again (the video's too,
+    // under the engine) and the video's own window cannot take part; decided
+    // from the start, every window of ours composes the same way.
+    if (QGuiApplication::platformName() == QLatin1String("xcb")
+        && !qEnvironmentVariableIsSet("QT_WIDGETS_RHI")) {
+        qputenv("QT_WIDGETS_RHI", "1");
+        qputenv("QT_WIDGETS_RHI_BACKEND", "opengl");
+    }
+
     if (WebEngineSandbox::relaxForRoot())
         qCWarning(lcApp, "running as root: the web views run without their sandbox");
 

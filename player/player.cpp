@@ -19,9 +19,11 @@
 #include "player/menu/updatecheck.h"
 #include "player/menu/webpages.h"
 #include "player/menu/windowbuttons.h"
+#include "player/messageoverlay.h"
 #include "player/piecesource.h"
 #include "player/qupdateposevent.h"
 #include "player/treemodelpieces.h"
+#include "player/videosurface.h"
 
 #include <QBitmap>
 #include <QDir>
@@ -131,20 +133,11 @@ player::player(QStringList parameters, QWidget *parent)
 
     // 6. Engine events, and the surface it draws on.
     m_engine->setEventCallback(&player::onVleEvent, this);
-    if (!m_headless) {
-        ui->display_label->setAttribute(Qt::WA_NativeWindow);
-        ui->display_label->setAttribute(Qt::WA_DontCreateNativeAncestors);
-        ui->display_label->setAttribute(Qt::WA_OpaquePaintEvent);
-        ui->display_label->setAttribute(Qt::WA_NoSystemBackground);
-        m_engine->setWindow(ui->display_label->winId());
-    }
+    if (!m_headless)
+        new VideoSurface(ui->display_label, m_engine.get(), this);
 
-    // 7. Message label, centre logo, tray icon, streaming policy.
-    m_messageLabel = new QLabel(this);
-    m_messageLabel->hide();
-    connect(&messageClearTimer, &QTimer::timeout, this, &player::slotclean);
-    messageClearTimer.setSingleShot(true);
-    messageClearTimer.setInterval(3000);
+    // 7. Messages, centre logo, tray icon, streaming policy.
+    m_messages = new MessageOverlay(ui->display_label, m_engine.get(), this);
 
     wireMenuAndPages();
     wireDownloads();
@@ -686,47 +679,26 @@ void player::FlashResize()
 {
     m_pages->FlashResize();
     ui->moviename->setAlignment(Qt::AlignCenter);
-    if (!m_messageLabel->isHidden())
-        m_messageLabel->move(ui->display_label->mapTo(this, QPoint(10, 10)));
 }
 
 // --- message label ---------------------------------------------------------
 
 void player::showMessage(const QString &text, bool show, bool autoClear)
 {
-    if (!show) {
-        m_messageLabel->hide();
-        return;
-    }
-    if (autoClear)
-        messageClearTimer.start();
+    if (show)
+        m_messages->show(text, autoClear);
     else
-        messageClearTimer.stop();
-    m_messageLabel->setText(text);
-    if (qEnvironmentVariableIsSet("MORVANE_UI_TRACE"))
-        qCDebug(lcPlayer).noquote() << "ui: message" << text;
-    QFont font = m_messageLabel->font();
-    font.setPointSize(10);
-    font.setWeight(QFont::Bold);
-    m_messageLabel->setFont(font);
-    // Opaque: the label sits over the video's own native window, where a
-    // transparent label would leave the previous text behind.
-    m_messageLabel->setStyleSheet(
-        QStringLiteral("color: rgb(242, 242,0); background-color: black; padding: 2px 4px"));
-    m_messageLabel->adjustSize();
-    m_messageLabel->move(ui->display_label->mapTo(this, QPoint(10, 10)));
-    m_messageLabel->show();
-    m_messageLabel->raise();
+        m_messages->hide();
 }
 
 void player::slotclean()
 {
-    m_messageLabel->hide();
+    m_messages->hide();
 }
 
 QString player::messageText() const
 {
-    return m_messageLabel->isHidden() ? QString() : m_messageLabel->text();
+    return m_messages->text();
 }
 
 // --- other window slots ----------------------------------------------------

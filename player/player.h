@@ -23,6 +23,7 @@ class QLabel;
 class QMenu;
 class QAbstractButton;
 class LinkProcessor;
+class MessageOverlay;
 class MainMenu;
 class UpdateCheck;
 class WebPages;
@@ -218,8 +219,7 @@ private:
     QPoint m_dragOffset;
     QTimer positionTimer;
     QTimer flashResizeTimer;
-    QTimer messageClearTimer;
-    QLabel *m_messageLabel = nullptr;
+    MessageOverlay *m_messages = nullptr;
     QString m_uiTraced;
     qint64 m_tracedEngineTime = -1;
     QLabel *m_centreLogo = nullptr;

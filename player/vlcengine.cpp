@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QObject>
 #include <QProcessEnvironment>
 #include <QUrl>
 
@@ -70,6 +71,12 @@ bool headlessPlatform()
     return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
 }
 
+// The message text's look: the window's message yellow, top left.
+const int marqueeColour = 0xF2F200;
+const int marqueeTopLeft = 4 | 1;
+const int marqueeMargin = 10;
+const int marqueePixels = 14;
+
 } // namespace
 
 QStringList VlcEngine::instanceArguments(const QStringList &extraArguments)
@@ -96,6 +103,8 @@ QStringList VlcEngine::instanceArguments(const QStringList &extraArguments)
 
 VlcEngine::VlcEngine(const QStringList &extraArguments)
     : m_headless(headlessPlatform())
+    , m_needsWindow(QGuiApplication::platformName() == QLatin1String("xcb"))
+    , m_guiContext(std::make_unique<QObject>())
 {
     const QStringList arguments = instanceArguments(extraArguments);
     std::vector<QByteArray> storage;
@@ -116,7 +125,7 @@ VlcEngine::VlcEngine(const QStringList &extraArguments)
     m_gate.setEventSink([this](int event) { deliver(event); });
     libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player);
     for (libvlc_event_e type : { libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached,
-             libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged })
+             libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged, libvlc_MediaPlayerVout })
         libvlc_event_attach(events, type, &VlcEngine::onLibvlcEvent, this);
 }
 
@@ -127,7 +136,7 @@ VlcEngine::~VlcEngine()
         libvlc_media_player_stop(m_player);
         libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player);
         for (libvlc_event_e type : { libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached,
-                 libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged })
+                 libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged, libvlc_MediaPlayerVout })
             libvlc_event_detach(events, type, &VlcEngine::onLibvlcEvent, this);
         libvlc_media_player_release(m_player);
     }
@@ -155,6 +164,21 @@ void VlcEngine::onLibvlcEvent(const libvlc_event_t *event, void *self)
             engine->m_knownLength = event->u.media_player_length_changed.new_length;
         return;
     }
+    if (event->type == libvlc_MediaPlayerVout) {
+        // A new picture output knows nothing of the text; libvlc holds a lock
+        // here that the marquee calls take again, so apply it from the GUI thread.
+        const bool picture = event->u.media_player_vout.new_count > 0;
+        QMetaObject::invokeMethod(
+            engine->m_guiContext.get(),
+            [engine, picture] {
+                if (picture)
+                    engine->applyMarquee();
+                if (engine->m_pictureChanged)
+                    engine->m_pictureChanged(picture);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     engine->deliver(event->type);
 }
 
@@ -168,15 +192,60 @@ void VlcEngine::setWindow(WId window)
 {
     // Offscreen there is no X window: VLC would fall back to a terminal
     // output and crash.
-    if (!m_player || m_headless)
+    if (!m_player || m_headless || window == m_window)
         return;
+    m_window = window;
+    applyWindow();
+    // The output still draws into the old window, which Qt has destroyed
+    // with the rest of its native windows: start it again in the new one.
+    if (window && libvlc_media_player_has_vout(m_player) > 0 && m_media) {
+        const bool paused = state() == libvlc_Paused;
+        const qint64 at = time();
+        qCDebug(lcPlayer, "video window changed during playback, moving the picture");
+        reopenAt(double(qMax<qint64>(at, 0)) / 1000.0);
+        if (paused)
+            pause();
+    }
+}
+
+void VlcEngine::applyWindow()
+{
 #if defined(Q_OS_WIN)
     libvlc_media_player_set_hwnd(m_player, reinterpret_cast<void *>(window));
 #elif defined(Q_OS_MACOS)
-    libvlc_media_player_set_nsobject(m_player, reinterpret_cast<void *>(window));
+    libvlc_media_player_set_nsobject(m_player, reinterpret_cast<void *>(m_window));
 #else
-    libvlc_media_player_set_xwindow(m_player, uint32_t(window));
+    libvlc_media_player_set_xwindow(m_player, uint32_t(m_window));
 #endif
+}
+
+bool VlcEngine::hasPicture() const
+{
+    return m_player && libvlc_media_player_has_vout(m_player) > 0;
+}
+
+void VlcEngine::setMarquee(const QString &text)
+{
+    m_marquee = text;
+    applyMarquee();
+}
+
+void VlcEngine::applyMarquee()
+{
+    if (!m_player)
+        return;
+    if (m_marquee.isEmpty()) {
+        libvlc_video_set_marquee_int(m_player, libvlc_marquee_Enable, 0);
+        return;
+    }
+    libvlc_video_set_marquee_string(m_player, libvlc_marquee_Text, m_marquee.toUtf8().constData());
+    libvlc_video_set_marquee_int(m_player, libvlc_marquee_Color, marqueeColour);
+    libvlc_video_set_marquee_int(m_player, libvlc_marquee_Position, marqueeTopLeft);
+    libvlc_video_set_marquee_int(m_player, libvlc_marquee_X, marqueeMargin);
+    libvlc_video_set_marquee_int(m_player, libvlc_marquee_Y, marqueeMargin);
+    libvlc_video_set_marquee_int(m_player, libvlc_marquee_Size, marqueePixels);
+    libvlc_video_set_marquee_int(m_player, libvlc_marquee_Timeout, 0);
+    libvlc_video_set_marquee_int(m_player, libvlc_marquee_Enable, 1);
 }
 
 void VlcEngine::open(const QString &path, double startSeconds)
@@ -206,8 +275,18 @@ void VlcEngine::open(const QString &path, double startSeconds)
 
 void VlcEngine::play()
 {
-    if (m_player)
-        libvlc_media_player_play(m_player);
+    if (!m_player)
+        return;
+    if (!m_headless) {
+        // The window may have been made again since it was handed over.
+        applyWindow();
+        if (m_needsWindow && !m_window && m_media) {
+            // libvlc would open a window of its own: sound only instead.
+            qCWarning(lcPlayer, "no video window yet, playing without picture");
+            libvlc_media_add_option(m_media, ":no-video");
+        }
+    }
+    libvlc_media_player_play(m_player);
 }
 
 void VlcEngine::pause()

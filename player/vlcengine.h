@@ -8,7 +8,10 @@
 #include <QStringList>
 #include <QtGui/qwindowdefs.h>
 
+class QObject;
+
 #include <atomic>
+#include <functional>
 #include <memory>
 
 struct libvlc_instance_t;
@@ -45,7 +48,17 @@ public:
 
     void setEventCallback(EventCallback callback, void *userData);
     // Draws into the native window; ignored where there is none (offscreen).
+    // A new window while a picture is shown moves the output there.
     void setWindow(WId window);
+    WId window() const { return m_window; }
+    // Text drawn by libvlc over the picture (top left); empty removes it.
+    // Drawn in the picture itself, so nothing of it stays when it goes.
+    void setMarquee(const QString &text);
+    QString marquee() const { return m_marquee; }
+    // Whether a picture output is up now; the callback hears of every
+    // change, on the GUI thread.
+    bool hasPicture() const;
+    void setPictureCallback(std::function<void(bool)> callback) { m_pictureChanged = std::move(callback); }
 
     // Replaces the current media; startSeconds > 0 opens it there.
     void open(const QString &path, double startSeconds = 0) override;
@@ -79,6 +92,8 @@ private:
     static void onLibvlcEvent(const libvlc_event_t *event, void *self);
     void deliver(int type);
     void reopenAt(double seconds);
+    void applyMarquee();
+    void applyWindow();
 
     PieceGate m_gate;
     libvlc_instance_t *m_instance = nullptr;
@@ -87,6 +102,13 @@ private:
     QString m_path;
     std::atomic<qint64> m_knownLength { 0 };
     bool m_headless = false;
+    // Under X11 only: without a window of ours libvlc would open its own.
+    bool m_needsWindow = false;
+    WId m_window = 0;
+    QString m_marquee;
+    // Lives on the GUI thread: engine-thread events post work to it.
+    std::unique_ptr<QObject> m_guiContext;
+    std::function<void(bool)> m_pictureChanged;
     std::atomic<EventCallback> m_callback { nullptr };
     std::atomic<void *> m_userData { nullptr };
 };

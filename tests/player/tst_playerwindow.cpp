@@ -61,6 +61,54 @@ private slots:
         QVERIFY(window.mask().contains(QPoint(10, 10)));
     }
 
+    // Messages over a playing picture: a replaced one leaves nothing of the
+    // longer text before it, a cleared one leaves the picture as it was.
+    void clearedMessageLeavesNoText()
+    {
+        TemporaryHome home;
+        // A still picture, so that any change in the corner is the message.
+        const QString clip = QDir(home.path()).filePath(QStringLiteral("flat.mp4"));
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"),
+            { "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                "color=c=0x203050:size=640x360:rate=24:duration=30", "-c:v", "libx264", "-preset",
+                "ultrafast", "-pix_fmt", "yuv420p", clip });
+        QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+
+        player window;
+        window.setWindowFlags(Qt::CustomizeWindowHint | Qt::FramelessWindowHint);
+        window.move(0, 0);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QString file = clip;
+        window.playFile(file);
+        QTRY_VERIFY_WITH_TIMEOUT(window.engine().time() > 1000, 8000);
+
+        auto *surface = window.findChild<QLabel *>("display_label");
+        const QRect corner(surface->mapTo(&window, QPoint(0, 0)), QSize(surface->width() / 2, 80));
+        const QPoint middle = surface->mapTo(&window, surface->rect().center());
+        QTRY_VERIFY_WITH_TIMEOUT(near(grab(window).pixelColor(middle), QColor(0x20, 0x30, 0x50)), 8000);
+        const QImage before = grab(window).copy(corner);
+        QCOMPARE(rightmostYellow(before), -1);
+
+        window.showMessage(QStringLiteral("data caching.."), true, false);
+        int longRight = -1;
+        QTRY_VERIFY_WITH_TIMEOUT((longRight = rightmostYellow(grab(window).copy(corner))) > 0, 5000);
+        window.showMessage(QStringLiteral("finsh.."), true, true);
+        int shortRight = -1;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (shortRight = rightmostYellow(grab(window).copy(corner))) > 0 && shortRight < longRight * 3 / 4,
+            5000);
+        QCOMPARE(window.messageText(), QStringLiteral("finsh.."));
+        grab(window).save(
+            QDir(QStringLiteral(MORVANE_BUILD_BIN_DIR "/..")).absoluteFilePath("player-message.png"));
+
+        // Cleared by itself after three seconds: the corner is the picture again.
+        QTRY_VERIFY_WITH_TIMEOUT(window.messageText().isEmpty(), 5000);
+        QImage after;
+        QTRY_VERIFY_WITH_TIMEOUT(same(after = grab(window).copy(corner), before), 3000);
+    }
+
 private:
     // Where a widget lies in the window's own pixels; its geometry() is in
     // its parent's coordinates.
@@ -79,6 +127,32 @@ private:
                 hues.insert(c.hsvHue() / 60);
         }
         return int(hues.size());
+    }
+    // Message yellow, as drawn with its dark outline and smoothing.
+    static bool isYellow(const QColor &c) { return c.red() > 150 && c.green() > 150 && c.blue() < 110; }
+    static int rightmostYellow(const QImage &image)
+    {
+        int right = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (isYellow(image.pixelColor(x, y)))
+                    right = qMax(right, x);
+        return right;
+    }
+    static bool near(const QColor &a, const QColor &b)
+    {
+        return qAbs(a.red() - b.red()) <= 12 && qAbs(a.green() - b.green()) <= 12
+            && qAbs(a.blue() - b.blue()) <= 12;
+    }
+    static bool same(const QImage &a, const QImage &b)
+    {
+        if (a.size() != b.size() || a.isNull())
+            return false;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                if (!near(a.pixelColor(x, y), b.pixelColor(x, y)))
+                    return false;
+        return true;
     }
     static QImage grab(QWidget &window) { return window.screen()->grabWindow(window.winId()).toImage(); }
     static int distinctColours(const QImage &image, const QRect &area)
