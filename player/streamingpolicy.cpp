@@ -150,8 +150,9 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
         setSliderRow(true);
         m_engine->play();
         emit playImageChanged(true, 1);
-    } else if (!piece0Exist || m_bitField.isEmpty()) {
-        // The head is not there: torrentFileCheck() starts playback.
+    } else if (m_bitField.isEmpty() || m_pieceLength <= 0) {
+        // Nothing can be read without the piece string: torrentFileCheck()
+        // starts playback once it is here.
         refreshEngine(Mode::HeadOnly);
         setSliderRow(false);
         emit playImageChanged(false, 2);
@@ -160,20 +161,20 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
         m_playState = Stopped;
         return;
     } else {
-        if (seekable()) {
-            refreshEngine(Mode::Seekable);
-            m_playerCanSeek = true;
-            setSliderRow(true);
-        } else {
-            refreshEngine(Mode::HeadOnly);
-            setSliderRow(false);
-            lastPieceCheckTimer.start();
-        }
-        m_engine->play();
+        // The engine starts at once: the gate holds its reads until the
+        // pieces they need are in, and each wait asks the core for them.
+        startStreaming();
         // A seekable file resumes where it was left, like a plain one.
         if (m_playerCanSeek && m_resumePos > 0) {
             m_pos = m_resumePos;
             m_engine->setPosition(m_resumePos);
+        }
+        if (!piece0Exist) {
+            m_playState = Caching;
+            setSliderRow(false);
+            emit playImageChanged(false, 2);
+            showMessage(cachingText(), false);
+            return;
         }
         emit playImageChanged(true, 1);
     }
@@ -182,8 +183,27 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
     showMessage(QString(), false);
 }
 
+void StreamingPolicy::startStreaming()
+{
+    m_awaitingFrame = true;
+    m_firstTimeSeen = -1;
+    m_lastPieceSeen = false;
+    if (seekable()) {
+        refreshEngine(Mode::Seekable);
+        m_playerCanSeek = true;
+        setSliderRow(true);
+    } else {
+        refreshEngine(Mode::HeadOnly);
+        m_playerCanSeek = false;
+        setSliderRow(false);
+        lastPieceCheckTimer.start();
+    }
+    m_engine->play();
+}
+
 void StreamingPolicy::stop()
 {
+    m_awaitingFrame = false;
     m_playState = Stopped;
     m_source = Source::None;
     m_bitField.clear();
@@ -236,8 +256,43 @@ bool StreamingPolicy::engineEvent(int type)
     } else if (type == VlcEngine::LackData) {
         m_BtFileLackPiece = m_engine->lackPiece();
         m_lackPiecePending = true;
+        ++m_lackEvents;
+        // Not on the tick: every second of waiting is a second of stall.
+        QMetaObject::invokeMethod(this, &StreamingPolicy::handleLack, Qt::QueuedConnection);
+    } else if (m_awaitingFrame && (type == VlcEngine::VideoOutput || type == VlcEngine::PositionChanged)) {
+        QMetaObject::invokeMethod(
+            this, [this, type] { engineProgress(type); }, Qt::QueuedConnection);
     }
     return true;
+}
+
+void StreamingPolicy::engineProgress(int type)
+{
+    if (!m_awaitingFrame)
+        return;
+    if (type == VlcEngine::VideoOutput) {
+        firstFrame();
+        return;
+    }
+    // Without a picture (no video), time that moves on says the same.
+    const qint64 now = m_engine->time();
+    if (m_firstTimeSeen < 0)
+        m_firstTimeSeen = now;
+    else if (now > m_firstTimeSeen)
+        firstFrame();
+}
+
+void StreamingPolicy::firstFrame()
+{
+    m_awaitingFrame = false;
+    // Caching without a piece check running: the start's own wait.
+    if (m_playState != Caching || pieceCheckTimer.isActive())
+        return;
+    m_playState = Playing;
+    emit playbackStarted();
+    emit playImageChanged(true, 1);
+    setSliderRow(m_playerCanSeek || m_lastPieceSeen);
+    showMessage(finishedText(), true);
 }
 
 void StreamingPolicy::mediaEnded()
@@ -248,33 +303,61 @@ void StreamingPolicy::mediaEnded()
 
 bool StreamingPolicy::tick()
 {
+    handleLack();
+    return m_playState == Paused || m_playState == Playing;
+}
+
+void StreamingPolicy::handleLack()
+{
     // Paused by the user: the missing piece is dealt with once playback
     // resumes (the engine reports it only once per piece string).
-    if (m_lackPiecePending && m_playState != Paused) {
-        const int lack = m_BtFileLackPiece;
-        if (!m_playerCanSeek && lack == m_bitField.size() - 1) {
-            m_lackPiecePending = false;
-            qCDebug(lcPlayer, "error in mode 1, don't tell me about lack lastpiece");
-            return false;
-        }
-        m_lackPiecePending = false;
-        const bool ready = pieceReady(lack);
-        if (ready && m_playerCanSeek) {
-            // Only the priority had to move; the engine gets the newer string
-            // so that a read waiting for that piece goes on.
-            refreshEngine(Mode::Seekable);
-            setSliderRow(true);
-        } else if (m_playState == Playing || m_playState == Caching) {
-            m_engine->pause();
+    if (!m_lackPiecePending || m_playState == Paused || m_source != Source::TorrentFile)
+        return;
+    m_lackPiecePending = false;
+    const int lack = m_BtFileLackPiece;
+    if (lack < 0)
+        return;
+    if (m_awaitingFrame) {
+        // Before the first picture the engine reads what its container
+        // needs at open, the tail included: fetch that now, without pausing
+        // a player that has not started.
+        pieceReady(lack);
+        if (m_playState == Playing) {
             m_playState = Caching;
+            setSliderRow(false);
             emit playImageChanged(false, 2);
             showMessage(cachingText(), false);
-            setSliderRow(false);
-            if (!pieceCheckTimer.isActive())
-                pieceCheckTimer.start();
         }
+        return;
     }
-    return m_playState == Paused || m_playState == Playing;
+    if (!m_playerCanSeek && lack == m_bitField.size() - 1) {
+        qCDebug(lcPlayer, "error in mode 1, don't tell me about lack lastpiece");
+        return;
+    }
+    const bool ready = pieceReady(lack);
+    if (ready && m_playerCanSeek) {
+        // Only the priority had to move; the engine gets the newer string
+        // so that a read waiting for that piece goes on.
+        refreshEngine(Mode::Seekable);
+        setSliderRow(true);
+    } else if (m_playState == Playing || m_playState == Caching) {
+        m_engine->pause();
+        m_playState = Caching;
+        emit playImageChanged(false, 2);
+        showMessage(cachingText(), false);
+        setSliderRow(false);
+        if (!pieceCheckTimer.isActive())
+            pieceCheckTimer.start();
+    }
+}
+
+bool StreamingPolicy::available(int piece) const
+{
+    const int last = int(m_bitField.size()) - 1;
+    if (piece < 0 || piece > last)
+        return false;
+    return m_bitField.at(piece) == QLatin1Char('1')
+        && m_bitField.at(qMin(piece + 1, last)) == QLatin1Char('1');
 }
 
 void StreamingPolicy::followPlayback()
@@ -302,6 +385,11 @@ void StreamingPolicy::pieceCheck()
     }
     if (!pieceReady(lack))
         return;
+    piecesIn();
+}
+
+void StreamingPolicy::piecesIn()
+{
     if (m_playerCanSeek) {
         resumeWithPieces(Mode::Seekable);
     } else if (seekable()) {
@@ -311,6 +399,7 @@ void StreamingPolicy::pieceCheck()
         m_playState = Stopped;
         pieceCheckTimer.stop();
         fileCheckTimer.start();
+        torrentFileCheck();
     } else {
         resumeWithPieces(Mode::HeadOnly);
     }
@@ -335,31 +424,22 @@ void StreamingPolicy::torrentFileCheck()
         fileCheckTimer.stop();
         return;
     }
-    if (m_source != Source::TorrentFile || !pieceReady(0))
+    if (m_source != Source::TorrentFile || m_bitField.isEmpty())
         return;
     if (m_pieceLength == 0) {
         qCDebug(lcPlayer, "the m_pieceLength isn't update, just wait");
         return;
     }
+    // No wait for the head here: the engine starts, and a read that needs
+    // a missing piece asks for it. "data caching.." stays up until the
+    // first picture.
     fileCheckTimer.stop();
-    emit playbackStarted();
-    if (seekable()) {
-        refreshEngine(Mode::Seekable);
-        m_playerCanSeek = true;
-        setSliderRow(true);
-    } else {
-        refreshEngine(Mode::HeadOnly);
-        if (!lastPieceCheckTimer.isActive())
-            lastPieceCheckTimer.start();
-        m_playerCanSeek = false;
-        setSliderRow(false);
-    }
-    showMessage(finishedText(), true);
-    m_engine->play();
+    startStreaming();
     if (m_pos != 0 && m_playerCanSeek)
         m_engine->setPosition(m_pos);
-    m_playState = Playing;
-    emit playImageChanged(true, 1);
+    m_playState = Caching;
+    setSliderRow(false);
+    showMessage(cachingText(), false);
 }
 
 void StreamingPolicy::lastPieceCheck()
@@ -370,9 +450,10 @@ void StreamingPolicy::lastPieceCheck()
         return;
     }
     if (seekable()) {
+        // The core's order is left alone: it follows what playback asks for.
         lastPieceCheckTimer.stop();
-        pieceReady(0);
-        // A read waiting quietly for the last piece may go on now.
+        m_lastPieceSeen = true;
+        // A read waiting for the last piece may go on now.
         refreshEngine(Mode::HeadOnly);
         setSliderRow(true);
     }
@@ -384,8 +465,18 @@ void StreamingPolicy::bitFieldRefresh(const QString &bitField, int pieceSize)
         return;
     m_bitField = bitField;
     m_pieceLength = pieceSize;
-    // Fresh news: check at once rather than at the next poll, so playback
-    // does not wait for a piece that is already there.
+    // Fresh news: a read that waits for a piece now here goes on at once,
+    // rather than at the next poll.
+    const int lack = m_BtFileLackPiece;
+    const unsigned events = m_lackEvents;
+    if (m_playState != Stopped && events != m_wokenAt && available(lack)) {
+        m_wokenAt = events;
+        if (m_playState == Caching && pieceCheckTimer.isActive()) {
+            piecesIn();
+            return;
+        }
+        refreshEngine(mode());
+    }
     if (m_playState == Caching && pieceCheckTimer.isActive())
         pieceCheck();
     else if (m_playState == Stopped && fileCheckTimer.isActive())
@@ -422,6 +513,7 @@ void StreamingPolicy::userChangePosition(int newPosition)
         showMessage(cachingText(), false);
         m_playState = Stopped;
         fileCheckTimer.start();
+        torrentFileCheck();
     } else if (m_source == Source::TorrentFile) {
         refreshEngine(Mode::HeadOnly);
     }

@@ -45,9 +45,13 @@ public:
     bool engineEvent(int type);
     // The engine reached the end of the media (GUI thread).
     void mediaEnded();
-    // The start of the one-second tick: reacts to a missing piece. True when
-    // the position display should follow (playing or paused).
+    // The start of the one-second tick: reacts to a missing piece not dealt
+    // with yet. True when the position display should follow (playing or
+    // paused).
     bool tick();
+    // Until the first picture after an open, a missing piece is only asked
+    // for, and the message stays.
+    bool awaitingFirstFrame() const { return m_awaitingFrame; }
     // Playback moved on by itself: keeps the position to save.
     void followPlayback();
     // Ends the file once the current time reached the length.
@@ -97,7 +101,16 @@ private:
     void resumeWithPieces(Mode mode);
     void showMessage(const QString &text, bool autoClear);
     void setSliderRow(bool enabled);
-    void waitForHead();
+    // Opens nothing: plays the opened media in the mode the pieces allow.
+    void startStreaming();
+    // A read waits for a piece: ask the core for it at once, and hold
+    // playback if it is running.
+    void handleLack();
+    void engineProgress(int type);
+    void firstFrame();
+    // Whether the gate would serve the piece now (it and its neighbour).
+    bool available(int piece) const;
+    void piecesIn();
     bool pieceReady(int piece);
 
     StreamingEngine *m_engine;
@@ -114,6 +127,13 @@ private:
     int m_playState = Stopped;
     QString m_message;
     bool m_sliderEnabled = false;
+    std::atomic<bool> m_awaitingFrame { false };
+    // The last piece came while head-only playback went on: the slider may seek.
+    bool m_lastPieceSeen = false;
+    qint64 m_firstTimeSeen = -1;
+    // Counts missing-piece events; the one a blocked read was woken for.
+    std::atomic<unsigned> m_lackEvents { 0 };
+    unsigned m_wokenAt = 0;
 
     QTimer pieceCheckTimer;
     QTimer fileCheckTimer;

@@ -115,8 +115,9 @@ VlcEngine::VlcEngine(const QStringList &extraArguments)
 
     m_gate.setEventSink([this](int event) { deliver(event); });
     libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player);
+    static_assert(int(VideoOutput) == int(libvlc_MediaPlayerVout));
     for (libvlc_event_e type : { libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached,
-             libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged })
+             libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged, libvlc_MediaPlayerVout })
         libvlc_event_attach(events, type, &VlcEngine::onLibvlcEvent, this);
 }
 
@@ -127,7 +128,7 @@ VlcEngine::~VlcEngine()
         libvlc_media_player_stop(m_player);
         libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player);
         for (libvlc_event_e type : { libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached,
-                 libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged })
+                 libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged, libvlc_MediaPlayerVout })
             libvlc_event_detach(events, type, &VlcEngine::onLibvlcEvent, this);
         libvlc_media_player_release(m_player);
     }
@@ -155,6 +156,9 @@ void VlcEngine::onLibvlcEvent(const libvlc_event_t *event, void *self)
             engine->m_knownLength = event->u.media_player_length_changed.new_length;
         return;
     }
+    // Outputs also go away (on stop): only a new one means a picture.
+    if (event->type == libvlc_MediaPlayerVout && event->u.media_player_vout.new_count <= 0)
+        return;
     engine->deliver(event->type);
 }
 
