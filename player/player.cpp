@@ -12,6 +12,7 @@
 #include "links/linkprocessor.h"
 #include "links/openurl.h"
 #include "platform/logging.h"
+#include "player/bufferslider.h"
 #include "player/mediasuffixes.h"
 #include "player/menu/mainmenu.h"
 #include "player/menu/mywebview.h"
@@ -196,6 +197,7 @@ void player::wirePolicy()
     connect(m_policy.get(), &StreamingPolicy::playImageChanged, this, &player::showPlayImage);
     connect(m_policy.get(), &StreamingPolicy::playbackStarted, this, &player::closeWebView);
     connect(m_policy.get(), &StreamingPolicy::endOfFile, this, &player::endOfFile);
+    connect(m_policy.get(), &StreamingPolicy::piecesChanged, ui->processSlider, &BufferSlider::setPieces);
 }
 
 void player::endOfFile()
@@ -701,8 +703,13 @@ void player::showMessage(const QString &text, bool show, bool autoClear)
         messageClearTimer.start();
     else
         messageClearTimer.stop();
+    // Progress on a shown caching message is the same wait, not a new one:
+    // traces count waits.
+    const QString caching = tr("data caching..");
+    const bool sameWait = !m_messageLabel->isHidden() && m_messageLabel->text().startsWith(caching)
+        && text.startsWith(caching);
     m_messageLabel->setText(text);
-    if (qEnvironmentVariableIsSet("MORVANE_UI_TRACE"))
+    if (qEnvironmentVariableIsSet("MORVANE_UI_TRACE") && !sameWait)
         qCDebug(lcPlayer).noquote() << "ui: message" << text;
     QFont font = m_messageLabel->font();
     font.setPointSize(10);
@@ -1001,6 +1008,7 @@ void player::overallUpDownloadRate(QString upload, QString download)
     ui->downlabel->clear();
     ui->uplabel->setText(upload);
     ui->downlabel->setText(download);
+    m_policy->setDownloadRate(download);
 }
 
 void player::autoPlayMethodChanged(bool _autoPlayMethod)

@@ -55,6 +55,47 @@ void StreamingPolicy::showMessage(const QString &text, bool autoClear)
     emit messageChanged(text, autoClear);
 }
 
+QString StreamingPolicy::cachingMessage() const
+{
+    QString text = cachingText();
+    const int lack = m_BtFileLackPiece;
+    const int last = int(m_bitField.size()) - 1;
+    if (m_source == Source::TorrentFile && lack >= 0 && lack <= last) {
+        // The pieces the wait asks the list about: a few from the missing one.
+        const int end = qMin(lack + (lack == 0 ? 4 : 2), last);
+        int present = 0;
+        for (int piece = lack; piece <= end; ++piece)
+            present += m_bitField.at(piece) == QLatin1Char('1');
+        text += QStringLiteral(" %1 %").arg(present * 100 / (end - lack + 1));
+    }
+    if (!m_downloadRate.isEmpty())
+        text += QStringLiteral(" \u00b7 ") + m_downloadRate;
+    return text;
+}
+
+void StreamingPolicy::showPieces()
+{
+    QByteArray pieces;
+    if (m_source == Source::PlainFile)
+        pieces = "1";
+    else if (m_source == Source::TorrentFile)
+        pieces = m_bitField.toLatin1();
+    if (pieces == m_shownPieces)
+        return;
+    m_shownPieces = pieces;
+    emit piecesChanged(pieces);
+}
+
+void StreamingPolicy::setDownloadRate(const QString &rate)
+{
+    m_downloadRate = rate;
+    if (!m_message.startsWith(cachingText()))
+        return;
+    const QString text = cachingMessage();
+    if (text != m_message)
+        showMessage(text, false);
+}
+
 void StreamingPolicy::setSliderRow(bool enabled)
 {
     m_sliderEnabled = enabled;
@@ -105,6 +146,7 @@ void StreamingPolicy::openPlainFile(const QString &path, float resumePos)
     m_resumePos = m_pos = resumePos;
 
     m_engine->open(path);
+    showPieces();
     refreshEngine(Mode::PlainFile);
     m_engine->play();
     m_engine->setPosition(m_resumePos);
@@ -142,6 +184,7 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
         m_engineCanSeek = false;
     }
     m_engine->open(path);
+    showPieces();
     if (bitField.isEmpty())
         qCDebug(lcPlayer, "!!!bitField is empty in playFile(4)!!!!");
 
@@ -156,7 +199,7 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
         refreshEngine(Mode::HeadOnly);
         setSliderRow(false);
         emit playImageChanged(false, 2);
-        showMessage(cachingText(), false);
+        showMessage(cachingMessage(), false);
         fileCheckTimer.start();
         m_playState = Stopped;
         return;
@@ -173,7 +216,7 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
             m_playState = Caching;
             setSliderRow(false);
             emit playImageChanged(false, 2);
-            showMessage(cachingText(), false);
+            showMessage(cachingMessage(), false);
             return;
         }
         emit playImageChanged(true, 1);
@@ -187,6 +230,8 @@ void StreamingPolicy::startStreaming()
 {
     m_awaitingFrame = true;
     m_firstTimeSeen = -1;
+    // Until this open's first read waits, nothing is known to be missing.
+    m_BtFileLackPiece = -1;
     m_lastPieceSeen = false;
     if (seekable()) {
         refreshEngine(Mode::Seekable);
@@ -217,6 +262,7 @@ void StreamingPolicy::stop()
     setSliderRow(false);
     m_engine->stop();
     showMessage(QString(), false);
+    showPieces();
     pieceCheckTimer.stop();
     fileCheckTimer.stop();
 }
@@ -326,8 +372,10 @@ void StreamingPolicy::handleLack()
             m_playState = Caching;
             setSliderRow(false);
             emit playImageChanged(false, 2);
-            showMessage(cachingText(), false);
         }
+        const QString text = cachingMessage();
+        if (text != m_message)
+            showMessage(text, false);
         return;
     }
     if (!m_playerCanSeek && lack == m_bitField.size() - 1) {
@@ -344,7 +392,7 @@ void StreamingPolicy::handleLack()
         m_engine->pause();
         m_playState = Caching;
         emit playImageChanged(false, 2);
-        showMessage(cachingText(), false);
+        showMessage(cachingMessage(), false);
         setSliderRow(false);
         if (!pieceCheckTimer.isActive())
             pieceCheckTimer.start();
@@ -439,7 +487,7 @@ void StreamingPolicy::torrentFileCheck()
         m_engine->setPosition(m_pos);
     m_playState = Caching;
     setSliderRow(false);
-    showMessage(cachingText(), false);
+    showMessage(cachingMessage(), false);
 }
 
 void StreamingPolicy::lastPieceCheck()
@@ -465,6 +513,12 @@ void StreamingPolicy::bitFieldRefresh(const QString &bitField, int pieceSize)
         return;
     m_bitField = bitField;
     m_pieceLength = pieceSize;
+    showPieces();
+    if (m_message.startsWith(cachingText())) {
+        const QString text = cachingMessage();
+        if (text != m_message)
+            showMessage(text, false);
+    }
     // Fresh news: a read that waits for a piece now here goes on at once,
     // rather than at the next poll.
     const int lack = m_BtFileLackPiece;
@@ -510,7 +564,7 @@ void StreamingPolicy::userChangePosition(int newPosition)
     } else if (m_source == Source::TorrentFile && seekable()) {
         // Head-only playback cannot seek: reopen seekable at the new place.
         m_engine->stop();
-        showMessage(cachingText(), false);
+        showMessage(cachingMessage(), false);
         m_playState = Stopped;
         fileCheckTimer.start();
         torrentFileCheck();

@@ -62,6 +62,8 @@ public:
     void torrentFileCheck();
     void lastPieceCheck();
     void bitFieldRefresh(const QString &bitField, int pieceSize);
+    // The download rate as the list shows it, for the caching message.
+    void setDownloadRate(const QString &rate);
     // Both in hundredths of the length.
     void userMovePosition(int newPosition);
     void userChangePosition(int newPosition);
@@ -94,12 +96,19 @@ signals:
     // Playback starts or goes on after a wait: start and pause pages go away.
     void playbackStarted();
     void endOfFile();
+    // What the seek bar shows as downloaded: the piece string, "1" for a
+    // plain file, empty when nothing is loaded. Only sent when it changed.
+    void piecesChanged(const QByteArray &pieces);
 
 private:
     void refreshEngine(Mode mode);
     // Pieces that held playback are in: play on in the given mode.
     void resumeWithPieces(Mode mode);
     void showMessage(const QString &text, bool autoClear);
+    // "data caching..", then how much of what playback waits for is in and
+    // the download rate.
+    QString cachingMessage() const;
+    void showPieces();
     void setSliderRow(bool enabled);
     // Opens nothing: plays the opened media in the mode the pieces allow.
     void startStreaming();
@@ -126,6 +135,8 @@ private:
     float m_resumePos = 0;
     int m_playState = Stopped;
     QString m_message;
+    QString m_downloadRate;
+    QByteArray m_shownPieces;
     bool m_sliderEnabled = false;
     std::atomic<bool> m_awaitingFrame { false };
     // The last piece came while head-only playback went on: the slider may seek.

@@ -273,7 +273,7 @@ private slots:
         clip.repair();
         m_pieces.bits = clip.bits;
         m_player->bitFieldRefresh(QString::fromLatin1(clip.bits), clip.pieceLength);
-        QCOMPARE(m_player->messageText(), QString("data caching.."));
+        QVERIFY2(m_player->messageText().startsWith("data caching.."), qPrintable(m_player->messageText()));
         QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Playing), 5000);
         QVERIFY(m_player->playerCanSeek());
         QCOMPARE(m_player->messageText(), QString("finsh.."));
@@ -295,7 +295,7 @@ private slots:
         QCOMPARE(m_player->playState(), int(player::Playing));
         QVERIFY(m_player->playerCanSeek());
         QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Caching), 10000);
-        QCOMPARE(m_player->messageText(), QString("data caching.."));
+        QVERIFY2(m_player->messageText().startsWith("data caching.."), qPrintable(m_player->messageText()));
         QVERIFY(m_pieces.readyQueries.contains(14));
         QVERIFY(!slider_("processSlider")->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(m_player->engine().state(), int(libvlc_Paused), 3000);
@@ -333,7 +333,7 @@ private slots:
         // once, and the start waits for it with the message up.
         QTRY_VERIFY_WITH_TIMEOUT(m_pieces.readyQueries.contains(31), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Caching), 2000);
-        QCOMPARE(m_player->messageText(), QString("data caching.."));
+        QVERIFY2(m_player->messageText().startsWith("data caching.."), qPrintable(m_player->messageText()));
         QVERIFY(!m_player->playerCanSeek());
 
         // The last piece arrives: the slider comes back, playback goes on.
@@ -350,7 +350,7 @@ private slots:
         m_player->userMovePosition(60);
         QVERIFY(m_player->engine().time() < 4000);
         m_player->slotSliderRelease();
-        QCOMPARE(m_player->messageText(), QString("data caching.."));
+        QVERIFY2(m_player->messageText().startsWith("data caching.."), qPrintable(m_player->messageText()));
         QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Playing), 5000);
         QVERIFY(m_player->playerCanSeek());
         QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() >= 4500, 5000);

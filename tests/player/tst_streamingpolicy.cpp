@@ -66,13 +66,16 @@ private slots:
         QTest::addColumn<QByteArray>("arrived");
         QTest::addColumn<int>("mode");
         QTest::addColumn<float>("seekTo");
+        QTest::addColumn<QString>("waiting"); // the message while the read waits
         // Saved position 0.3 in every row: only a seekable file goes there.
-        QTest::newRow("no piece string yet") << QByteArray() << 0 << QByteArray("1111100001") << 2 << -1.0f;
-        QTest::newRow("head missing")
-            << QByteArray("0011100001") << 0 << QByteArray("1111100001") << 2 << 0.3f;
+        QTest::newRow("no piece string yet") << QByteArray() << 0 << QByteArray("1111100001") << 2 << -1.0f
+                                             << QString::fromUtf8("data caching.. 100 % \u00b7 1.2 MB/s");
+        QTest::newRow("head missing") << QByteArray("0011100001") << 0 << QByteArray("1111100001") << 2
+                                      << 0.3f << QString::fromUtf8("data caching.. 60 % \u00b7 1.2 MB/s");
         QTest::newRow("head only, tail read at open")
-            << QByteArray("1111100000") << 9 << QByteArray("1111100001") << 1 << -1.0f;
-        QTest::newRow("seekable") << QByteArray("1111100001") << -1 << QByteArray() << 2 << 0.3f;
+            << QByteArray("1111100000") << 9 << QByteArray("1111100001") << 1 << -1.0f
+            << QString::fromUtf8("data caching.. 0 % \u00b7 1.2 MB/s");
+        QTest::newRow("seekable") << QByteArray("1111100001") << -1 << QByteArray() << 2 << 0.3f << QString();
     }
     void start()
     {
@@ -81,6 +84,7 @@ private slots:
         QFETCH(QByteArray, arrived);
         QFETCH(int, mode);
         QFETCH(float, seekTo);
+        QFETCH(QString, waiting);
 
         QVERIFY2(!m_policy->engineEvent(VlcEngine::LackData), "events before the first open are ignored");
         QSignalSpy messages(m_policy.get(), &Policy::messageChanged);
@@ -111,22 +115,27 @@ private slots:
         QCOMPARE(m_engine.refreshes.size(), 1);
 
         if (lack >= 0) {
+            m_policy->setDownloadRate(QStringLiteral("1.2 MB/s"));
             engineLacks(lack);
             QCOMPARE(m_pieces.readyQueries, QList<int> { lack });
             QCOMPARE(m_engine.pauses, 0);
             QCOMPARE(m_policy->playState(), int(Policy::Caching));
-            QCOMPARE(m_policy->message(), QStringLiteral("data caching.."));
+            QCOMPARE(m_policy->message(), waiting);
             QVERIFY(!m_policy->sliderEnabled());
             // The piece is in: the waiting read is woken with it at once.
             m_engine.refreshes.clear();
+            QSignalSpy map(m_policy.get(), &Policy::piecesChanged);
             arrive(arrived);
             QCOMPARE(m_engine.refreshes.size(), 1);
             QCOMPARE(m_engine.refreshes.first().bits, arrived);
+            // The same string again: no wake, no repaint of the seek bar.
             arrive(arrived);
             QCOMPARE(m_engine.refreshes.size(), 1);
-            // Until the first picture the message stays.
+            QCOMPARE(map.size(), (bits.isEmpty() ? arrived : bits) == arrived ? 0 : 1);
+            // Until the first picture the message stays, with the news.
             QCOMPARE(m_policy->playState(), int(Policy::Caching));
-            QCOMPARE(m_policy->message(), QStringLiteral("data caching.."));
+            QVERIFY2(m_policy->message().startsWith(QStringLiteral("data caching.. 100 % ")),
+                qPrintable(m_policy->message()));
         }
         firstPicture();
         QCOMPARE(m_policy->playState(), int(Policy::Playing));
@@ -178,7 +187,7 @@ private slots:
         QCOMPARE(m_engine.pauses, pauses ? 1 : 0);
         QCOMPARE(m_policy->playState(), int(pauses ? Policy::Caching : Policy::Playing));
         QCOMPARE(m_policy->pieceCheckActive(), pauses);
-        QCOMPARE(m_policy->message(), pauses ? QStringLiteral("data caching..") : QString());
+        QCOMPARE(m_policy->message().left(14), pauses ? QStringLiteral("data caching..") : QString());
         // Asking is what makes the core fetch the piece first.
         QCOMPARE(m_pieces.readyQueries, asks ? QList<int> { lack } : QList<int> {});
         if (!pauses) {
@@ -199,9 +208,8 @@ private slots:
         QCOMPARE(m_engine.refreshes.last().bits.mid(5, 3), QByteArray("111"));
         QCOMPARE(m_policy->sliderEnabled(), mode == 2);
         QVERIFY(!m_policy->pieceCheckActive());
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.first().at(0).toString(), QStringLiteral("finsh.."));
-        QCOMPARE(messages.first().at(1).toBool(), true);
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("finsh.."));
+        QCOMPARE(messages.last().at(1).toBool(), true);
     }
 
     void headOnlyBecomesSeekable()
