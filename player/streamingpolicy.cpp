@@ -229,6 +229,7 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
 void StreamingPolicy::startStreaming()
 {
     m_awaitingFrame = true;
+    m_seeking = false;
     m_firstTimeSeen = -1;
     // Until this open's first read waits, nothing is known to be missing.
     m_BtFileLackPiece = -1;
@@ -455,6 +456,7 @@ void StreamingPolicy::piecesIn()
 
 void StreamingPolicy::resumeWithPieces(Mode mode)
 {
+    m_seeking = false;
     pieceCheckTimer.stop();
     emit playbackStarted();
     refreshEngine(mode);
@@ -524,12 +526,14 @@ void StreamingPolicy::bitFieldRefresh(const QString &bitField, int pieceSize)
     const int lack = m_BtFileLackPiece;
     const unsigned events = m_lackEvents;
     if (m_playState != Stopped && events != m_wokenAt && available(lack)) {
-        m_wokenAt = events;
-        if (m_playState == Caching && pieceCheckTimer.isActive()) {
+        if (m_playState != Caching || !pieceCheckTimer.isActive()) {
+            m_wokenAt = events;
+            refreshEngine(mode());
+        } else if (m_seeking) {
+            m_wokenAt = events;
             piecesIn();
             return;
         }
-        refreshEngine(mode());
     }
     if (m_playState == Caching && pieceCheckTimer.isActive())
         pieceCheck();
@@ -545,6 +549,7 @@ void StreamingPolicy::userMovePosition(int newPosition)
     if (m_source == Source::PlainFile) {
         m_engine->setPosition(m_pos);
     } else if (m_playerCanSeek) {
+        m_seeking = true;
         refreshEngine(Mode::Seekable);
         m_engine->setPosition(m_pos);
     } else if (m_source == Source::TorrentFile) {
@@ -559,6 +564,7 @@ void StreamingPolicy::userChangePosition(int newPosition)
     if (m_source == Source::PlainFile) {
         m_engine->setPosition(m_pos);
     } else if (m_playerCanSeek) {
+        m_seeking = true;
         refreshEngine(Mode::Seekable);
         m_engine->setPosition(m_pos);
     } else if (m_source == Source::TorrentFile && seekable()) {

@@ -141,6 +141,9 @@ private:
     std::atomic<bool> m_awaitingFrame { false };
     // The last piece came while head-only playback went on: the slider may seek.
     bool m_lastPieceSeen = false;
+    // The user moved the position: the picture there comes as soon as the
+    // read can go on, where running playback keeps a little more in hand.
+    bool m_seeking = false;
     qint64 m_firstTimeSeen = -1;
     // Counts missing-piece events; the one a blocked read was woken for.
     std::atomic<unsigned> m_lackEvents { 0 };
