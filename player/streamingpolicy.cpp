@@ -183,6 +183,7 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
         m_enginePieceLength = pieceLength;
         m_engineCanSeek = false;
     }
+    m_path = path;
     m_engine->open(path);
     showPieces();
     if (bitField.isEmpty())
@@ -193,9 +194,9 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
         setSliderRow(true);
         m_engine->play();
         emit playImageChanged(true, 1);
-    } else if (m_bitField.isEmpty() || m_pieceLength <= 0) {
-        // Nothing can be read without the piece string: torrentFileCheck()
-        // starts playback once it is here.
+    } else if (m_bitField.isEmpty() || m_pieceLength <= 0 || !m_engine->isReadable(path)) {
+        // Nothing can be read without the piece string or the file:
+        // torrentFileCheck() starts playback once they are here.
         refreshEngine(Mode::HeadOnly);
         setSliderRow(false);
         emit playImageChanged(false, 2);
@@ -480,6 +481,8 @@ void StreamingPolicy::torrentFileCheck()
         qCDebug(lcPlayer, "the m_pieceLength isn't update, just wait");
         return;
     }
+    if (!m_engine->isReadable(m_path))
+        return;
     // No wait for the head here: the engine starts, and a read that needs
     // a missing piece asks for it. "data caching.." stays up until the
     // first picture.

@@ -126,6 +126,7 @@ private:
     PieceSource *m_pieceSource = nullptr;
 
     Source m_source = Source::None;
+    QString m_path;
     QString m_torrentHash;
     int m_fileIndex = -1;
     QString m_bitField;

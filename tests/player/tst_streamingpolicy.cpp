@@ -96,6 +96,11 @@ private slots:
             QVERIFY(!m_engine.playing);
             QVERIFY(m_policy->fileCheckActive());
             QVERIFY(!m_policy->engineEvent(VlcEngine::NeedPieceString));
+            // Nor before the download's file is on disk.
+            m_engine.readable = false;
+            arrive(arrived);
+            QVERIFY(!m_engine.playing);
+            m_engine.readable = true;
             arrive(arrived);
             QVERIFY(!m_policy->fileCheckActive());
         }
