@@ -365,6 +365,8 @@ void StreamingPolicy::handleLack()
     const int lack = m_BtFileLackPiece;
     if (lack < 0)
         return;
+    qCDebug(lcPlayer, "a read waits for piece %d (state %d, first picture %s)", lack, m_playState,
+        m_awaitingFrame ? "awaited" : "shown");
     if (m_awaitingFrame) {
         // Before the first picture the engine reads what its container
         // needs at open, the tail included: fetch that now, without pausing
@@ -531,6 +533,7 @@ void StreamingPolicy::bitFieldRefresh(const QString &bitField, int pieceSize)
     if (m_playState != Stopped && events != m_wokenAt && available(lack)) {
         if (m_playState != Caching || !pieceCheckTimer.isActive()) {
             m_wokenAt = events;
+            qCDebug(lcPlayer, "piece %d is in: the waiting read goes on", lack);
             refreshEngine(mode());
         } else if (m_seeking) {
             m_wokenAt = events;
