@@ -38,14 +38,14 @@ void MessageOverlay::showLabel(bool visible)
         m_label->raise();
 }
 
-void MessageOverlay::show(const QString &text, bool autoClear)
+void MessageOverlay::show(const QString &text, bool autoClear, bool trace)
 {
     if (autoClear)
         m_clearTimer.start();
     else
         m_clearTimer.stop();
     m_text = text;
-    if (qEnvironmentVariableIsSet("MORVANE_UI_TRACE"))
+    if (trace && qEnvironmentVariableIsSet("MORVANE_UI_TRACE"))
         qCDebug(lcPlayer).noquote() << "ui: message" << text;
     m_engine->setMarquee(text);
     // The picture may not fill the video area: the label would show beside

@@ -175,10 +175,9 @@ qint64 PieceGate::read(Stream *stream, char *buffer, qint64 length)
         }
 
         m_lackPiece = missing;
-        // In head-only mode the engine's wish for the last piece is not news:
-        // the player ignores it, and the core fetches that piece early anyway.
-        const bool lastInHeadOnly = m_mode == HeadOnly && missing == m_bits.size() - 1;
-        if (!lastInHeadOnly && stream->reportedAt != m_refreshes) {
+        // Reported in every mode, the last piece too: a container that reads
+        // its tail at open needs it now, and only this read tells.
+        if (stream->reportedAt != m_refreshes) {
             stream->reportedAt = m_refreshes;
             lock.unlock();
             raise(LackData);

@@ -12,6 +12,8 @@
 // tells it which pieces exist; a read that reaches a missing piece waits for a
 // newer piece string, for failBlockedReads() or for the next media.
 //
+// A read that waits reports the piece it waits for once per piece string.
+//
 // The file's offset inside its first piece is not known, so a byte at p may
 // lie in piece p/L or p/L + 1: both must be present before it is served.
 //

@@ -13,6 +13,7 @@
 #include "links/linkprocessor.h"
 #include "links/openurl.h"
 #include "platform/logging.h"
+#include "player/bufferslider.h"
 #include "player/mediasuffixes.h"
 #include "player/menu/mainmenu.h"
 #include "player/menu/mywebview.h"
@@ -190,6 +191,7 @@ void player::wirePolicy()
     connect(m_policy.get(), &StreamingPolicy::playImageChanged, this, &player::showPlayImage);
     connect(m_policy.get(), &StreamingPolicy::playbackStarted, this, &player::closeWebView);
     connect(m_policy.get(), &StreamingPolicy::endOfFile, this, &player::endOfFile);
+    connect(m_policy.get(), &StreamingPolicy::piecesChanged, ui->processSlider, &BufferSlider::setPieces);
 }
 
 void player::endOfFile()
@@ -685,10 +687,15 @@ void player::FlashResize()
 
 void player::showMessage(const QString &text, bool show, bool autoClear)
 {
-    if (show)
-        m_messages->show(text, autoClear);
-    else
+    if (!show) {
         m_messages->hide();
+        return;
+    }
+    // Progress on a shown caching message is the same wait, not a new one:
+    // traces count waits.
+    const QString caching = tr("data caching..");
+    const bool sameWait = m_messages->text().startsWith(caching) && text.startsWith(caching);
+    m_messages->show(text, autoClear, !sameWait);
 }
 
 void player::slotclean()
@@ -971,6 +978,7 @@ void player::overallUpDownloadRate(QString upload, QString download)
     ui->downlabel->clear();
     ui->uplabel->setText(upload);
     ui->downlabel->setText(download);
+    m_policy->setDownloadRate(download);
 }
 
 void player::autoPlayMethodChanged(bool _autoPlayMethod)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QString>
 #include <QtGlobal>
 
@@ -22,4 +23,7 @@ public:
     // Called from any thread, the engine's own included.
     virtual void refreshBitfield(int mode, const char *bits, int length, int pieceLength) = 0;
     virtual int lackPiece() const = 0;
+    // Whether the file can be opened now: a download's file only appears on
+    // disk with its first piece written.
+    virtual bool isReadable(const QString &path) const { return QFileInfo(path).isFile(); }
 };

@@ -55,6 +55,47 @@ void StreamingPolicy::showMessage(const QString &text, bool autoClear)
     emit messageChanged(text, autoClear);
 }
 
+QString StreamingPolicy::cachingMessage() const
+{
+    QString text = cachingText();
+    const int lack = m_BtFileLackPiece;
+    const int last = int(m_bitField.size()) - 1;
+    if (m_source == Source::TorrentFile && lack >= 0 && lack <= last) {
+        // The pieces the wait asks the list about: a few from the missing one.
+        const int end = qMin(lack + (lack == 0 ? 4 : 2), last);
+        int present = 0;
+        for (int piece = lack; piece <= end; ++piece)
+            present += m_bitField.at(piece) == QLatin1Char('1');
+        text += QStringLiteral(" %1 %").arg(present * 100 / (end - lack + 1));
+    }
+    if (!m_downloadRate.isEmpty())
+        text += QStringLiteral(" \u00b7 ") + m_downloadRate;
+    return text;
+}
+
+void StreamingPolicy::showPieces()
+{
+    QByteArray pieces;
+    if (m_source == Source::PlainFile)
+        pieces = "1";
+    else if (m_source == Source::TorrentFile)
+        pieces = m_bitField.toLatin1();
+    if (pieces == m_shownPieces)
+        return;
+    m_shownPieces = pieces;
+    emit piecesChanged(pieces);
+}
+
+void StreamingPolicy::setDownloadRate(const QString &rate)
+{
+    m_downloadRate = rate;
+    if (!m_message.startsWith(cachingText()))
+        return;
+    const QString text = cachingMessage();
+    if (text != m_message)
+        showMessage(text, false);
+}
+
 void StreamingPolicy::setSliderRow(bool enabled)
 {
     m_sliderEnabled = enabled;
@@ -105,6 +146,7 @@ void StreamingPolicy::openPlainFile(const QString &path, float resumePos)
     m_resumePos = m_pos = resumePos;
 
     m_engine->open(path);
+    showPieces();
     refreshEngine(Mode::PlainFile);
     m_engine->play();
     m_engine->setPosition(m_resumePos);
@@ -141,7 +183,9 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
         m_enginePieceLength = pieceLength;
         m_engineCanSeek = false;
     }
+    m_path = path;
     m_engine->open(path);
+    showPieces();
     if (bitField.isEmpty())
         qCDebug(lcPlayer, "!!!bitField is empty in playFile(4)!!!!");
 
@@ -150,30 +194,31 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
         setSliderRow(true);
         m_engine->play();
         emit playImageChanged(true, 1);
-    } else if (!piece0Exist || m_bitField.isEmpty()) {
-        // The head is not there: torrentFileCheck() starts playback.
+    } else if (m_bitField.isEmpty() || m_pieceLength <= 0 || !m_engine->isReadable(path)) {
+        // Nothing can be read without the piece string or the file:
+        // torrentFileCheck() starts playback once they are here.
         refreshEngine(Mode::HeadOnly);
         setSliderRow(false);
         emit playImageChanged(false, 2);
-        showMessage(cachingText(), false);
+        showMessage(cachingMessage(), false);
         fileCheckTimer.start();
         m_playState = Stopped;
         return;
     } else {
-        if (seekable()) {
-            refreshEngine(Mode::Seekable);
-            m_playerCanSeek = true;
-            setSliderRow(true);
-        } else {
-            refreshEngine(Mode::HeadOnly);
-            setSliderRow(false);
-            lastPieceCheckTimer.start();
-        }
-        m_engine->play();
+        // The engine starts at once: the gate holds its reads until the
+        // pieces they need are in, and each wait asks the core for them.
+        startStreaming();
         // A seekable file resumes where it was left, like a plain one.
         if (m_playerCanSeek && m_resumePos > 0) {
             m_pos = m_resumePos;
             m_engine->setPosition(m_resumePos);
+        }
+        if (!piece0Exist) {
+            m_playState = Caching;
+            setSliderRow(false);
+            emit playImageChanged(false, 2);
+            showMessage(cachingMessage(), false);
+            return;
         }
         emit playImageChanged(true, 1);
     }
@@ -182,8 +227,30 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
     showMessage(QString(), false);
 }
 
+void StreamingPolicy::startStreaming()
+{
+    m_awaitingFrame = true;
+    m_seeking = false;
+    m_firstTimeSeen = -1;
+    // Until this open's first read waits, nothing is known to be missing.
+    m_BtFileLackPiece = -1;
+    m_lastPieceSeen = false;
+    if (seekable()) {
+        refreshEngine(Mode::Seekable);
+        m_playerCanSeek = true;
+        setSliderRow(true);
+    } else {
+        refreshEngine(Mode::HeadOnly);
+        m_playerCanSeek = false;
+        setSliderRow(false);
+        lastPieceCheckTimer.start();
+    }
+    m_engine->play();
+}
+
 void StreamingPolicy::stop()
 {
+    m_awaitingFrame = false;
     m_playState = Stopped;
     m_source = Source::None;
     m_bitField.clear();
@@ -197,6 +264,7 @@ void StreamingPolicy::stop()
     setSliderRow(false);
     m_engine->stop();
     showMessage(QString(), false);
+    showPieces();
     pieceCheckTimer.stop();
     fileCheckTimer.stop();
 }
@@ -236,8 +304,43 @@ bool StreamingPolicy::engineEvent(int type)
     } else if (type == VlcEngine::LackData) {
         m_BtFileLackPiece = m_engine->lackPiece();
         m_lackPiecePending = true;
+        ++m_lackEvents;
+        // Not on the tick: every second of waiting is a second of stall.
+        QMetaObject::invokeMethod(this, &StreamingPolicy::handleLack, Qt::QueuedConnection);
+    } else if (m_awaitingFrame && (type == VlcEngine::VideoOutput || type == VlcEngine::PositionChanged)) {
+        QMetaObject::invokeMethod(
+            this, [this, type] { engineProgress(type); }, Qt::QueuedConnection);
     }
     return true;
+}
+
+void StreamingPolicy::engineProgress(int type)
+{
+    if (!m_awaitingFrame)
+        return;
+    if (type == VlcEngine::VideoOutput) {
+        firstFrame();
+        return;
+    }
+    // Without a picture (no video), time that moves on says the same.
+    const qint64 now = m_engine->time();
+    if (m_firstTimeSeen < 0)
+        m_firstTimeSeen = now;
+    else if (now > m_firstTimeSeen)
+        firstFrame();
+}
+
+void StreamingPolicy::firstFrame()
+{
+    m_awaitingFrame = false;
+    // Caching without a piece check running: the start's own wait.
+    if (m_playState != Caching || pieceCheckTimer.isActive())
+        return;
+    m_playState = Playing;
+    emit playbackStarted();
+    emit playImageChanged(true, 1);
+    setSliderRow(m_playerCanSeek || m_lastPieceSeen);
+    showMessage(finishedText(), true);
 }
 
 void StreamingPolicy::mediaEnded()
@@ -248,33 +351,65 @@ void StreamingPolicy::mediaEnded()
 
 bool StreamingPolicy::tick()
 {
+    handleLack();
+    return m_playState == Paused || m_playState == Playing;
+}
+
+void StreamingPolicy::handleLack()
+{
     // Paused by the user: the missing piece is dealt with once playback
     // resumes (the engine reports it only once per piece string).
-    if (m_lackPiecePending && m_playState != Paused) {
-        const int lack = m_BtFileLackPiece;
-        if (!m_playerCanSeek && lack == m_bitField.size() - 1) {
-            m_lackPiecePending = false;
-            qCDebug(lcPlayer, "error in mode 1, don't tell me about lack lastpiece");
-            return false;
-        }
-        m_lackPiecePending = false;
-        const bool ready = pieceReady(lack);
-        if (ready && m_playerCanSeek) {
-            // Only the priority had to move; the engine gets the newer string
-            // so that a read waiting for that piece goes on.
-            refreshEngine(Mode::Seekable);
-            setSliderRow(true);
-        } else if (m_playState == Playing || m_playState == Caching) {
-            m_engine->pause();
+    if (!m_lackPiecePending || m_playState == Paused || m_source != Source::TorrentFile)
+        return;
+    m_lackPiecePending = false;
+    const int lack = m_BtFileLackPiece;
+    if (lack < 0)
+        return;
+    qCDebug(lcPlayer, "a read waits for piece %d (state %d, first picture %s)", lack, m_playState,
+        m_awaitingFrame ? "awaited" : "shown");
+    if (m_awaitingFrame) {
+        // Before the first picture the engine reads what its container
+        // needs at open, the tail included: fetch that now, without pausing
+        // a player that has not started.
+        pieceReady(lack);
+        if (m_playState == Playing) {
             m_playState = Caching;
-            emit playImageChanged(false, 2);
-            showMessage(cachingText(), false);
             setSliderRow(false);
-            if (!pieceCheckTimer.isActive())
-                pieceCheckTimer.start();
+            emit playImageChanged(false, 2);
         }
+        const QString text = cachingMessage();
+        if (text != m_message)
+            showMessage(text, false);
+        return;
     }
-    return m_playState == Paused || m_playState == Playing;
+    if (!m_playerCanSeek && lack == m_bitField.size() - 1) {
+        qCDebug(lcPlayer, "error in mode 1, don't tell me about lack lastpiece");
+        return;
+    }
+    const bool ready = pieceReady(lack);
+    if (ready && m_playerCanSeek) {
+        // Only the priority had to move; the engine gets the newer string
+        // so that a read waiting for that piece goes on.
+        refreshEngine(Mode::Seekable);
+        setSliderRow(true);
+    } else if (m_playState == Playing || m_playState == Caching) {
+        m_engine->pause();
+        m_playState = Caching;
+        emit playImageChanged(false, 2);
+        showMessage(cachingMessage(), false);
+        setSliderRow(false);
+        if (!pieceCheckTimer.isActive())
+            pieceCheckTimer.start();
+    }
+}
+
+bool StreamingPolicy::available(int piece) const
+{
+    const int last = int(m_bitField.size()) - 1;
+    if (piece < 0 || piece > last)
+        return false;
+    return m_bitField.at(piece) == QLatin1Char('1')
+        && m_bitField.at(qMin(piece + 1, last)) == QLatin1Char('1');
 }
 
 void StreamingPolicy::followPlayback()
@@ -302,6 +437,11 @@ void StreamingPolicy::pieceCheck()
     }
     if (!pieceReady(lack))
         return;
+    piecesIn();
+}
+
+void StreamingPolicy::piecesIn()
+{
     if (m_playerCanSeek) {
         resumeWithPieces(Mode::Seekable);
     } else if (seekable()) {
@@ -311,6 +451,7 @@ void StreamingPolicy::pieceCheck()
         m_playState = Stopped;
         pieceCheckTimer.stop();
         fileCheckTimer.start();
+        torrentFileCheck();
     } else {
         resumeWithPieces(Mode::HeadOnly);
     }
@@ -318,6 +459,7 @@ void StreamingPolicy::pieceCheck()
 
 void StreamingPolicy::resumeWithPieces(Mode mode)
 {
+    m_seeking = false;
     pieceCheckTimer.stop();
     emit playbackStarted();
     refreshEngine(mode);
@@ -335,31 +477,24 @@ void StreamingPolicy::torrentFileCheck()
         fileCheckTimer.stop();
         return;
     }
-    if (m_source != Source::TorrentFile || !pieceReady(0))
+    if (m_source != Source::TorrentFile || m_bitField.isEmpty())
         return;
     if (m_pieceLength == 0) {
         qCDebug(lcPlayer, "the m_pieceLength isn't update, just wait");
         return;
     }
+    if (!m_engine->isReadable(m_path))
+        return;
+    // No wait for the head here: the engine starts, and a read that needs
+    // a missing piece asks for it. "data caching.." stays up until the
+    // first picture.
     fileCheckTimer.stop();
-    emit playbackStarted();
-    if (seekable()) {
-        refreshEngine(Mode::Seekable);
-        m_playerCanSeek = true;
-        setSliderRow(true);
-    } else {
-        refreshEngine(Mode::HeadOnly);
-        if (!lastPieceCheckTimer.isActive())
-            lastPieceCheckTimer.start();
-        m_playerCanSeek = false;
-        setSliderRow(false);
-    }
-    showMessage(finishedText(), true);
-    m_engine->play();
+    startStreaming();
     if (m_pos != 0 && m_playerCanSeek)
         m_engine->setPosition(m_pos);
-    m_playState = Playing;
-    emit playImageChanged(true, 1);
+    m_playState = Caching;
+    setSliderRow(false);
+    showMessage(cachingMessage(), false);
 }
 
 void StreamingPolicy::lastPieceCheck()
@@ -370,9 +505,10 @@ void StreamingPolicy::lastPieceCheck()
         return;
     }
     if (seekable()) {
+        // The core's order is left alone: it follows what playback asks for.
         lastPieceCheckTimer.stop();
-        pieceReady(0);
-        // A read waiting quietly for the last piece may go on now.
+        m_lastPieceSeen = true;
+        // A read waiting for the last piece may go on now.
         refreshEngine(Mode::HeadOnly);
         setSliderRow(true);
     }
@@ -384,8 +520,27 @@ void StreamingPolicy::bitFieldRefresh(const QString &bitField, int pieceSize)
         return;
     m_bitField = bitField;
     m_pieceLength = pieceSize;
-    // Fresh news: check at once rather than at the next poll, so playback
-    // does not wait for a piece that is already there.
+    showPieces();
+    if (m_message.startsWith(cachingText())) {
+        const QString text = cachingMessage();
+        if (text != m_message)
+            showMessage(text, false);
+    }
+    // Fresh news: a read that waits for a piece now here goes on at once,
+    // rather than at the next poll.
+    const int lack = m_BtFileLackPiece;
+    const unsigned events = m_lackEvents;
+    if (m_playState != Stopped && events != m_wokenAt && available(lack)) {
+        if (m_playState != Caching || !pieceCheckTimer.isActive()) {
+            m_wokenAt = events;
+            qCDebug(lcPlayer, "piece %d is in: the waiting read goes on", lack);
+            refreshEngine(mode());
+        } else if (m_seeking) {
+            m_wokenAt = events;
+            piecesIn();
+            return;
+        }
+    }
     if (m_playState == Caching && pieceCheckTimer.isActive())
         pieceCheck();
     else if (m_playState == Stopped && fileCheckTimer.isActive())
@@ -400,6 +555,7 @@ void StreamingPolicy::userMovePosition(int newPosition)
     if (m_source == Source::PlainFile) {
         m_engine->setPosition(m_pos);
     } else if (m_playerCanSeek) {
+        m_seeking = true;
         refreshEngine(Mode::Seekable);
         m_engine->setPosition(m_pos);
     } else if (m_source == Source::TorrentFile) {
@@ -414,14 +570,16 @@ void StreamingPolicy::userChangePosition(int newPosition)
     if (m_source == Source::PlainFile) {
         m_engine->setPosition(m_pos);
     } else if (m_playerCanSeek) {
+        m_seeking = true;
         refreshEngine(Mode::Seekable);
         m_engine->setPosition(m_pos);
     } else if (m_source == Source::TorrentFile && seekable()) {
         // Head-only playback cannot seek: reopen seekable at the new place.
         m_engine->stop();
-        showMessage(cachingText(), false);
+        showMessage(cachingMessage(), false);
         m_playState = Stopped;
         fileCheckTimer.start();
+        torrentFileCheck();
     } else if (m_source == Source::TorrentFile) {
         refreshEngine(Mode::HeadOnly);
     }

@@ -45,9 +45,13 @@ public:
     bool engineEvent(int type);
     // The engine reached the end of the media (GUI thread).
     void mediaEnded();
-    // The start of the one-second tick: reacts to a missing piece. True when
-    // the position display should follow (playing or paused).
+    // The start of the one-second tick: reacts to a missing piece not dealt
+    // with yet. True when the position display should follow (playing or
+    // paused).
     bool tick();
+    // Until the first picture after an open, a missing piece is only asked
+    // for, and the message stays.
+    bool awaitingFirstFrame() const { return m_awaitingFrame; }
     // Playback moved on by itself: keeps the position to save.
     void followPlayback();
     // Ends the file once the current time reached the length.
@@ -58,6 +62,8 @@ public:
     void torrentFileCheck();
     void lastPieceCheck();
     void bitFieldRefresh(const QString &bitField, int pieceSize);
+    // The download rate as the list shows it, for the caching message.
+    void setDownloadRate(const QString &rate);
     // Both in hundredths of the length.
     void userMovePosition(int newPosition);
     void userChangePosition(int newPosition);
@@ -90,20 +96,37 @@ signals:
     // Playback starts or goes on after a wait: start and pause pages go away.
     void playbackStarted();
     void endOfFile();
+    // What the seek bar shows as downloaded: the piece string, "1" for a
+    // plain file, empty when nothing is loaded. Only sent when it changed.
+    void piecesChanged(const QByteArray &pieces);
 
 private:
     void refreshEngine(Mode mode);
     // Pieces that held playback are in: play on in the given mode.
     void resumeWithPieces(Mode mode);
     void showMessage(const QString &text, bool autoClear);
+    // "data caching..", then how much of what playback waits for is in and
+    // the download rate.
+    QString cachingMessage() const;
+    void showPieces();
     void setSliderRow(bool enabled);
-    void waitForHead();
+    // Opens nothing: plays the opened media in the mode the pieces allow.
+    void startStreaming();
+    // A read waits for a piece: ask the core for it at once, and hold
+    // playback if it is running.
+    void handleLack();
+    void engineProgress(int type);
+    void firstFrame();
+    // Whether the gate would serve the piece now (it and its neighbour).
+    bool available(int piece) const;
+    void piecesIn();
     bool pieceReady(int piece);
 
     StreamingEngine *m_engine;
     PieceSource *m_pieceSource = nullptr;
 
     Source m_source = Source::None;
+    QString m_path;
     QString m_torrentHash;
     int m_fileIndex = -1;
     QString m_bitField;
@@ -113,7 +136,19 @@ private:
     float m_resumePos = 0;
     int m_playState = Stopped;
     QString m_message;
+    QString m_downloadRate;
+    QByteArray m_shownPieces;
     bool m_sliderEnabled = false;
+    std::atomic<bool> m_awaitingFrame { false };
+    // The last piece came while head-only playback went on: the slider may seek.
+    bool m_lastPieceSeen = false;
+    // The user moved the position: the picture there comes as soon as the
+    // read can go on, where running playback keeps a little more in hand.
+    bool m_seeking = false;
+    qint64 m_firstTimeSeen = -1;
+    // Counts missing-piece events; the one a blocked read was woken for.
+    std::atomic<unsigned> m_lackEvents { 0 };
+    unsigned m_wokenAt = 0;
 
     QTimer pieceCheckTimer;
     QTimer fileCheckTimer;

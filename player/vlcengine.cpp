@@ -124,6 +124,7 @@ VlcEngine::VlcEngine(const QStringList &extraArguments)
 
     m_gate.setEventSink([this](int event) { deliver(event); });
     libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player);
+    static_assert(int(VideoOutput) == int(libvlc_MediaPlayerVout));
     for (libvlc_event_e type : { libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached,
              libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged, libvlc_MediaPlayerVout })
         libvlc_event_attach(events, type, &VlcEngine::onLibvlcEvent, this);
@@ -177,7 +178,9 @@ void VlcEngine::onLibvlcEvent(const libvlc_event_t *event, void *self)
                     engine->m_pictureChanged(picture);
             },
             Qt::QueuedConnection);
-        return;
+        // Outputs also go away (on stop): only a new one means a picture.
+        if (!picture)
+            return;
     }
     engine->deliver(event->type);
 }

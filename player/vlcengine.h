@@ -30,6 +30,8 @@ public:
         Stopped = 0x106,
         EndReached = 0x109,
         PositionChanged = 0x10C,
+        // A video output exists: the first picture is on its way.
+        VideoOutput = 0x112,
         NeedPieceString = PieceGate::NeedPieceString,
         LackData = PieceGate::LackData,
     };

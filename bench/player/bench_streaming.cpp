@@ -6,6 +6,9 @@
 //  - start-up when pieces arrive at a given rate from nothing,
 //  - CPU time of the GUI thread while playing (the one-second tick).
 // Prints figures; asserts nothing about wall time.
+//
+//   bench_streaming [--rounds N] [--clip mkv|mp4] [--first-frame-only]
+// MORVANE_VLC_OPTIONS adds engine options, to compare their effect.
 
 #include "player/player.h"
 #include "tests/support/damagedclip.h"
@@ -77,7 +80,7 @@ QTextStream out(stdout);
 void firstFrame(const QString &clip, int rounds)
 {
     for (int round = 0; round < rounds; ++round) {
-        DamagedClip file(clip, 64, {}, "head.mkv");
+        DamagedClip file(clip, 64, {}, clip.endsWith(".mp4") ? "head.mp4" : "head.mkv");
         ScriptedPieces pieces;
         pieces.bits = file.bits;
         FrameCounter counter; // outlives the window, whose engine writes into it
@@ -138,12 +141,15 @@ void piecesAtARate(const QString &clip, double piecesPerSecond)
     player window;
     window.setPieceSource(&pieces);
     counter.attach(window.engine().mediaPlayer());
+    // The bytes on disk are all there before the engine opens the file (it
+    // starts at once); the piece string decides what it may read.
+    const QByteArray none = file.bits;
+    file.repair();
     QString path = file.path;
-    window.playFile(path, "hash", 0, false, QString::fromLatin1(file.bits), file.pieceLength);
+    window.playFile(path, "hash", 0, false, QString::fromLatin1(none), file.pieceLength);
 
     // Pieces arrive in order, but the last one first (as the core fetches
     // the tail of a Matroska file early).
-    file.repair(); // bytes on disk are all there; the piece string decides
     QByteArray bits(64, '0');
     int next = 0;
     int cachingEpisodes = 0;
@@ -211,16 +217,24 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     QCommandLineOption roundsOption("rounds", "repetitions of each measurement", "n", "3");
     parser.addOption(roundsOption);
+    QCommandLineOption clipOption("clip", "container: mkv or mp4 (faststart)", "kind", "mkv");
+    parser.addOption(clipOption);
+    QCommandLineOption firstFrameOnly("first-frame-only", "only the first-frame figure");
+    parser.addOption(firstFrameOnly);
     parser.process(app);
     const int rounds = qMax(1, parser.value(roundsOption).toInt());
+    const bool mp4 = parser.value(clipOption) == QLatin1String("mp4");
 
     TemporaryHome home;
-    const QString clip = TestMedia::clip(TestMedia::Matroska, 12);
+    const QString clip = TestMedia::clip(mp4 ? TestMedia::FaststartMp4 : TestMedia::Matroska, 12);
     if (clip.isEmpty())
         return 1;
-    out << "clip: 12 s Matroska, H.264 ~2 Mbit/s + AAC, " << QFileInfo(clip).size() / 1024
-        << " KiB, 64 pieces" << Qt::endl;
+    out << "clip: 12 s " << (mp4 ? "MP4 (faststart)" : "Matroska") << ", H.264 ~2 Mbit/s + AAC, "
+        << QFileInfo(clip).size() / 1024
+        << " KiB, 64 pieces; engine options: " << qEnvironmentVariable("MORVANE_VLC_OPTIONS") << Qt::endl;
     firstFrame(clip, rounds);
+    if (parser.isSet(firstFrameOnly))
+        return 0;
     resumeAfterPiece(clip, rounds);
     piecesAtARate(clip, 8);
     if (rounds > 1)

@@ -41,8 +41,8 @@ private slots:
         QTest::newRow("missing head blocks") << 1 << QByteArray("0111") << L << 0 << 10 << -1 << 0 << true;
         QTest::newRow("last piece needs only itself")
             << 2 << QByteArray("0001") << L << 350 << 50 << 50 << -1 << false;
-        QTest::newRow("head-only waits for the last piece quietly")
-            << 1 << QByteArray("1110") << L << 250 << 10 << -1 << 3 << false;
+        QTest::newRow("head-only reports the last piece")
+            << 1 << QByteArray("1110") << L << 250 << 10 << -1 << 3 << true;
         QTest::newRow("seekable reports the last piece")
             << 2 << QByteArray("1110") << L << 250 << 10 << -1 << 3 << true;
         QTest::newRow("piece length unknown") << 2 << QByteArray("1111") << 0 << 0 << 10 << -1 << 0 << true;

@@ -1,4 +1,7 @@
+#include "player/bufferslider.h"
 #include "player/player.h"
+#include "tests/support/damagedclip.h"
+#include "tests/support/scriptedpieces.h"
 #include "tests/support/temporaryhome.h"
 #include "tests/support/testmedia.h"
 #include "tests/support/xvfbserver.h"
@@ -59,6 +62,49 @@ private slots:
         // Rounded corners: the mask leaves the very corner out of the window.
         QVERIFY(!window.mask().contains(QPoint(0, 0)));
         QVERIFY(window.mask().contains(QPoint(10, 10)));
+    }
+
+    void seekBarShowsWhatIsDownloaded()
+    {
+        TemporaryHome home;
+        const QString clip = TestMedia::clip(TestMedia::Matroska, 12);
+        QVERIFY(!clip.isEmpty());
+        // The first half and the last piece are in: seekable, half downloaded.
+        QList<int> missing;
+        for (int piece = 16; piece < 31; ++piece)
+            missing << piece;
+        DamagedClip file(clip, 32, missing);
+        ScriptedPieces pieces;
+        pieces.bits = file.bits;
+        player window;
+        window.setPieceSource(&pieces);
+        window.setWindowFlags(Qt::CustomizeWindowHint | Qt::FramelessWindowHint);
+        window.move(0, 0);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QString path = file.path;
+        window.playFile(path, "hash", 0, true, QString::fromLatin1(file.bits), file.pieceLength);
+        auto *slider = window.findChild<BufferSlider *>("processSlider");
+        QVERIFY(slider);
+        QTRY_VERIFY_WITH_TIMEOUT(slider->isVisible() && slider->isEnabled(), 5000);
+        QCOMPARE(slider->pieces(), file.bits);
+
+        // Along the groove, past the handle: one colour over the first half,
+        // another over the second.
+        const QPoint origin = slider->mapTo(&window, QPoint(0, slider->height() / 2));
+        const auto colourAt = [&](const QImage &shot, double fraction) {
+            return shot.pixelColor(origin.x() + int(fraction * slider->width()), origin.y()).rgb() & 0xF0F0F0;
+        };
+        QImage shot;
+        QTRY_VERIFY_WITH_TIMEOUT((shot = grab(window), colourAt(shot, 0.25) != colourAt(shot, 0.75)), 5000);
+        shot.save(QDir(QStringLiteral(MORVANE_BUILD_BIN_DIR "/..")).absoluteFilePath("seek-bar.png"));
+        QSet<QRgb> firstHalf, secondHalf;
+        for (double f = 0.2; f < 0.46; f += 0.02)
+            firstHalf << colourAt(shot, f);
+        for (double f = 0.55; f < 0.92; f += 0.02)
+            secondHalf << colourAt(shot, f);
+        QVERIFY2(firstHalf.size() == 1 && secondHalf.size() == 1 && firstHalf != secondHalf,
+            qPrintable(QStringLiteral("%1 / %2 colours").arg(firstHalf.size()).arg(secondHalf.size())));
     }
 
     // Messages over a playing picture: a replaced one leaves nothing of the

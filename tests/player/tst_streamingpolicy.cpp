@@ -34,10 +34,19 @@ private:
         m_pieces.bits = bits;
         m_policy->bitFieldRefresh(QString::fromLatin1(bits), 262144);
     }
+    // The engine's thread reports a read waiting for a piece; the reaction
+    // comes through the event loop, not on the tick.
     void engineLacks(int piece)
     {
         m_engine.lack = piece;
         QVERIFY(m_policy->engineEvent(VlcEngine::LackData));
+        QCoreApplication::processEvents();
+    }
+    void firstPicture()
+    {
+        QVERIFY(m_policy->engineEvent(VlcEngine::VideoOutput));
+        QCoreApplication::processEvents();
+        QVERIFY(!m_policy->awaitingFirstFrame());
     }
 
 private slots:
@@ -53,58 +62,95 @@ private slots:
     void start_data()
     {
         QTest::addColumn<QByteArray>("bits");
-        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("lack"); // what the engine reads before its first picture
+        QTest::addColumn<QByteArray>("arrived");
         QTest::addColumn<int>("mode");
-        QTest::addColumn<bool>("slider");
-        QTest::addColumn<QString>("message");
         QTest::addColumn<float>("seekTo");
+        QTest::addColumn<QString>("waiting"); // the message while the read waits
         // Saved position 0.3 in every row: only a seekable file goes there.
-        QTest::newRow("head missing")
-            << QByteArray("0011100001") << int(Policy::Stopped) << 1 << false << "data caching.." << -1.0f;
-        QTest::newRow("head only") << QByteArray("1111100000") << int(Policy::Playing) << 1 << false << ""
-                                   << -1.0f;
-        QTest::newRow("seekable") << QByteArray("1111100001") << int(Policy::Playing) << 2 << true << ""
-                                  << 0.3f;
+        QTest::newRow("no piece string yet") << QByteArray() << 0 << QByteArray("1111100001") << 2 << -1.0f
+                                             << QString::fromUtf8("data caching.. 100 % \u00b7 1.2 MB/s");
+        QTest::newRow("head missing") << QByteArray("0011100001") << 0 << QByteArray("1111100001") << 2
+                                      << 0.3f << QString::fromUtf8("data caching.. 60 % \u00b7 1.2 MB/s");
+        QTest::newRow("head only, tail read at open")
+            << QByteArray("1111100000") << 9 << QByteArray("1111100001") << 1 << -1.0f
+            << QString::fromUtf8("data caching.. 0 % \u00b7 1.2 MB/s");
+        QTest::newRow("seekable") << QByteArray("1111100001") << -1 << QByteArray() << 2 << 0.3f << QString();
     }
     void start()
     {
         QFETCH(QByteArray, bits);
-        QFETCH(int, state);
+        QFETCH(int, lack);
+        QFETCH(QByteArray, arrived);
         QFETCH(int, mode);
-        QFETCH(bool, slider);
-        QFETCH(QString, message);
         QFETCH(float, seekTo);
+        QFETCH(QString, waiting);
 
         QVERIFY2(!m_policy->engineEvent(VlcEngine::LackData), "events before the first open are ignored");
+        QSignalSpy messages(m_policy.get(), &Policy::messageChanged);
         openTorrent(bits, 0.3f);
         QCOMPARE(m_engine.opened, QStringList { "/d/clip.mkv" });
-        QCOMPARE(m_policy->playState(), state);
+        if (bits.isEmpty()) {
+            // Nothing can be read: the file waits for its piece string.
+            QCOMPARE(m_policy->playState(), int(Policy::Stopped));
+            QVERIFY(!m_engine.playing);
+            QVERIFY(m_policy->fileCheckActive());
+            QVERIFY(!m_policy->engineEvent(VlcEngine::NeedPieceString));
+            // Nor before the download's file is on disk.
+            m_engine.readable = false;
+            arrive(arrived);
+            QVERIFY(!m_engine.playing);
+            m_engine.readable = true;
+            arrive(arrived);
+            QVERIFY(!m_policy->fileCheckActive());
+        }
+        // The engine starts at once, whatever is missing.
+        QVERIFY(m_engine.playing);
         QCOMPARE(int(m_policy->mode()), mode);
-        QCOMPARE(m_policy->sliderEnabled(), slider);
-        QCOMPARE(m_policy->message(), message);
         QCOMPARE(m_engine.refreshes.last().mode, mode);
-        QCOMPARE(m_engine.refreshes.last().bits, bits);
-        QCOMPARE(m_engine.playing, state == Policy::Playing);
         QCOMPARE(m_engine.positionsSet, seekTo < 0 ? QList<float> {} : QList<float> { seekTo });
-        QCOMPARE(m_policy->fileCheckActive(), state == Policy::Stopped);
-        QCOMPARE(m_policy->lastPieceCheckActive(), state == Policy::Playing && mode == 1);
+        QCOMPARE(m_policy->lastPieceCheckActive(), mode == 1);
+        const bool headThere = bits.startsWith('1');
+        QCOMPARE(m_policy->playState(), int(headThere ? Policy::Playing : Policy::Caching));
+        QCOMPARE(m_policy->sliderEnabled(), headThere && mode == 2);
 
         // The engine asks for the piece string from its own thread.
         m_engine.refreshes.clear();
         QVERIFY(m_policy->engineEvent(VlcEngine::NeedPieceString));
         QCOMPARE(m_engine.refreshes.size(), 1);
-        QCOMPARE(m_engine.refreshes.first().bits, bits);
 
-        if (state == Policy::Stopped) {
-            // Nothing plays until the head is in and the piece length known.
-            m_pieces.bits = "1111100001";
-            m_policy->bitFieldRefresh(QString::fromLatin1(m_pieces.bits), 0);
-            QCOMPARE(m_policy->playState(), int(Policy::Stopped));
-            arrive("1111100001");
-            QCOMPARE(m_policy->playState(), int(Policy::Playing));
-            QCOMPARE(m_policy->mode(), Policy::Mode::Seekable);
-            QCOMPARE(m_engine.positionsSet, QList<float> {});
+        if (lack >= 0) {
+            m_policy->setDownloadRate(QStringLiteral("1.2 MB/s"));
+            engineLacks(lack);
+            QCOMPARE(m_pieces.readyQueries, QList<int> { lack });
+            QCOMPARE(m_engine.pauses, 0);
+            QCOMPARE(m_policy->playState(), int(Policy::Caching));
+            QCOMPARE(m_policy->message(), waiting);
+            QVERIFY(!m_policy->sliderEnabled());
+            // The piece is in: the waiting read is woken with it at once.
+            m_engine.refreshes.clear();
+            QSignalSpy map(m_policy.get(), &Policy::piecesChanged);
+            arrive(arrived);
+            QCOMPARE(m_engine.refreshes.size(), 1);
+            QCOMPARE(m_engine.refreshes.first().bits, arrived);
+            // The same string again: no wake, no repaint of the seek bar.
+            arrive(arrived);
+            QCOMPARE(m_engine.refreshes.size(), 1);
+            QCOMPARE(map.size(), (bits.isEmpty() ? arrived : bits) == arrived ? 0 : 1);
+            // Until the first picture the message stays, with the news.
+            QCOMPARE(m_policy->playState(), int(Policy::Caching));
+            QVERIFY2(m_policy->message().startsWith(QStringLiteral("data caching.. 100 % ")),
+                qPrintable(m_policy->message()));
         }
+        firstPicture();
+        QCOMPARE(m_policy->playState(), int(Policy::Playing));
+        QCOMPARE(m_policy->message(), QString());
+        QCOMPARE(m_policy->sliderEnabled(), mode == 2);
+        QCOMPARE(m_engine.pauses, 0);
+        if (lack >= 0)
+            QCOMPARE(messages.last().at(0).toString(), QStringLiteral("finsh.."));
+        else
+            QVERIFY(messages.isEmpty() || messages.last().at(0).toString().isEmpty());
     }
 
     void plainFile()
@@ -139,14 +185,14 @@ private slots:
         QFETCH(bool, pauses);
         QFETCH(bool, asks);
         openTorrent(bits);
+        firstPicture();
         const int mode = int(m_policy->mode());
         m_pieces.readyQueries.clear();
         engineLacks(lack);
-        m_policy->tick();
         QCOMPARE(m_engine.pauses, pauses ? 1 : 0);
         QCOMPARE(m_policy->playState(), int(pauses ? Policy::Caching : Policy::Playing));
         QCOMPARE(m_policy->pieceCheckActive(), pauses);
-        QCOMPARE(m_policy->message(), pauses ? QStringLiteral("data caching..") : QString());
+        QCOMPARE(m_policy->message().left(14), pauses ? QStringLiteral("data caching..") : QString());
         // Asking is what makes the core fetch the piece first.
         QCOMPARE(m_pieces.readyQueries, asks ? QList<int> { lack } : QList<int> {});
         if (!pauses) {
@@ -155,9 +201,10 @@ private slots:
         }
         QVERIFY(!m_policy->sliderEnabled());
 
-        // Resume: an incomplete arrival keeps waiting, the rest plays on.
+        // Running playback goes on with a piece in hand beyond what the read
+        // needs (a seek does not wait for it)...
         const int plays = m_engine.plays;
-        arrive(bits.left(5) + "10" + bits.mid(7));
+        arrive(bits.left(5) + "110" + bits.mid(8));
         QCOMPARE(m_policy->playState(), int(Policy::Caching));
         QSignalSpy messages(m_policy.get(), &Policy::messageChanged);
         arrive(bits.left(5) + "111" + bits.mid(8));
@@ -167,56 +214,55 @@ private slots:
         QCOMPARE(m_engine.refreshes.last().bits.mid(5, 3), QByteArray("111"));
         QCOMPARE(m_policy->sliderEnabled(), mode == 2);
         QVERIFY(!m_policy->pieceCheckActive());
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.first().at(0).toString(), QStringLiteral("finsh.."));
-        QCOMPARE(messages.first().at(1).toBool(), true);
+        QCOMPARE(messages.last().at(0).toString(), QStringLiteral("finsh.."));
+        QCOMPARE(messages.last().at(1).toBool(), true);
     }
 
     void headOnlyBecomesSeekable()
     {
         openTorrent("1111100000");
+        firstPicture();
         m_policy->userChangePosition(40);
         QCOMPARE(m_engine.positionsSet, QList<float> {});
         QCOMPARE(m_policy->playState(), int(Policy::Playing));
 
         // The last piece arrives while playing: the slider comes back, the
-        // core goes back to the head, the engine stays head-only.
+        // engine stays head-only, and the core is not sent back to the head.
         m_pieces.bits = "1111100001";
         m_pieces.readyQueries.clear();
         m_policy->lastPieceCheck();
         QVERIFY(m_policy->sliderEnabled());
         QVERIFY(!m_policy->lastPieceCheckActive());
-        QCOMPARE(m_pieces.readyQueries, QList<int> { 0 });
+        QCOMPARE(m_pieces.readyQueries, QList<int> {});
         QCOMPARE(m_policy->mode(), Policy::Mode::HeadOnly);
 
-        // Releasing the slider reopens seekable at the chosen place.
+        // Releasing the slider reopens seekable at the chosen place, at once.
         const int stops = m_engine.stops;
         m_policy->userChangePosition(40);
         QCOMPARE(m_engine.stops, stops + 1);
-        QCOMPARE(m_policy->playState(), int(Policy::Stopped));
-        QCOMPARE(m_policy->message(), QStringLiteral("data caching.."));
-        m_policy->torrentFileCheck();
-        QCOMPARE(m_policy->playState(), int(Policy::Playing));
         QCOMPARE(m_policy->mode(), Policy::Mode::Seekable);
         QCOMPARE(m_engine.positionsSet, QList<float> { 0.4f });
+        QCOMPARE(m_policy->message(), QStringLiteral("data caching.."));
+        firstPicture();
+        QCOMPARE(m_policy->playState(), int(Policy::Playing));
 
         // Caching in head-only mode when the last piece comes: reopened
         // seekable where playback stood.
         openTorrent("1111100000");
+        firstPicture();
         engineLacks(5);
-        m_policy->tick();
+        QCOMPARE(m_policy->playState(), int(Policy::Caching));
         m_engine.positionNow = 0.25f;
         arrive("1111111101");
-        QCOMPARE(m_policy->playState(), int(Policy::Stopped));
-        QVERIFY(m_policy->fileCheckActive());
-        m_policy->torrentFileCheck();
         QCOMPARE(m_policy->mode(), Policy::Mode::Seekable);
         QCOMPARE(m_engine.positionsSet.last(), 0.25f);
+        QVERIFY(!m_policy->fileCheckActive() && !m_policy->pieceCheckActive());
     }
 
     void seekIntoAGap()
     {
         openTorrent("1111100001");
+        firstPicture();
         m_engine.refreshes.clear();
         m_policy->userChangePosition(70);
         QCOMPARE(m_engine.refreshes.size(), 1);
@@ -224,13 +270,15 @@ private slots:
         QCOMPARE(m_engine.positionsSet, QList<float> { 0.7f });
         QCOMPARE(m_policy->pos(), 0.7f);
         engineLacks(7);
-        m_policy->tick();
         QCOMPARE(m_policy->playState(), int(Policy::Caching));
-        QCOMPARE(m_pieces.readyQueries.last(), 7);
-        // Paused by the user meanwhile: the play button is ignored while caching.
+        QCOMPARE(m_engine.pauses, 1);
+        QCOMPARE(m_pieces.readyQueries, QList<int> { 7 });
+        // The play button is ignored while caching.
         QVERIFY(!m_policy->userPause() && !m_policy->userPlay());
-        arrive("1111100111");
+        // The two pieces the read needs are enough to go on.
+        arrive("1111100110");
         QCOMPARE(m_policy->playState(), int(Policy::Playing));
+        QVERIFY(m_engine.playing);
         QCOMPARE(m_policy->mode(), Policy::Mode::Seekable);
     }
 

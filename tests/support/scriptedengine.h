@@ -30,6 +30,7 @@ public:
     qint64 timeMs = 0;
     float positionNow = 0;
     int lack = -1;
+    bool readable = true;
 
     void open(const QString &path, double startSeconds = 0) override
     {
@@ -61,4 +62,5 @@ public:
         refreshes << Refresh { mode, QByteArray(bits, length), pieceLength };
     }
     int lackPiece() const override { return lack; }
+    bool isReadable(const QString &) const override { return readable; }
 };
