@@ -12,6 +12,7 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -456,10 +457,19 @@ private slots:
         f.model.hoverInterval = 20;
         InformationWidget *info = f.model.infoWidget;
         info->hideTimer->setInterval(50);
+        // The user works in a window: the pop-up must not take it over.
+        QWidget window;
+        auto *edit = new QLineEdit(&window);
+        window.show();
+        window.activateWindow();
+        edit->setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
 
         f.model.mouseMoveSlot(true, QPoint(10, 50), f.at(2));
         QVERIFY(f.model.hoverTimer->isActive());
         QTRY_VERIFY_WITH_TIMEOUT(info->popup->isVisible(), 2000);
+        QCOMPARE(QApplication::activeWindow(), &window);
+        QCOMPARE(QApplication::focusWidget(), edit);
         QCOMPARE(info->nameLabel->text(), "three");
         QCOMPARE(info->_seedLabel->text(), "3");
         QCOMPARE(info->_peerLabel->text(), "7");
