@@ -50,6 +50,8 @@ void CoreService::setStatusInterval(int milliseconds)
 void CoreService::setPlayerConnected(bool connected)
 {
     m_playerConnected = connected;
+    // Every connection says for itself whether it reads our own replies.
+    m_extendedReplies = false;
     if (connected) {
         m_statusTimer.start();
     } else {
@@ -143,25 +145,38 @@ void CoreService::handleRequest(qint32 type, const QStringList &arguments)
     case CoreProtocol::PrepareQuit:
         m_session->saveAllResumeData();
         break;
+    case CoreProtocol::ExtendedReplies:
+        m_extendedReplies = true;
+        break;
     default:
         qCWarning(lcCore).noquote() << "unknown request type" << type << "ignored";
         break;
     }
 }
 
+void CoreService::reportFailures(const QList<QStringList> &failures)
+{
+    // An older player cannot skip a frame it does not know.
+    if (m_extendedReplies && !failures.isEmpty())
+        emit reply(CoreProtocol::AddFailed, failures);
+}
+
 void CoreService::addFiles(const QStringList &paths)
 {
     QList<QStringList> rows;
+    QList<QStringList> failures;
     for (const QString &path : paths) {
         QString error;
         const QString hash = m_session->addTorrentFile(path, &error);
         if (hash.isEmpty()) {
             qCWarning(lcCore).noquote() << "torrent file not added:" << path << ":" << error;
+            failures.append({ path, error });
             continue;
         }
         rows.append(m_session->descriptionRow(hash));
     }
-    // The player cannot use an empty list: failures are only logged.
+    reportFailures(failures);
+    // The player cannot use an empty list.
     if (!rows.isEmpty())
         emit reply(CoreProtocol::AddedTorrents, rows);
 }
@@ -169,15 +184,18 @@ void CoreService::addFiles(const QStringList &paths)
 void CoreService::addMagnets(const QStringList &uris)
 {
     QList<QStringList> rows;
+    QList<QStringList> failures;
     for (const QString &uri : uris) {
         QString error;
         const QString hash = m_session->addMagnet(uri, &error);
         if (hash.isEmpty()) {
             qCWarning(lcCore).noquote() << "magnet link not added:" << uri << ":" << error;
+            failures.append({ uri, error });
             continue;
         }
         rows.append({ hash });
     }
+    reportFailures(failures);
     if (!rows.isEmpty())
         emit reply(CoreProtocol::AddedMagnets, rows);
 }
@@ -189,10 +207,12 @@ void CoreService::addUrls(const QStringList &texts)
         [this, fetcher](const QList<TorrentFetcher::Result> &results) {
             fetcher->deleteLater();
             QList<QStringList> rows;
+            QList<QStringList> failures;
             for (const TorrentFetcher::Result &result : results) {
                 if (!result.error.isEmpty()) {
                     qCWarning(lcCore).noquote()
                         << "torrent address failed:" << result.text << ":" << result.error;
+                    failures.append({ result.text, result.error });
                     continue;
                 }
                 QString error;
@@ -200,6 +220,7 @@ void CoreService::addUrls(const QStringList &texts)
                 if (hash.isEmpty()) {
                     qCWarning(lcCore).noquote()
                         << "no torrent at" << result.url.toDisplayString() << ":" << error;
+                    failures.append({ result.text, error });
                     continue;
                 }
                 if (!result.commentUrl.isEmpty()) {
@@ -209,6 +230,7 @@ void CoreService::addUrls(const QStringList &texts)
                 }
                 rows.append(m_session->descriptionRow(hash));
             }
+            reportFailures(failures);
             if (!rows.isEmpty())
                 emit reply(CoreProtocol::AddedUrls, rows);
         });

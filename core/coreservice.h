@@ -49,11 +49,14 @@ private:
     void setDiskCache(const QStringList &arguments);
     void sendStatus();
     void sendStatusSoon();
+    // Rows [item as sent, reason] for what could not be added.
+    void reportFailures(const QList<QStringList> &failures);
 
     CoreSettings m_settings;
     TorrentSession *m_session;
     QNetworkAccessManager *m_network;
     bool m_playerConnected = false;
+    bool m_extendedReplies = false;
     QTimer m_statusTimer;
     QTimer m_urgentTimer;
     QElapsedTimer m_sinceStatus;

@@ -162,6 +162,9 @@ void ClientRequestTHread::connectionMade()
     qCDebug(lcCorelink).noquote() << "Connect to server at " << currentServerName << " success..";
     if (!startupListReceived)
         sendRequest(CoreProtocol::StartupList, QString(QLatin1String("")));
+    // The core keeps our own reply types from a player that has not asked,
+    // and forgets the asking with each connection.
+    sendRequest(CoreProtocol::ExtendedReplies, QStringList());
     replyTimer->start();
     emit webRequestCheck();
 }
@@ -237,6 +240,9 @@ void ClientRequestTHread::recvCheck()
             break;
         case CoreProtocol::ReadyToClose:
             emit serverReadyToClose();
+            break;
+        case CoreProtocol::AddFailed:
+            emit addFailedRows(reply.rows);
             break;
         default:
             break;

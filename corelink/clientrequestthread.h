@@ -49,6 +49,8 @@ signals:
     void serverStateCheck(QString _newChannelName = QString(QLatin1String("")));
     void webRequestCheck();
     void serverReadyToClose();
+    // Rows [item, reason] of what the core could not add.
+    void addFailedRows(QList<QStringList> rows);
 
 public slots:
     void tryToConn();

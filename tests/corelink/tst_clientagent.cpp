@@ -45,6 +45,7 @@ private slots:
     void lostCoreRestartNameFollowsSettings();
     void quietQuitSilencesEverything();
     void requestChecks();
+    void addFailedNamesItemAndReason();
     void brokenReplyDropsConnection_data();
     void brokenReplyDropsConnection();
 
@@ -113,8 +114,11 @@ void TestClientAgent::connectAgent()
             emit m_agent->_rebuildConnection();
     });
     QVERIFY(m_core->waitForClient());
-    QVERIFY(m_core->waitForRequests(1));
-    QCOMPARE(m_core->requests().first().type, 12);
+    // The start-up list, then the opt-in to our own reply types.
+    QVERIFY(m_core->waitForRequests(2));
+    QCOMPARE(m_core->requests().at(0).type, 12);
+    QCOMPARE(m_core->requests().at(1).type, 31);
+    QVERIFY(m_core->requests().at(1).arguments.isEmpty());
     QCOMPARE(m_restarts, QStringList { "" });
 }
 
@@ -222,9 +226,12 @@ void TestClientAgent::retriesUntilCoreAppears()
 
     QVERIFY(m_core->listen(m_channel));
     QVERIFY(announced.wait(3000));
-    QVERIFY(m_core->waitForRequests(1));
+    QVERIFY(m_core->waitForRequests(2));
     QCOMPARE(TraceCapture::count("Connect to server at  " + m_channel + "  success.."), 1);
-    QCOMPARE(m_core->receivedBytes().toHex(), QByteArray::fromHex("0000000C 00000001 00000000").toHex());
+    QCOMPARE(m_core->receivedBytes().toHex(),
+        QByteArray::fromHex("0000000C 00000001 00000000"
+                            "0000001F 00000000")
+            .toHex());
 }
 
 void TestClientAgent::reconnectionAnnouncesAgainWithoutStartupRequest()
@@ -239,8 +246,10 @@ void TestClientAgent::reconnectionAnnouncesAgainWithoutStartupRequest()
     QVERIFY(m_core->waitForConnectionCount(2));
     // Something after the reconnection proves nothing more is on its way.
     emit m_agent->sessionRequest(4, QStringList { "h" });
-    QVERIFY(m_core->waitForRequests(2));
+    QVERIFY(m_core->waitForRequests(4));
     QCOMPARE(m_core->requestsOfType(12).size(), 1);
+    // The core forgets the opt-in with the connection: asked again.
+    QCOMPARE(m_core->requestsOfType(31).size(), 2);
     QCOMPARE(m_core->requests().last().type, 4);
     QCOMPARE(announced.size(), 1);
     QCOMPARE(m_restarts, (QStringList { "", m_channel + "+" }));
@@ -278,8 +287,8 @@ void TestClientAgent::silenceWithRememberedChoiceChangesChannel()
         }
     });
 
-    QVERIFY(m_core->waitForRequests(2));
-    const CoreRequest change = m_core->requests().at(1);
+    QVERIFY(m_core->waitForRequests(3));
+    const CoreRequest change = m_core->requests().at(2);
     QCOMPARE(change.type, 18);
     QCOMPARE(change.arguments, QStringList { m_channel + "+" });
     QVERIFY(m_asker.texts.isEmpty());
@@ -291,8 +300,8 @@ void TestClientAgent::silenceWithRememberedChoiceChangesChannel()
     QCOMPARE(TraceCapture::count("ServerName ERROR...wrong error server name.."), 1);
     QCOMPARE(m_agent->requestThread()->channelName(), m_channel + "+");
     emit m_agent->sessionRequest(5, QStringList { "kept" });
-    QVERIFY(m_core->waitForRequests(3));
-    QCOMPARE(m_core->requests().at(2).arguments, QStringList { "kept" });
+    QVERIFY(m_core->waitForRequests(5));
+    QCOMPARE(m_core->requests().at(4).arguments, QStringList { "kept" });
     QCOMPARE(m_core->requestsOfType(12).size(), 1);
 }
 
@@ -318,9 +327,9 @@ void TestClientAgent::silenceAsks()
     QTRY_COMPARE_WITH_TIMEOUT(m_asker.texts, QStringList { TimeoutText }, 5000);
     QCOMPARE(m_asker.defaultButtons, QStringList { "Yes,and remember my choice" });
     if (changes) {
-        QVERIFY(m_core->waitForRequests(2));
-        QCOMPARE(m_core->requests().at(1).type, 18);
-        QCOMPARE(m_core->requests().at(1).arguments, QStringList { m_channel + "+" });
+        QVERIFY(m_core->waitForRequests(3));
+        QCOMPARE(m_core->requests().at(2).type, 18);
+        QCOMPARE(m_core->requests().at(2).arguments, QStringList { m_channel + "+" });
     } else {
         // No stops the watch until a reply arrives.
         QVERIFY(!m_agent->requestThread()->isReplyTimerActive());
@@ -433,12 +442,23 @@ void TestClientAgent::requestChecks()
     emit m_agent->sessionRequest(21, QString(""));
     emit m_agent->sessionRequest(16);
     emit m_agent->sessionRequest(5, QStringList { "abc" });
-    QVERIFY(m_core->waitForRequests(4));
+    QVERIFY(m_core->waitForRequests(5));
     QCOMPARE(m_core->receivedBytes().mid(before).toHex(' '),
         QByteArray::fromHex("00000015 00000001 00000000"
                             "00000010 00000001 00000000"
                             "00000005 00000001 00000006 006100620063")
             .toHex(' '));
+}
+
+void TestClientAgent::addFailedNamesItemAndReason()
+{
+    connectAgent();
+    QSignalSpy failed(m_agent.get(), &ClientAgent::addFailed);
+    m_core->reply(30, { { "/dl/a b.torrent", "no such file" }, { "short row" }, {}, { "magnet:?xt=x", "" } });
+    QVERIFY(failed.wait(5000));
+    QCOMPARE(failed.size(), 2);
+    QCOMPARE(failed.at(0), (QList<QVariant> { "/dl/a b.torrent", "no such file" }));
+    QCOMPARE(failed.at(1), (QList<QVariant> { "magnet:?xt=x", "" }));
 }
 
 void TestClientAgent::brokenReplyDropsConnection_data()
