@@ -132,6 +132,7 @@ void LinkProcessor::processmorvane(QString param)
         site = WebSites::trackerSite();
         if (site.isEmpty()) {
             qCDebug(lcLinks, "\tno tracker site configured, link dropped..");
+            emit notice(WebSites::noTrackerSiteText());
             return;
         }
     } else {

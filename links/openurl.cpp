@@ -83,6 +83,7 @@ int openurl::processDownloadList(QStringList url_list)
             site = WebSites::trackerSite();
             if (site.isEmpty()) {
                 qCDebug(lcLinks, "\tno tracker site configured, link dropped..");
+                emit notice(WebSites::noTrackerSiteText());
                 continue;
             }
         } else {

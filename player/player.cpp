@@ -1008,6 +1008,7 @@ void player::wireCoreLink()
     connect(m_agent, &ClientAgent::serverReadyToClose, this, &player::myQuit);
     connect(m_agent, &ClientAgent::prepBuildItemForUrl, m_model, &TreeModel::prepBuildItemForUrl);
     connect(m_agent, &ClientAgent::buildTemporaryItem, m_model, &TreeModel::buildTemporaryItem);
+    connect(m_agent, &ClientAgent::addFailed, this, &player::addFailed);
 }
 
 // menu, start page and window buttons -> window
@@ -1050,9 +1051,13 @@ void player::wireLinks()
         m_links, &LinkProcessor::sessionRequest, this, qOverload<int, QStringList>(&player::sessionRequest));
     connect(m_links, &LinkProcessor::playFileRequested, this, &player::openLocalFile);
     connect(m_links, &LinkProcessor::startPageLoadRequested, m_pages, &WebPages::loadStartPage);
+    connect(m_links, &LinkProcessor::notice, this,
+        [this](const QString &text) { showMessage(text, true, true); });
 
     m_openUrl = new openurl(this);
     connect(m_openUrl, &openurl::sessionRequest, this, qOverload<int, QStringList>(&player::sessionRequest));
+    connect(
+        m_openUrl, &openurl::notice, this, [this](const QString &text) { showMessage(text, true, true); });
 
     // Options dialog -> core requests and the auto-play flag
     m_options = new Options(this);
@@ -1116,6 +1121,15 @@ void player::savePosition(const QString &file, float position)
 float player::loadPosition(const QString &file)
 {
     return settings.loadPosition(file);
+}
+
+void player::addFailed(const QString &item, const QString &reason)
+{
+    // A magnet link or an address can be long: its ends name it well enough.
+    QString shown = item;
+    if (shown.size() > 80)
+        shown = shown.left(50) + QStringLiteral("…") + shown.right(25);
+    showMessage(tr("Could not add %1: %2").arg(shown, reason), true, true);
 }
 
 // --- files and drops -------------------------------------------------------
@@ -1265,6 +1279,8 @@ void player::slotdownsub()
         program = QStandardPaths::findExecutable(subDownloaderProgram);
     if (program.isEmpty()) {
         qCDebug(lcPlayer).noquote() << "no" << subDownloaderProgram << "found";
+        showMessage(
+            tr("Subtitle download needs %1, which is not installed.").arg(subDownloaderProgram), true, true);
         return;
     }
     // One argument per item: a file name with quotes or blanks reaches the

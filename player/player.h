@@ -169,6 +169,8 @@ private:
     QString chooseFile(const QString &caption, const QString &directory, const QString &filter);
     void wirePolicy();
     void endOfFile();
+    // The core could not add a torrent file, magnet link or address.
+    void addFailed(const QString &item, const QString &reason);
     // The one way a local file opens (dialog, drop, command line, second
     // start): a subtitle joins the playing video, a video plays after the
     // file that was loaded has kept its position.

@@ -129,6 +129,13 @@ void tst_Desktop::filesFromTheFileManager()
     from = session.now();
     QVERIFY(session.secondStart({ QFileInfo(third).fileName() }, 10000, QFileInfo(third).path()));
     QVERIFY(playing(session, 8, from));
+
+    // A torrent file the core cannot add: the user reads which and why.
+    from = session.now();
+    const QString missing = QFileInfo(third).path() + "/no such.torrent";
+    QVERIFY(session.secondStart({ uri(missing) }));
+    QVERIFY2(session.waitForLine("ui: message Could not add " + missing + ": ", 15000, from) >= 0,
+        qPrintable(session.log()));
 }
 
 QTEST_MAIN(tst_Desktop)

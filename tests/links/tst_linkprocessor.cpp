@@ -202,8 +202,12 @@ private slots:
         Preferences().setValue(QStringLiteral("/config/trackerSite"), QString());
         LinkProcessor links({}, nullptr, nullptr, nullptr);
         QSignalSpy requests(&links, &LinkProcessor::sessionRequest);
+        QSignalSpy notices(&links, &LinkProcessor::notice);
         links.processmorvane(QStringLiteral("morvane://&ty=1&ro=1&id=42&ua=k"));
         QVERIFY(requests.isEmpty());
+        // Said, not only logged.
+        QCOMPARE(notices.size(), 1);
+        QVERIFY(notices.first().first().toString().contains("tracker site"));
         QCOMPARE(links.linkParameters().id, QStringLiteral("42"));
     }
 

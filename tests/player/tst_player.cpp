@@ -543,6 +543,8 @@ private slots:
                 QStringList({ "--silent", "--filename", video }));
         }
         QCOMPARE(captions, writes ? QStringList { QFileInfo(video).path() } : QStringList());
+        // Missing, the user is told why nothing happens.
+        QCOMPARE(m_player->messageText().contains("SubDownloader"), !installed);
     }
 
     // The list as a user drives it: double-click a row, then the player's keys.
