@@ -1,19 +1,17 @@
 #include "corelink/clientagent.h"
 
 #include "corelink/clientrequestthread.h"
+#include "corelink/coreprompt.h"
 #include "platform/logging.h"
 
 ClientAgent::ClientAgent(QObject *parent)
     : QObject(parent)
     , thread(new ClientRequestTHread(this))
+    , m_prompt(new CorePrompt(thread, this))
 {
     using Thread = ClientRequestTHread;
-    connect(this, qOverload<int, QStringList>(&ClientAgent::sessionRequest), this,
-        &ClientAgent::sessionRequestPreCheck);
-    connect(
-        this, &ClientAgent::sessionRequestChecked, thread, qOverload<int, QStringList>(&Thread::sendRequest));
-    connect(this, qOverload<int, QString>(&ClientAgent::sessionRequest), thread,
-        qOverload<int, QString>(&Thread::sendRequest));
+    connect(this, &ClientAgent::sessionRequest, this, &ClientAgent::sessionRequestPreCheck);
+    connect(this, &ClientAgent::sessionRequestChecked, thread, &Thread::sendRequest);
 
     // replies and core state, passed on as they are
     connect(thread, &Thread::startupTorrent, this, &ClientAgent::startupTorrent);
@@ -43,12 +41,17 @@ ClientAgent::~ClientAgent()
     delete thread;
 }
 
-void ClientAgent::sessionRequestPreCheck(int requestType, QStringList list)
+void ClientAgent::sessionRequestPreCheck(CoreProtocol::RequestType requestType, QStringList list)
 {
     if (list.isEmpty()) {
         qCDebug(lcCorelink).noquote()
             << "Error : empty QStringList in sessionRequest(int,QStringList) found..";
         return;
+    }
+    // Each address shows as "Processing.." until the core has answered for it.
+    if (requestType == CoreProtocol::AddUrls) {
+        emit prepBuildItemForUrl(list, list);
+        emit buildTemporaryItem(int(list.size()));
     }
     emit sessionRequestChecked(requestType, list);
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "corelink/coreprotocol.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 class ClientRequestTHread;
+class CorePrompt;
 
 // The one way into the core for the rest of the player: requests come in as
 // signals, replies go out as signals, the connection thread does the work.
@@ -17,13 +20,14 @@ public:
     explicit ClientAgent(QObject *parent = nullptr);
     ~ClientAgent() override;
 
-    // For tuning in tests (time-outs, the box asker) and for checks.
+    // For tuning in tests (time-outs, the prompt's asker) and for checks.
     ClientRequestTHread *requestThread() const { return thread; }
+    CorePrompt *prompt() const { return m_prompt; }
 
 signals:
-    void sessionRequest(int requestType, QStringList);
-    void sessionRequest(int requestType, QString = QString(QLatin1String("")));
-    void sessionRequestChecked(int, QStringList);
+    // A request with one argument travels as a one-element list.
+    void sessionRequest(CoreProtocol::RequestType requestType, QStringList arguments);
+    void sessionRequestChecked(CoreProtocol::RequestType requestType, QStringList arguments);
     void startupTorrent(QList<QStringList> list);
     void addedReturn(int type, QList<QStringList> list);
     void torrentDataSet(QList<QStringList> data);
@@ -41,11 +45,12 @@ signals:
     void addFailed(QString item, QString reason);
 
 public slots:
-    void sessionRequestPreCheck(int requestType, QStringList list);
+    void sessionRequestPreCheck(CoreProtocol::RequestType requestType, QStringList list);
 
 private slots:
     void addFailedRows(const QList<QStringList> &rows);
 
 private:
     ClientRequestTHread *thread;
+    CorePrompt *m_prompt;
 };

@@ -4,15 +4,8 @@
 #include "platform/logging.h"
 
 #include <QPointer>
-#include <QPushButton>
 
 namespace {
-
-ClientRequestTHread::Asker &defaultAsker()
-{
-    static ClientRequestTHread::Asker asker;
-    return asker;
-}
 
 int defaultReconnectMs = 1000;
 int defaultReplyTimeoutMs = 60000;
@@ -43,11 +36,6 @@ const char *socketErrorName(QLocalSocket::LocalSocketError error)
 
 } // namespace
 
-void ClientRequestTHread::setDefaultAsker(const Asker &asker)
-{
-    defaultAsker() = asker;
-}
-
 void ClientRequestTHread::setDefaultIntervals(int reconnectMs, int replyTimeoutMs)
 {
     defaultReconnectMs = reconnectMs;
@@ -58,7 +46,6 @@ ClientRequestTHread::ClientRequestTHread(QObject *parent)
     : QThread(parent)
     , socket(new QLocalSocket(this))
     , replyTimer(new QTimer(this))
-    , m_asker(defaultAsker())
 {
     reconnectTimer.setInterval(defaultReconnectMs);
     reconnectTimer.setSingleShot(true);
@@ -75,16 +62,18 @@ ClientRequestTHread::ClientRequestTHread(QObject *parent)
     connect(&reconnectTimer, &QTimer::timeout, this, &ClientRequestTHread::tryToConn);
     connect(socket, &QLocalSocket::readyRead, this, &ClientRequestTHread::recvCheck);
     connect(socket, &QLocalSocket::connected, this, [this] {
-        if (m_connectPending)
+        if (m_state == State::Connecting)
             connectionMade();
     });
 
-    buildBox(
-        lostBox, tr("We have lost the back-server(MorvaneCore.exe).."), tr("Do you wanna re-start it ?"));
     serverLostAttitude = pref.getBackServerLostAttitude();
-    buildBox(timeoutBox, tr("The reply from MorvaneCore timeout, MorvaneCore may lost.."),
-        QStringLiteral("Do you wanna re-start it ?"));
     replyTimeOutAttitude = pref.getBackReplyTimeOutAttitude();
+    m_lostCheck.setSingleShot(true);
+    m_lostCheck.setInterval(0);
+    connect(&m_lostCheck, &QTimer::timeout, this, [this] {
+        if (errorHandlingEnabled())
+            serverLostProcess();
+    });
 
     replyTimer->setInterval(defaultReplyTimeoutMs);
     connect(replyTimer, &QTimer::timeout, this, &ClientRequestTHread::replyTimeOutProcess);
@@ -95,29 +84,22 @@ ClientRequestTHread::ClientRequestTHread(QObject *parent)
 ClientRequestTHread::~ClientRequestTHread()
 {
     // Nothing may answer the socket's last signals while members go away.
-    errorHandlingEnabled = false;
-    stateHandlingEnabled = false;
+    m_state = State::Quitting;
     socket->disconnect(this);
     quit();
     wait();
 }
 
-void ClientRequestTHread::buildBox(QMessageBox &box, const QString &text, const QString &informative)
+void ClientRequestTHread::setState(State state)
 {
-    box.setText(text);
-    box.setInformativeText(informative);
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    rememberButton = box.addButton(tr("Yes,and remember my choice"), QMessageBox::AcceptRole);
-    box.setDefaultButton(rememberButton);
-    box.setEscapeButton(QMessageBox::No);
+    // Quitting is final.
+    if (m_state != State::Quitting)
+        m_state = state;
 }
 
-int ClientRequestTHread::ask(QMessageBox &box)
+void ClientRequestTHread::settle()
 {
-    m_asking = true;
-    const int answer = m_asker ? m_asker(box) : box.exec();
-    m_asking = false;
-    return answer;
+    m_state = socket->state() == QLocalSocket::ConnectedState ? State::Connected : State::Unconnected;
 }
 
 void ClientRequestTHread::reloadServerName()
@@ -129,12 +111,18 @@ void ClientRequestTHread::reloadServerName()
 
 void ClientRequestTHread::tryToConn()
 {
+    if (m_state == State::Quitting)
+        return;
+    // The answer decides what becomes of the link; ask again later.
+    if (isAsking()) {
+        reconnectTimer.start();
+        return;
+    }
     switch (socket->state()) {
     case QLocalSocket::UnconnectedState:
         break;
     case QLocalSocket::ClosingState:
-        // Still writing out to the old channel: connect once it is gone.
-        m_reconnectWanted = true;
+        setState(State::Rejoining);
         return;
     default:
         // Connected, or a connect that finishes later reports itself.
@@ -142,26 +130,30 @@ void ClientRequestTHread::tryToConn()
     }
     qCDebug(lcCorelink).noquote() << "Try to connect at server :" << currentServerName;
     m_reader.clear();
-    m_connectPending = true;
+    setState(State::Connecting);
     socket->connectToServer(CoreProtocol::socketName(currentServerName), QIODevice::ReadWrite);
-    // connected() may already have reported the connection.
-    if (!m_connectPending)
-        return;
-    if (socket->state() == QLocalSocket::ConnectedState)
-        connectionMade();
-    else if (socket->state() == QLocalSocket::UnconnectedState) {
-        m_connectPending = false;
+    switch (socket->state()) {
+    case QLocalSocket::ConnectedState:
+        // connected() may already have reported the connection.
+        if (m_state == State::Connecting)
+            connectionMade();
+        break;
+    case QLocalSocket::UnconnectedState:
+        setState(State::Unconnected);
         reconnectTimer.start();
+        break;
+    default:
+        break;
     }
 }
 
 void ClientRequestTHread::connectionMade()
 {
-    m_connectPending = false;
+    setState(State::Connected);
     reconnectTimer.stop();
     qCDebug(lcCorelink).noquote() << "Connect to server at " << currentServerName << " success..";
     if (!startupListReceived)
-        sendRequest(CoreProtocol::StartupList, QString(QLatin1String("")));
+        sendRequest(CoreProtocol::StartupList, QStringList { QStringLiteral("") });
     // The core keeps our own reply types from a player that has not asked,
     // and forgets the asking with each connection.
     sendRequest(CoreProtocol::ExtendedReplies, QStringList());
@@ -169,12 +161,7 @@ void ClientRequestTHread::connectionMade()
     emit webRequestCheck();
 }
 
-void ClientRequestTHread::sendRequest(int type, QString _request)
-{
-    sendRequest(type, QStringList { _request });
-}
-
-void ClientRequestTHread::sendRequest(int type, QStringList list)
+void ClientRequestTHread::sendRequest(CoreProtocol::RequestType type, QStringList list)
 {
     if (socket->serverName() != CoreProtocol::socketName(currentServerName)) {
         qCDebug(lcCorelink).noquote() << "ServerName ERROR...wrong error server name..";
@@ -195,9 +182,7 @@ void ClientRequestTHread::disconnectFromServerBeforeQuit()
 {
     replyTimer->stop();
     reconnectTimer.stop();
-    m_reconnectWanted = false;
-    errorHandlingEnabled = false;
-    stateHandlingEnabled = false;
+    m_state = State::Quitting;
     socket->disconnectFromServer();
 }
 
@@ -255,48 +240,50 @@ void ClientRequestTHread::recvCheck()
         qCWarning(lcCorelink).noquote()
             << "Error : broken reply from server, dropping the connection.." << m_reader.errorString();
         socket->abort();
-        if (errorHandlingEnabled)
+        if (errorHandlingEnabled())
             queueServerLost();
     }
 }
 
 void ClientRequestTHread::queueServerLost()
 {
-    // Runs once the socket has settled: a peer that closes is still
-    // "connected" while its error is being reported.
-    if (m_lostQueued)
-        return;
-    m_lostQueued = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_lostQueued = false;
-            if (errorHandlingEnabled)
-                serverLostProcess();
-        },
-        Qt::QueuedConnection);
+    m_lostCheck.start();
 }
 
 void ClientRequestTHread::serverLostProcess()
 {
     qCDebug(lcCorelink).noquote() << "\t socket state ==" << socket->state();
-    if (socket->state() == QLocalSocket::ConnectedState || m_asking)
+    if (socket->state() == QLocalSocket::ConnectedState || isAsking())
         return;
     qCDebug(lcCorelink).noquote() << "\t error!! socket is not connected yet...";
     replyTimer->stop();
-    if (!serverLostAttitude) {
-        const int answer = ask(lostBox);
-        if (!errorHandlingEnabled)
-            return; // the player began to quit while the box was open
-        if (answer == 0) {
-            serverLostAttitude = true;
-            pref.setBackServerLostAttitude(true);
-            pref.setBackServerLostWarnShow(false);
-            pref.sync();
-        } else if (answer != QMessageBox::Yes) {
-            return;
-        }
+    if (serverLostAttitude) {
+        restartCore();
+        return;
     }
+    m_state = State::AskingLost;
+    emit coreLost();
+}
+
+void ClientRequestTHread::coreLostAnswered(Answer answer)
+{
+    // The player began to quit while the question was open.
+    if (m_state != State::AskingLost)
+        return;
+    settle();
+    if (answer == Answer::Remember) {
+        serverLostAttitude = true;
+        pref.setBackServerLostAttitude(true);
+        pref.setBackServerLostWarnShow(false);
+        pref.sync();
+    } else if (answer != Answer::Yes) {
+        return;
+    }
+    restartCore();
+}
+
+void ClientRequestTHread::restartCore()
+{
     qCDebug(lcCorelink).noquote() << "\t fault process : server suddenly turn down..";
     socket->abort();
     socket->disconnectFromServer();
@@ -307,31 +294,46 @@ void ClientRequestTHread::serverLostProcess()
 
 void ClientRequestTHread::replyTimeOutProcess()
 {
-    // The timer keeps running while the box is open; one question at a time.
-    if (m_asking)
+    // The timer keeps running while a question is open; one at a time.
+    if (isAsking())
         return;
     qCDebug(lcCorelink).noquote()
         << "\t fault process : try to deal the reply timeout problem by change data channel..";
     if (replyTimeOutAttitude) {
         qCDebug(lcCorelink).noquote() << "\t replyTimeOutAttitude is true : auto process without warning..";
-    } else {
-        qCDebug(lcCorelink).noquote()
-            << "\t replyTimeOutAttitude is false : ask user to authorize to process..";
-        const int answer = ask(timeoutBox);
-        if (!errorHandlingEnabled)
-            return;
-        if (answer == 0) {
-            replyTimeOutAttitude = true;
-            pref.setBackReplyTimeOutAttitude(true);
-            pref.setBackReplyTimeOutWarnShow(false);
-            pref.sync();
-        } else if (answer == QMessageBox::No) {
-            replyTimer->stop();
-            return;
-        } else if (answer != QMessageBox::Yes) {
-            return;
-        }
+        changeChannel();
+        return;
     }
+    qCDebug(lcCorelink).noquote() << "\t replyTimeOutAttitude is false : ask user to authorize to process..";
+    m_state = State::AskingTimeout;
+    emit replyTimedOut();
+}
+
+void ClientRequestTHread::replyTimedOutAnswered(Answer answer)
+{
+    if (m_state != State::AskingTimeout)
+        return;
+    settle();
+    switch (answer) {
+    case Answer::Remember:
+        replyTimeOutAttitude = true;
+        pref.setBackReplyTimeOutAttitude(true);
+        pref.setBackReplyTimeOutWarnShow(false);
+        pref.sync();
+        break;
+    case Answer::Yes:
+        break;
+    case Answer::No:
+        replyTimer->stop();
+        return;
+    case Answer::Dismissed:
+        return;
+    }
+    changeChannel();
+}
+
+void ClientRequestTHread::changeChannel()
+{
     currentServerName += QLatin1Char('+');
     // Still connected to the old name, so this one skips the name check.
     writeFrame(CoreProtocol::ChangeChannel, QStringList { currentServerName });
@@ -339,7 +341,7 @@ void ClientRequestTHread::replyTimeOutProcess()
 
 void ClientRequestTHread::socketErrorCheck(QLocalSocket::LocalSocketError error)
 {
-    if (!errorHandlingEnabled)
+    if (!errorHandlingEnabled())
         return;
     switch (error) {
     case QLocalSocket::ServerNotFoundError:
@@ -356,7 +358,7 @@ void ClientRequestTHread::socketErrorCheck(QLocalSocket::LocalSocketError error)
 #ifndef Q_OS_WIN
         // A local socket reports a core that died as a closed peer here,
         // where a named pipe reports a connection error.
-        if (error == QLocalSocket::PeerClosedError && !m_connectPending)
+        if (error == QLocalSocket::PeerClosedError && m_state != State::Connecting)
             queueServerLost();
 #endif
         break;
@@ -365,7 +367,7 @@ void ClientRequestTHread::socketErrorCheck(QLocalSocket::LocalSocketError error)
 
 void ClientRequestTHread::socketStateCheck(QLocalSocket::LocalSocketState state)
 {
-    if (!stateHandlingEnabled)
+    if (!stateHandlingEnabled())
         return;
     switch (state) {
     case QLocalSocket::ConnectedState:
@@ -380,14 +382,15 @@ void ClientRequestTHread::socketStateCheck(QLocalSocket::LocalSocketState state)
     case QLocalSocket::UnconnectedState:
         qCDebug(lcCorelink).noquote() << "UnconnectedState..";
         reloadServerName();
-        if (m_connectPending) {
+        if (m_state == State::Connecting) {
             // A connect that was still under way has failed.
-            m_connectPending = false;
+            m_state = State::Unconnected;
             reconnectTimer.start();
-        }
-        if (m_reconnectWanted) {
-            m_reconnectWanted = false;
+        } else if (m_state == State::Rejoining) {
+            m_state = State::Unconnected;
             QMetaObject::invokeMethod(this, &ClientRequestTHread::tryToConn, Qt::QueuedConnection);
+        } else if (m_state == State::Connected) {
+            m_state = State::Unconnected;
         }
         break;
     }

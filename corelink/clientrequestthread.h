@@ -1,43 +1,48 @@
 #pragma once
 
 #include "app/preferences.h"
+#include "corelink/coreprotocol.h"
 #include "corelink/replyreader.h"
 
 #include <QList>
 #include <QLocalSocket>
-#include <QMessageBox>
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
 
-#include <functional>
-
-class QPushButton;
-
 // The player's one connection to MorvaneCore. The QThread only runs an idle
 // event loop: this object, its socket and timers live in the GUI thread, so
-// every slot runs there and no locking is needed.
+// every slot runs there and no locking is needed. Questions to the user are
+// asked elsewhere (CorePrompt): this object only announces coreLost() and
+// replyTimedOut() and acts on the answer when it comes.
 class ClientRequestTHread : public QThread
 {
     Q_OBJECT
 
 public:
-    // Runs a question box and returns what QMessageBox::exec() would: 0 for
-    // the remember button, QMessageBox::Yes or QMessageBox::No.
-    using Asker = std::function<int(QMessageBox &box)>;
+    enum class State {
+        Unconnected, // nothing under way; the reconnect timer may be running
+        Connecting, // a connect that did not finish at once settles through connected()
+        Connected,
+        Rejoining, // still writing out to the old channel: connect once it is gone
+        AskingLost, // the core went away; waiting for the user's answer
+        AskingTimeout, // the core went silent; waiting for the user's answer
+        Quitting, // disconnected before quitting: the socket's signals are ignored
+    };
+    Q_ENUM(State)
+
+    enum class Answer { Remember, Yes, No, Dismissed };
 
     explicit ClientRequestTHread(QObject *parent = nullptr);
     ~ClientRequestTHread() override;
 
-    // Used by objects created later; tests set them so that no modal box
-    // blocks and no minute passes.
-    static void setDefaultAsker(const Asker &asker);
+    // Used by objects created later; tests set them so that no minute passes.
     static void setDefaultIntervals(int reconnectMs, int replyTimeoutMs);
 
-    void setAsker(const Asker &asker) { m_asker = asker; }
     void setReconnectInterval(int ms) { reconnectTimer.setInterval(ms); }
     void setReplyTimeout(int ms) { replyTimer->setInterval(ms); }
 
+    State state() const { return m_state; }
     QString channelName() const { return currentServerName; }
     bool isConnected() const { return socket->state() == QLocalSocket::ConnectedState; }
     bool isReplyTimerActive() const { return replyTimer->isActive(); }
@@ -51,11 +56,13 @@ signals:
     void serverReadyToClose();
     // Rows [item, reason] of what the core could not add.
     void addFailedRows(QList<QStringList> rows);
+    // Questions for the user; each is answered through the slot below.
+    void coreLost();
+    void replyTimedOut();
 
 public slots:
     void tryToConn();
-    void sendRequest(int type, QString _request = QString(QLatin1String("")));
-    void sendRequest(int type, QStringList list);
+    void sendRequest(CoreProtocol::RequestType type, QStringList list);
     void disconnectFromServerBeforeQuit();
     void replyTimeOutCheckHold();
     void replyTimeOutCheckReset();
@@ -64,13 +71,21 @@ public slots:
     void replyTimeOutProcess();
     void socketErrorCheck(QLocalSocket::LocalSocketError error);
     void socketStateCheck(QLocalSocket::LocalSocketState state);
+    void coreLostAnswered(ClientRequestTHread::Answer answer);
+    void replyTimedOutAnswered(ClientRequestTHread::Answer answer);
 
 private:
+    bool isAsking() const { return m_state == State::AskingLost || m_state == State::AskingTimeout; }
+    bool errorHandlingEnabled() const { return m_state != State::Quitting; }
+    bool stateHandlingEnabled() const { return m_state != State::Quitting; }
+    void setState(State state);
+    // The state a finished question leaves behind.
+    void settle();
     void connectionMade();
     void queueServerLost();
+    void restartCore();
+    void changeChannel();
     void writeFrame(int type, const QStringList &list);
-    int ask(QMessageBox &box);
-    void buildBox(QMessageBox &box, const QString &text, const QString &informative);
     void reloadServerName();
 
     QLocalSocket *socket;
@@ -79,20 +94,13 @@ private:
     QTimer *replyTimer;
     QString configuredServerName;
     QString currentServerName;
-    QMessageBox timeoutBox;
-    QMessageBox lostBox;
-    QPushButton *rememberButton = nullptr;
     bool serverLostAttitude = false;
     bool replyTimeOutAttitude = false;
-    bool errorHandlingEnabled = true;
-    bool stateHandlingEnabled = true;
     Preferences pref;
 
     ReplyReader m_reader;
-    Asker m_asker;
-    // A connect that did not finish at once settles through connected().
-    bool m_connectPending = false;
-    bool m_reconnectWanted = false;
-    bool m_lostQueued = false;
-    bool m_asking = false;
+    State m_state = State::Unconnected;
+    // A peer that closes is still "connected" while its error is reported:
+    // the check runs once the socket has settled, and only once.
+    QTimer m_lostCheck;
 };

@@ -89,7 +89,7 @@ void CoreProcessControl::prepQuit()
         return;
     }
     qCDebug(lcCorelink).noquote() << "tell back server to prepare to quit..";
-    emit m_agent->sessionRequest(CoreProtocol::PrepareQuit, QString(QLatin1String("")));
+    emit m_agent->sessionRequest(CoreProtocol::PrepareQuit, QStringList { QStringLiteral("") });
 }
 
 void CoreProcessControl::myQuit()

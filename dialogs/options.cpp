@@ -89,7 +89,8 @@ void Options::on_okButton_clicked()
     const bool ipv6 = ui->ipv6checkBox->isChecked();
     if (ipv6 != prefs.getIpv6Checkbox()) {
         prefs.setIpv6Checkbox(ipv6);
-        emit sessionRequest(ipv6 ? 16 : 17, QStringLiteral(""));
+        emit sessionRequest(
+            ipv6 ? CoreProtocol::Ipv6On : CoreProtocol::Ipv6Off, QStringList { QStringLiteral("") });
     }
 
     // An emptied field falls back to the default folder; tell the core the
@@ -97,7 +98,7 @@ void Options::on_okButton_clicked()
     prefs.setSavePath(ui->browselineEdit->text());
     const QString savePath = prefs.getSavePath();
     ui->browselineEdit->setText(savePath);
-    emit sessionRequest(15, savePath);
+    emit sessionRequest(CoreProtocol::SetSavePath, QStringList { savePath });
 
     prefs.setLocale(
         ui->languangecomboBox->currentIndex() == 1 ? QStringLiteral("en_GB") : QStringLiteral("zh_CN"));
@@ -109,7 +110,7 @@ void Options::on_okButton_clicked()
 
     const unsigned int cache = unsigned(ui->cacheSize->value());
     prefs.setDiskCache(cache);
-    emit sessionRequest(20, QString::number(cache));
+    emit sessionRequest(CoreProtocol::SetDiskCache, QStringList { QString::number(cache) });
 
     accept();
 }

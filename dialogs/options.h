@@ -1,5 +1,7 @@
 #pragma once
 
+#include "corelink/coreprotocol.h"
+
 #include <QDialog>
 #include <QPoint>
 
@@ -20,7 +22,7 @@ public:
     ~Options() override;
 
 signals:
-    void sessionRequest(int type, const QString &argument = QString());
+    void sessionRequest(CoreProtocol::RequestType type, QStringList arguments);
     void autoPlayMethodChanged(bool autoPlayMethod);
 
 public slots:

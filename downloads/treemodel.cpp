@@ -1,17 +1,14 @@
 #include "treemodel.h"
 
 #include "app/preferences.h"
-#include "informationwidget.h"
-#include "listmenu.h"
 #include "platform/logging.h"
+#include "replyrow.h"
 #include "treeitem.h"
 
-#include <QCursor>
-#include <QDesktopServices>
 #include <QDir>
-#include <QMessageBox>
+
 #include <QTimer>
-#include <QUrl>
+#include <memory>
 
 #include <cmath>
 
@@ -30,54 +27,6 @@ QString formatted(double value, int digits, const char *unit)
     return QString::number(value, 'f', digits) + QLatin1String(unit);
 }
 
-// The core writes plain decimal digits; those are read directly, since a
-// status reply carries several numbers per download. Anything else goes
-// through the full conversion (and so reads as 0 when it is not a number).
-double numberField(const QString &text)
-{
-    const qsizetype n = text.size();
-    if (n > 0 && n <= 15) {
-        qint64 value = 0;
-        const QChar *c = text.constData();
-        for (qsizetype i = 0; i < n; ++i) {
-            const char16_t d = c[i].unicode();
-            if (d < u'0' || d > u'9')
-                return text.toDouble();
-            value = value * 10 + (d - u'0');
-        }
-        return double(value);
-    }
-    return text.toDouble();
-}
-
-int integerField(const QString &text)
-{
-    const qsizetype n = text.size();
-    if (n > 0 && n <= 9) {
-        int value = 0;
-        const QChar *c = text.constData();
-        for (qsizetype i = 0; i < n; ++i) {
-            const char16_t d = c[i].unicode();
-            if (d < u'0' || d > u'9')
-                return text.toInt();
-            value = value * 10 + (d - u'0');
-        }
-        return value;
-    }
-    return text.toInt();
-}
-
-// A description row has 6 fields (one file) or 5 + 4k (k files).
-bool isSingleFileRow(const QStringList &row)
-{
-    return row.size() == 6;
-}
-
-bool isMultiFileRow(const QStringList &row)
-{
-    return row.size() >= 5 && (row.size() - 5) % 4 == 0;
-}
-
 // The characters of a torrent's piece string that belong to one file. Piece
 // numbers that do not lie inside the string give nothing.
 QString pieceSlice(const QString &bits, int first, int last)
@@ -92,38 +41,17 @@ QString pieceSlice(const QString &bits, int first, int last)
 TreeModel::TreeModel(QObject *parent)
     : QAbstractItemModel(parent)
 {
-    hoverTimer = new QTimer(this);
-    hoverIndex = QPersistentModelIndex();
-    hoverPos = QPoint(0, 0);
-    resumeTimer = new QTimer(this);
+    m_resumeTimer = new QTimer(this);
 
-    rootItem = new TreeItem(static_cast<TreeItem *>(nullptr));
-    rootItem->name = QStringLiteral("check info to test rootItem in treemodel..");
-    rootItem->isRoot = true;
+    m_rootItem = new TreeItem(static_cast<TreeItem *>(nullptr));
+    m_rootItem->name = QStringLiteral("check info to test m_rootItem in treemodel..");
+    m_rootItem->isRoot = true;
 
-    resumeInterval = 60000;
-    resumeTimer->setSingleShot(true);
-    connect(resumeTimer, &QTimer::timeout, this, &TreeModel::callResumeAll);
+    m_resumeInterval = 60000;
+    m_resumeTimer->setSingleShot(true);
+    connect(m_resumeTimer, &QTimer::timeout, this, &TreeModel::callResumeAll);
 
-    hoverInterval = 1000;
-    hoverTimer->setSingleShot(true);
-    hoverTimer->setInterval(hoverInterval);
-    connect(hoverTimer, &QTimer::timeout, this, &TreeModel::mouseFloatEvent);
-
-    listMenu = new ListMenu(this);
-    connect(listMenu, &ListMenu::listMenuActionReturn, this, &TreeModel::listMenuAction);
-    infoWidget = new InformationWidget(this);
-
-    playingItem = nullptr;
-    clickedItem = nullptr;
-
-    warningBox = new QMessageBox;
-    warningBox->setText(tr("Warning!"));
-    warningBox->setInformativeText(
-        tr("The downloading, you chose to delete or remove, is still checking, please do later.."));
-    warningBox->setStandardButtons(QMessageBox::Close);
-
-    playableExtensions = {
+    m_playableExtensions = {
         QStringLiteral(".NSV"),
         QStringLiteral(".IFO"),
         QStringLiteral(".TP"),
@@ -150,14 +78,10 @@ TreeModel::TreeModel(QObject *parent)
 
 TreeModel::~TreeModel()
 {
-    playingItem = nullptr;
-    clickedItem = nullptr;
-    selectedItems.clear();
-    delete rootItem;
+    m_playingItem = nullptr;
+    m_clickedItem = nullptr;
+    delete m_rootItem;
     qDeleteAll(m_urlItems);
-    delete listMenu;
-    delete infoWidget;
-    delete warningBox;
 }
 
 // ---- item-model interface -------------------------------------------------
@@ -166,7 +90,7 @@ QModelIndex TreeModel::index(int row, int column, const QModelIndex &parent) con
 {
     if (!hasIndex(row, column, parent))
         return QModelIndex();
-    TreeItem *parentNode = parent.isValid() ? static_cast<TreeItem *>(parent.internalPointer()) : rootItem;
+    TreeItem *parentNode = parent.isValid() ? static_cast<TreeItem *>(parent.internalPointer()) : m_rootItem;
     TreeItem *child = parentNode->child(row);
     if (!child)
         return QModelIndex();
@@ -179,7 +103,7 @@ QModelIndex TreeModel::parent(const QModelIndex &index) const
         return QModelIndex();
     auto *node = static_cast<TreeItem *>(index.internalPointer());
     TreeItem *parentNode = node->parentItem;
-    if (!parentNode || parentNode == rootItem)
+    if (!parentNode || parentNode == m_rootItem)
         return QModelIndex();
     return createIndex(parentNode->row(), 0, parentNode);
 }
@@ -188,7 +112,7 @@ int TreeModel::rowCount(const QModelIndex &parent) const
 {
     if (parent.column() > 0)
         return 0;
-    const TreeItem *node = parent.isValid() ? static_cast<TreeItem *>(parent.internalPointer()) : rootItem;
+    const TreeItem *node = parent.isValid() ? static_cast<TreeItem *>(parent.internalPointer()) : m_rootItem;
     return node->childCount();
 }
 
@@ -258,7 +182,7 @@ TreeItem *TreeModel::findItemByHash(const QString &hash) const
 {
     if (m_hashIndex)
         return m_byHash.value(hash, nullptr);
-    for (TreeItem *item : rootItem->children) {
+    for (TreeItem *item : m_rootItem->children) {
         if (item->hash == hash)
             return item;
     }
@@ -273,7 +197,7 @@ int TreeModel::rowOfHash(const QString &hash) const
 
 TreeItem *TreeModel::findATemporaryBuiltItem()
 {
-    for (TreeItem *item : rootItem->children) {
+    for (TreeItem *item : m_rootItem->children) {
         if (item->temporary)
             return item;
     }
@@ -289,7 +213,7 @@ TreeItem *TreeModel::itemFromIndex(const QModelIndex &index) const
 
 bool TreeModel::isTopLevel(const TreeItem *item) const
 {
-    return item && item->parentItem == rootItem;
+    return item && item->parentItem == m_rootItem;
 }
 
 TreeItem *TreeModel::findPlayItem(const QString &hash, int fileIndex) const
@@ -321,7 +245,7 @@ int TreeModel::largestPlayableFile(const TreeItem *torrentRow) const
 
 bool TreeModel::isPlayable(const QString &path) const
 {
-    for (const QString &ext : playableExtensions) {
+    for (const QString &ext : m_playableExtensions) {
         if (path.endsWith(ext, Qt::CaseInsensitive))
             return true;
     }
@@ -350,7 +274,7 @@ void TreeModel::unindexHash(TreeItem *item, const QString &hash)
         return;
     m_byHash.erase(it);
     m_replyOrder.clear();
-    for (TreeItem *other : rootItem->children) {
+    for (TreeItem *other : m_rootItem->children) {
         if (other != item && other->hash == hash) {
             m_byHash.insert(hash, other);
             break;
@@ -360,9 +284,9 @@ void TreeModel::unindexHash(TreeItem *item, const QString &hash)
 
 void TreeModel::appendTopLevel(TreeItem *item)
 {
-    const int row = rootItem->childCount();
+    const int row = m_rootItem->childCount();
     beginInsertRows(QModelIndex(), row, row);
-    rootItem->appendChild(item);
+    m_rootItem->appendChild(item);
     indexHash(item);
     endInsertRows();
 }
@@ -373,18 +297,17 @@ void TreeModel::removeTopLevel(TreeItem *item)
     if (row < 0)
         return;
     beginRemoveRows(QModelIndex(), row, row);
-    rootItem->removeChild(item);
+    m_rootItem->removeChild(item);
     unindexHash(item, item->hash);
     m_replyOrder.clear();
     endRemoveRows();
 
     // Nothing may keep pointing at the row or its files once it is gone.
     const auto within = [item](const TreeItem *p) { return p && (p == item || p->parentItem == item); };
-    if (within(playingItem))
-        playingItem = nullptr;
-    if (within(clickedItem))
-        clickedItem = nullptr;
-    selectedItems.removeIf(within);
+    if (within(m_playingItem))
+        m_playingItem = nullptr;
+    if (within(m_clickedItem))
+        m_clickedItem = nullptr;
     delete item;
 }
 
@@ -431,12 +354,12 @@ void TreeModel::refreshModel()
 void TreeModel::singleClickAction(QModelIndex index)
 {
     if (index.isValid())
-        clickedItem = itemFromIndex(index);
+        m_clickedItem = itemFromIndex(index);
 }
 
 void TreeModel::callResumeAll()
 {
-    emit sessionRequest(6, QStringLiteral(""));
+    emit sessionRequest(CoreProtocol::ResumeAll, QStringList { QStringLiteral("") });
 }
 
 // ---- updates from the core ---------------------------------------------------
@@ -468,13 +391,14 @@ void TreeModel::addedReturn(int type, QList<QStringList> list, bool autoPlay)
     }
 }
 
-TreeItem *TreeModel::makeFileItem(const QString &hash, const QStringList &row, int first, int fileIndex) const
+TreeItem *TreeModel::makeFileItem(const QString &hash, const QStringList &row, int fileIndex) const
 {
-    auto *file = new TreeItem(hash, row.at(first));
-    file->size = row.at(first + 1).toDouble();
+    const ReplyRow fields(row);
+    auto *file = new TreeItem(hash, fields.fileName(fileIndex));
+    file->size = fields.fileSize(fileIndex);
     file->sizeText = sizeFormat(file->size);
-    file->savePath = QDir::toNativeSeparators(row.at(first + 2));
-    file->filePath = QDir::toNativeSeparators(row.at(first + 3));
+    file->savePath = QDir::toNativeSeparators(fields.fileDirectory(fileIndex));
+    file->filePath = QDir::toNativeSeparators(fields.filePath(fileIndex));
     file->fileIndex = fileIndex;
     file->playable = isPlayable(file->filePath);
     return file;
@@ -487,27 +411,27 @@ void TreeModel::buildTorrentItem(const QStringList &row)
         return;
     }
     qCDebug(lcDownloads).noquote() << "\t data'size=" << row.size();
-    const bool single = isSingleFileRow(row);
-    if (!single && !isMultiFileRow(row))
+    const ReplyRow fields(row);
+    const bool single = fields.isSingleFile();
+    if (!single && !fields.isMultiFile())
         return;
-    if (findItemByHash(row.at(0))) {
+    if (findItemByHash(fields.hash())) {
         qCDebug(lcDownloads).noquote() << "Warning, item for the torrent has built..nothing to do..";
         return;
     }
-    auto *item = new TreeItem(row.at(0), row.at(1));
-    item->size = row.at(2).toDouble();
+    auto *item = new TreeItem(fields.hash(), fields.name());
+    item->size = fields.size();
     item->sizeText = sizeFormat(item->size);
-    item->finished = row.at(4);
+    item->finished = fields.finished();
     if (single) {
-        item->savePath = row.at(3);
-        item->filePath = QDir::toNativeSeparators(row.at(5));
+        item->savePath = fields.saveDirectory();
+        item->filePath = QDir::toNativeSeparators(fields.singleFilePath());
         item->playable = isPlayable(item->filePath);
     } else {
-        item->savePath = QDir::toNativeSeparators(row.at(3));
-        const int files = int(row.size() - 5) / 4;
-        for (int i = 0; i < files; ++i)
-            item->appendChild(makeFileItem(item->hash, row, 5 + 4 * i, i));
-        item->nameIcon = icons.expandIcon;
+        item->savePath = QDir::toNativeSeparators(fields.saveDirectory());
+        for (int i = 0; i < fields.fileCount(); ++i)
+            item->appendChild(makeFileItem(item->hash, row, i));
+        item->nameIcon = m_icons.expandIcon;
         item->expanded = false;
     }
     appendTopLevel(item);
@@ -519,7 +443,7 @@ void TreeModel::buildMagnetItem(const QStringList &row)
         qCDebug(lcDownloads).noquote() << "Error empty data to build item for magnetUri..";
         return;
     }
-    const QString &hash = row.at(0);
+    const QString &hash = ReplyRow(row).hash();
     qCDebug(lcDownloads).noquote() << "\t ready to add magnetUri-item.." << hash;
     if (findItemByHash(hash)) {
         qCDebug(lcDownloads).noquote() << "Warning, item for the magnetUri has built..nothing to do..";
@@ -540,6 +464,7 @@ void TreeModel::addItemByTorrent(QList<QStringList> list, bool autoPlay)
 {
     if (list.isEmpty())
         return;
+    dropAddressRows(list.size());
     for (const QStringList &row : std::as_const(list))
         buildTorrentItem(row);
     refreshModel();
@@ -584,9 +509,10 @@ void TreeModel::addItemByMagnetUri(QList<QStringList> list, bool autoPlay)
 void TreeModel::startupTorrent(QList<QStringList> list)
 {
     for (const QStringList &row : std::as_const(list)) {
-        if (row.size() == 1)
+        const ReplyRow fields(row);
+        if (fields.isMagnet())
             buildMagnetItem(row);
-        else if (isSingleFileRow(row) || isMultiFileRow(row))
+        else if (fields.isDescription())
             buildTorrentItem(row);
     }
     refreshModel();
@@ -606,10 +532,11 @@ void TreeModel::magnetUriItemRebuild(QList<QStringList> list, bool autoPlay)
             continue;
         }
         qCDebug(lcDownloads).noquote() << "\t received magnet refresh data..size=" << row.size();
-        if (!isSingleFileRow(row) && !isMultiFileRow(row))
+        const ReplyRow fields(row);
+        if (!fields.isDescription())
             continue;
 
-        const QString &hash = row.at(0);
+        const QString &hash = fields.hash();
         TreeItem *item = findItemByHash(hash);
         if (!item) {
             qCDebug(lcDownloads).noquote() << "We have not build item for this hash yet.." << hash;
@@ -618,7 +545,7 @@ void TreeModel::magnetUriItemRebuild(QList<QStringList> list, bool autoPlay)
                 qCDebug(lcDownloads).noquote()
                     << "Now try to build item for this hash( for data from the new found torrent)..";
                 appendTopLevel(new TreeItem(hash, hash));
-                item = rootItem->children.last();
+                item = m_rootItem->children.last();
             } else {
                 qCDebug(lcDownloads).noquote() << "Find a temporary item built before, and rebuild it for "
                                                   "the hash( for data from the new found torrent)..";
@@ -639,27 +566,26 @@ void TreeModel::magnetUriItemRebuild(QList<QStringList> list, bool autoPlay)
         if (item->playing)
             playHash = hash;
 
-        item->name = row.at(1);
-        item->size = row.at(2).toDouble();
+        item->name = fields.name();
+        item->size = fields.size();
         item->sizeText = sizeFormat(item->size);
-        item->savePath = row.at(3);
-        item->finished = row.at(4);
+        item->savePath = fields.saveDirectory();
+        item->finished = fields.finished();
 
-        if (row.size() == 6) {
-            item->filePath = QDir::toNativeSeparators(row.at(5));
+        if (fields.isSingleFile()) {
+            item->filePath = QDir::toNativeSeparators(fields.singleFilePath());
             item->playable = isPlayable(item->filePath);
         } else if (item->childCount() == 0) {
             // A second description of the same download (the model asks on
             // every status reply until one arrives) must not add its files
             // twice.
             const QModelIndex parentIndex = createIndex(item->row(), 0, item);
-            const int files = int(row.size() - 5) / 4;
-            for (int i = 0; i < files; ++i) {
+            for (int i = 0; i < fields.fileCount(); ++i) {
                 beginInsertRows(parentIndex, i, i);
-                item->appendChild(makeFileItem(hash, row, 5 + 4 * i, i));
+                item->appendChild(makeFileItem(hash, row, i));
                 endInsertRows();
             }
-            item->nameIcon = icons.expandIcon;
+            item->nameIcon = m_icons.expandIcon;
             item->expanded = false;
         }
         item->noData = false;
@@ -700,9 +626,10 @@ void TreeModel::torrentDataSet(QList<QStringList> list)
             refreshHashes.append(hash);
             continue;
         }
-        const qsizetype rest = row.size() - 1;
-        if (rest < 11 || (rest - 11) % 4 != 0) {
-            qCDebug(lcDownloads).noquote() << "invalid data size in torrentDataSet...data'size=" << rest;
+        const ReplyRow fields(row);
+        if (!fields.isStatus()) {
+            qCDebug(lcDownloads).noquote()
+                << "invalid data size in torrentDataSet...data'size=" << row.size() - 1;
             return;
         }
 
@@ -715,36 +642,34 @@ void TreeModel::torrentDataSet(QList<QStringList> list)
             }
         };
         const auto rate = [this](double x) { return rateFormat(x); };
-        setNumber(numberField(row.at(1)), item->downloadRate, item->downloadRateText, rate);
-        setNumber(numberField(row.at(2)), item->uploadRate, item->uploadRateText, rate);
-        item->progressText = row.at(3);
-        item->seedsText = row.at(4);
-        item->peersText = row.at(5);
-        int state = integerField(row.at(6));
+        setNumber(fields.downloadRate(), item->downloadRate, item->downloadRateText, rate);
+        setNumber(fields.uploadRate(), item->uploadRate, item->uploadRateText, rate);
+        item->progressText = fields.progress();
+        item->seedsText = fields.seeds();
+        item->peersText = fields.peers();
+        int state = fields.state();
         if (state < 0 || state > 3)
             state = -1;
         if (state != item->torrentState) {
             item->torrentState = state;
-            item->stateIcon = icons.stateIcon(state);
+            item->stateIcon = m_icons.stateIcon(state);
         }
-        item->finished = row.at(7);
-        item->bitField = row.at(8);
-        item->pieceCount = integerField(row.at(9));
-        item->pieceLength = integerField(row.at(10));
-        setNumber(numberField(row.at(11)), item->uploaded, item->uploadedText,
+        item->finished = fields.statusFinished();
+        item->bitField = fields.bitField();
+        item->pieceCount = fields.pieceCount();
+        item->pieceLength = fields.pieceLength();
+        setNumber(fields.uploaded(), item->uploaded, item->uploadedText,
             [this](double x) { return shortFormat(x); });
         sumDown += item->downloadRate;
         sumUp += item->uploadRate;
 
-        const int groups = int(rest - 11) / 4;
-        const int files = qMin(groups, item->childCount());
+        const int files = qMin(fields.fileStatusCount(), item->childCount());
         for (int i = 0; i < files; ++i) {
             TreeItem *file = item->children.at(i);
-            const int at = 12 + 4 * i;
-            file->progressText = row.at(at);
-            file->finished = row.at(at + 1);
-            file->firstPiece = integerField(row.at(at + 2));
-            file->lastPiece = integerField(row.at(at + 3));
+            file->progressText = fields.fileProgress(i);
+            file->finished = fields.fileFinished(i);
+            file->firstPiece = fields.fileFirstPiece(i);
+            file->lastPiece = fields.fileLastPiece(i);
             file->bitField = pieceSlice(item->bitField, file->firstPiece, file->lastPiece);
             file->pieceLength = item->pieceLength;
         }
@@ -752,11 +677,11 @@ void TreeModel::torrentDataSet(QList<QStringList> list)
             refreshHashes.append(hash);
     }
 
-    if (playingItem && !playingItem->bitField.isEmpty())
-        emit bitFieldRefresh(playingItem->bitField, playingItem->pieceLength);
+    if (m_playingItem && !m_playingItem->bitField.isEmpty())
+        emit bitFieldRefresh(m_playingItem->bitField, m_playingItem->pieceLength);
     if (!refreshHashes.isEmpty()) {
         qCDebug(lcDownloads).noquote() << "\tfound magnet refreshed, send refresh request..";
-        emit sessionRequest(14, refreshHashes);
+        emit sessionRequest(CoreProtocol::DescribeMagnets, refreshHashes);
     }
     emit overallUpDownloadRate(rateFormat(sumUp), rateFormat(sumDown));
     refreshModel();
@@ -770,9 +695,38 @@ void TreeModel::buildTemporaryItem(int num)
         qCDebug(lcDownloads).noquote() << "Build temporary item now..";
         auto *item = new TreeItem(QString(), QStringLiteral("Processing.."));
         item->temporary = true;
+        // An address being fetched names its row, so that its failure can
+        // take the row away again.
+        if (!m_urlItems.isEmpty()) {
+            std::unique_ptr<TreeItem> prepared(m_urlItems.takeFirst());
+            item->setUrlItemId(prepared->urlItemId);
+        }
         appendTopLevel(item);
     }
     refreshModel();
+}
+
+void TreeModel::addFailed(const QString &item)
+{
+    for (TreeItem *row : std::as_const(m_rootItem->children)) {
+        if (row->temporary && !row->urlItemId.isEmpty() && row->urlItemId == item) {
+            removeTopLevel(row);
+            refreshModel();
+            return;
+        }
+    }
+}
+
+void TreeModel::dropAddressRows(qsizetype count)
+{
+    // The core answers addresses without naming them: the oldest rows of
+    // addresses give way to the downloads that arrived.
+    QList<TreeItem *> rows;
+    for (TreeItem *row : std::as_const(m_rootItem->children))
+        if (row->temporary && !row->urlItemId.isEmpty() && rows.size() < count)
+            rows << row;
+    for (TreeItem *row : std::as_const(rows))
+        removeTopLevel(row);
 }
 
 void TreeModel::prepBuildItemForUrl(QStringList urlList, QStringList itemIDList)
@@ -807,8 +761,8 @@ void TreeModel::setMarks(TreeItem *item, const QIcon &icon, const QColor &color,
 
 void TreeModel::clearPlayingMarks()
 {
-    if (playingItem)
-        setMarks(playingItem, icons.noIcon, icons.normalColor, false);
+    if (m_playingItem)
+        setMarks(m_playingItem, m_icons.noIcon, m_icons.normalColor, false);
 }
 
 void TreeModel::doubleClickSlot(QModelIndex _index)
@@ -831,7 +785,7 @@ void TreeModel::doubleClickSlot(TreeItem *item)
         return;
     if (item->childCount() > 0) {
         item->expanded = !item->expanded;
-        item->nameIcon = item->expanded ? icons.collapseIcon : icons.expandIcon;
+        item->nameIcon = item->expanded ? m_icons.collapseIcon : m_icons.expandIcon;
         qCDebug(lcDownloads).noquote() << "finish reset the parent item.. and return";
         refreshModel();
         return;
@@ -842,8 +796,8 @@ void TreeModel::doubleClickSlot(TreeItem *item)
     }
     emit stopPlay();
     clearPlayingMarks();
-    setMarks(item, icons.appIcon, icons.activeColor, true);
-    playingItem = item;
+    setMarks(item, m_icons.appIcon, m_icons.activeColor, true);
+    m_playingItem = item;
     if (item->noData) {
         qCDebug(lcDownloads).noquote() << "still magnetUri, return here..";
         refreshModel();
@@ -856,8 +810,10 @@ void TreeModel::doubleClickSlot(TreeItem *item)
     const QString hash = item->hash;
     const int index = item->fileIndex == -1 ? 0 : item->fileIndex;
     qCDebug(lcDownloads).noquote() << "emit torrent_play request..";
-    emit sessionRequest(9, QStringList { hash, QString::number(index) });
-    const bool piece0Exist = pieceReady(hash, index, 0, false);
+    emit sessionRequest(CoreProtocol::PlayingFile, QStringList { hash, QString::number(index) });
+    const PieceCheck head = checkPieces(hash, index, 0);
+    requestPieces(head, false);
+    const bool piece0Exist = head.ready;
     QString path = item->filePath;
     emit playFile(path, hash, index, piece0Exist, item->bitField, item->pieceLength);
     refreshModel();
@@ -885,11 +841,14 @@ void TreeModel::doubleClickSlot(QString hash)
     doubleClickSlot(row);
 }
 
-bool TreeModel::pieceReady(QString hash, int fileIndex, int piece, bool requestPriority)
+PieceCheck TreeModel::checkPieces(const QString &hash, int fileIndex, int piece) const
 {
-    TreeItem *item = findPlayItem(hash, fileIndex);
+    PieceCheck check;
+    check.hash = hash;
+    check.fileIndex = fileIndex;
+    const TreeItem *item = findPlayItem(hash, fileIndex);
     if (!item)
-        return false;
+        return check;
 
     int window = 2;
     if (piece == 0) {
@@ -898,55 +857,67 @@ bool TreeModel::pieceReady(QString hash, int fileIndex, int piece, bool requestP
     }
 
     QString bits;
-    int fileStart = 0;
-    int last = 0;
-    int first = 0;
     if (isTopLevel(item)) {
         bits = item->bitField;
-        fileStart = 0;
-        last = item->pieceCount - 1;
-        first = piece;
+        check.fileStart = 0;
+        check.last = item->pieceCount - 1;
+        check.first = piece;
     } else {
         bits = item->parentItem->bitField;
-        fileStart = item->firstPiece;
-        last = item->lastPiece;
-        first = piece + item->firstPiece;
+        check.fileStart = item->firstPiece;
+        check.last = item->lastPiece;
+        check.first = piece + item->firstPiece;
     }
 
-    const int end = qMin(first + window, last);
-    bool ready = true;
-    for (int p = first; p <= end; ++p) {
+    const int end = qMin(check.first + window, check.last);
+    check.ready = true;
+    for (int p = check.first; p <= end; ++p) {
         if (bits.isEmpty()) {
             qCDebug(lcDownloads).noquote() << "bitString is empty";
-            ready = false;
+            check.ready = false;
             break;
         }
         // A piece the string does not hold (the core's counts disagree, or a
         // bad piece number) is as good as missing.
         if (p < 0 || p >= bits.size() || bits.at(p) == u'0') {
-            qCDebug(lcDownloads).noquote() << "bitString.at(" << p - fileStart << ")==0";
-            ready = false;
+            qCDebug(lcDownloads).noquote() << "bitString.at(" << p - check.fileStart << ")==0";
+            check.ready = false;
             break;
         }
     }
 
-    if (last < 1) {
+    check.known = check.last >= 1;
+    if (!check.known) {
         qCDebug(lcDownloads).noquote() << "the message doesn't update from core";
-        return false;
+        check.ready = false;
     }
-    if (ready && !requestPriority) {
-        qCDebug(lcDownloads).noquote() << "all pieces in the position exist..";
-        return true;
-    }
-    qCDebug(lcDownloads).noquote() << "request core download fileIndex" << fileIndex << "filestartpiece"
-                                   << fileStart << "blockstartpiece" << first << "fileendpiece" << last
-                                   << "dataExit" << ready << "setPriority" << requestPriority;
-    emit sessionRequest(
-        11, QStringList { hash, QString::number(fileStart), QString::number(first), QString::number(last) });
-    return ready;
+    return check;
 }
 
-bool TreeModel::hasLastPiece(QString hash, int fileIndex)
+bool TreeModel::pieceReady(QString hash, int fileIndex, int piece) const
+{
+    return checkPieces(hash, fileIndex, piece).ready;
+}
+
+void TreeModel::requestPieces(const PieceCheck &check, bool requestPriority)
+{
+    // Without piece data the core has nothing to put first yet.
+    if (!check.known)
+        return;
+    if (check.ready && !requestPriority) {
+        qCDebug(lcDownloads).noquote() << "all pieces in the position exist..";
+        return;
+    }
+    qCDebug(lcDownloads).noquote() << "request core download fileIndex" << check.fileIndex << "filestartpiece"
+                                   << check.fileStart << "blockstartpiece" << check.first << "fileendpiece"
+                                   << check.last << "dataExit" << check.ready << "setPriority"
+                                   << requestPriority;
+    emit sessionRequest(CoreProtocol::PiecePriority,
+        QStringList { check.hash, QString::number(check.fileStart), QString::number(check.first),
+            QString::number(check.last) });
+}
+
+bool TreeModel::hasLastPiece(QString hash, int fileIndex) const
 {
     const TreeItem *item = findPlayItem(hash, fileIndex);
     return item && !item->bitField.isEmpty() && item->bitField.back() == u'1';
@@ -956,27 +927,27 @@ void TreeModel::mediaButtonAction(int actionType)
 {
     switch (actionType) {
     case 0:
-        if (playingItem) {
+        if (m_playingItem) {
             clearPlayingMarks();
-            playingItem = nullptr;
+            m_playingItem = nullptr;
         } else {
-            clickedItem = nullptr;
+            m_clickedItem = nullptr;
         }
         break;
     case 1:
-        if (playingItem)
-            setMarks(playingItem, icons.pauseSymbolIcon, icons.errorColor, true);
+        if (m_playingItem)
+            setMarks(m_playingItem, m_icons.pauseSymbolIcon, m_icons.errorColor, true);
         break;
     case 2:
-        if (playingItem) {
-            setMarks(playingItem, icons.appIcon, icons.activeColor, true);
-        } else if (clickedItem) {
+        if (m_playingItem) {
+            setMarks(m_playingItem, m_icons.appIcon, m_icons.activeColor, true);
+        } else if (m_clickedItem) {
             // The play button plays a download, it does not fold its files
             // open: a torrent of several files plays its largest video.
-            if (clickedItem->childCount() > 0)
-                doubleClickSlot(clickedItem->hash);
+            if (m_clickedItem->childCount() > 0)
+                doubleClickSlot(m_clickedItem->hash);
             else
-                doubleClickSlot(clickedItem);
+                doubleClickSlot(m_clickedItem);
         }
         break;
     default:
@@ -985,139 +956,53 @@ void TreeModel::mediaButtonAction(int actionType)
     refreshModel();
 }
 
-// ---- view, context menu and pop-up ---------------------------------------------
+// ---- commands of the context menu ------------------------------------------------
 
-QList<TreeItem *> TreeModel::liveSelection() const
+bool TreeModel::removeDownloads(const QList<TreeItem *> &rows, bool deleteFiles)
 {
-    QList<TreeItem *> rows;
-    for (TreeItem *item : selectedItems) {
-        if (!isTopLevel(item) || rows.contains(item))
+    for (TreeItem *item : rows) {
+        if (item->playing) {
+            if (deleteFiles) {
+                qCDebug(lcDownloads).noquote() << "The Deleting file is playing..,stopPlay() first..";
+                emit stopPlay();
+            }
+            clearPlayingMarks();
+            m_playingItem = nullptr;
+        } else if (item->torrentState == 0) {
+            return false;
+        }
+    }
+    QStringList hashes;
+    for (TreeItem *item : rows) {
+        // A receiver of stopPlay() may have changed the list.
+        if (!isTopLevel(item))
             continue;
-        rows.append(item);
+        hashes.append(item->hash);
+        removeTopLevel(item);
     }
-    return rows;
+    refreshModel();
+    if (!hashes.isEmpty())
+        emit sessionRequest(
+            deleteFiles ? CoreProtocol::DeleteWithFiles : CoreProtocol::RemoveFromList, hashes);
+    return true;
 }
 
-void TreeModel::rightClickAction(QModelIndexList indexlist)
+void TreeModel::setDownloadsRunning(const QList<TreeItem *> &rows, bool running)
 {
-    hoverTimer->stop();
-    infoWidget->hidePopup();
-    selectedItems.clear();
-    for (const QModelIndex &index : std::as_const(indexlist)) {
-        TreeItem *item = itemFromIndex(index);
-        // Commands act on downloads: a file stands for its torrent.
-        if (item && !isTopLevel(item))
-            item = item->parentItem;
-        if (isTopLevel(item) && !selectedItems.contains(item))
-            selectedItems.append(item);
-    }
-    const bool firstPaused = !selectedItems.isEmpty() && selectedItems.first()->torrentState == 3;
-    listMenu->showMenu(int(selectedItems.size()), firstPaused);
-}
-
-void TreeModel::listMenuAction(int type)
-{
-    switch (type) {
-    case 0:
-        qCDebug(lcDownloads).noquote() << "\t action_AddTorrent clicked..";
-        emit addTorrent();
-        return;
-    case 1:
-        qCDebug(lcDownloads).noquote() << "\t action_AddManget clicked..";
-        emit addMagnetUri();
-        return;
-    case 2:
-    case 3: {
-        const bool deleteFiles = type == 2;
-        // Copied: the warning box runs an event loop in which replies arrive.
-        const QList<TreeItem *> rows = liveSelection();
-        for (TreeItem *item : rows) {
-            if (item->playing) {
-                if (deleteFiles) {
-                    qCDebug(lcDownloads).noquote() << "The Deleting file is playing..,stopPlay() first..";
-                    emit stopPlay();
-                }
-                clearPlayingMarks();
-                playingItem = nullptr;
-            } else if (item->torrentState == 0) {
-                warningBox->exec();
-                return;
-            }
+    QStringList hashes;
+    for (TreeItem *item : rows) {
+        if (!running) {
+            item->torrentState = 3;
+            item->stateIcon = m_icons.pausedIcon;
+        } else if (item->finished == QLatin1String("1")) {
+            item->torrentState = 2;
+            item->stateIcon = m_icons.seedingIcon;
+        } else {
+            item->torrentState = 1;
+            item->stateIcon = m_icons.downloadingIcon;
         }
-        QStringList hashes;
-        for (TreeItem *item : rows) {
-            // The warning box may have let a reply in; act only on rows that
-            // are still listed.
-            if (!isTopLevel(item))
-                continue;
-            hashes.append(item->hash);
-            removeTopLevel(item);
-        }
-        selectedItems.clear();
-        refreshModel();
-        if (!hashes.isEmpty())
-            emit sessionRequest(deleteFiles ? 2 : 3, hashes);
-        return;
+        hashes.append(item->hash);
     }
-    case 4:
-        return;
-    case 5: {
-        const QList<TreeItem *> rows = liveSelection();
-        if (rows.isEmpty())
-            return;
-        const QString path = rows.first()->savePath;
-        qCDebug(lcDownloads).noquote() << "\t folderPath=" << path << " size=" << rows.size();
-        QDesktopServices::openUrl(
-            path.isEmpty() ? QUrl(QStringLiteral("file:///")) : QUrl::fromLocalFile(path));
-        return;
-    }
-    case 6:
-    case 7: {
-        QStringList hashes;
-        for (TreeItem *item : liveSelection()) {
-            if (type == 7) {
-                item->torrentState = 3;
-                item->stateIcon = icons.pausedIcon;
-            } else if (item->finished == QLatin1String("1")) {
-                item->torrentState = 2;
-                item->stateIcon = icons.seedingIcon;
-            } else {
-                item->torrentState = 1;
-                item->stateIcon = icons.downloadingIcon;
-            }
-            hashes.append(item->hash);
-        }
-        if (!hashes.isEmpty())
-            emit sessionRequest(type == 6 ? 4 : 5, hashes);
-        return;
-    }
-    case 8:
-        emit treeModelTest();
-        return;
-    default:
-        return;
-    }
-}
-
-void TreeModel::mouseMoveSlot(bool validPos, QPoint pos, QModelIndex indexFromPos)
-{
-    infoWidget->hidePopup();
-    if (validPos) {
-        hoverPos = pos;
-        if (indexFromPos.isValid()) {
-            hoverIndex = indexFromPos;
-            hoverTimer->start(hoverInterval);
-            return;
-        }
-    }
-    hoverTimer->stop();
-}
-
-void TreeModel::mouseFloatEvent()
-{
-    TreeItem *item = itemFromIndex(hoverIndex);
-    if (!item)
-        return;
-    const QPoint cursor = QCursor::pos();
-    infoWidget->showFor(item, cursor.x(), cursor.y());
+    if (!hashes.isEmpty())
+        emit sessionRequest(running ? CoreProtocol::StartDownloads : CoreProtocol::PauseDownloads, hashes);
 }

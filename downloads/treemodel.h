@@ -1,23 +1,35 @@
 #pragma once
 
+#include "corelink/coreprotocol.h"
 #include "filelisticons.h"
 
 #include <QAbstractItemModel>
 #include <QHash>
 #include <QList>
-#include <QPersistentModelIndex>
-#include <QPoint>
 #include <QStringList>
 
-class InformationWidget;
-class ListMenu;
-class QMessageBox;
 class QTimer;
 class TreeItem;
 
+// What the list knows about the pieces from one play position of a file.
+struct PieceCheck
+{
+    QString hash;
+    int fileIndex = 0;
+    // Piece numbers within the torrent: the file's first piece, the first
+    // piece checked and the file's last piece.
+    int fileStart = 0;
+    int first = 0;
+    int last = 0;
+    bool ready = false;
+    // False until the core has sent piece data for the file.
+    bool known = false;
+};
+
 // The downloads list: one top-level row per torrent or magnet link, one child
 // row per file of a torrent with several files. Built and refreshed from the
-// core's replies; starts playback of a row and steers the core's piece order.
+// core's replies; starts playback of a row. Menus, pop-ups and questions are
+// DownloadsController's.
 class TreeModel : public QAbstractItemModel
 {
     Q_OBJECT
@@ -40,10 +52,22 @@ public:
     TreeItem *findPlayItem(const QString &hash, int fileIndex) const;
     int largestPlayableFile(const TreeItem *torrentRow) const;
     bool isPlayable(const QString &path) const;
+    bool isTopLevel(const TreeItem *item) const;
 
     // Piece queries of the player; pieces count from the file's first piece.
-    bool pieceReady(QString hash, int fileIndex, int piece, bool requestPriority);
-    bool hasLastPiece(QString hash, int fileIndex);
+    // Asking never sends anything: requestPieces() does.
+    PieceCheck checkPieces(const QString &hash, int fileIndex, int piece) const;
+    bool pieceReady(QString hash, int fileIndex, int piece) const;
+    bool hasLastPiece(QString hash, int fileIndex) const;
+    // Asks the core to fetch the file from the checked position on, when
+    // pieces there are missing or priority is wanted anyway.
+    void requestPieces(const PieceCheck &check, bool requestPriority);
+
+    // Commands of the context menu on top-level rows. Removal stops at the
+    // first row that is still being checked and then returns false, having
+    // removed nothing.
+    bool removeDownloads(const QList<TreeItem *> &rows, bool deleteFiles);
+    void setDownloadsRunning(const QList<TreeItem *> &rows, bool running);
 
     QString sizeFormat(double x) const;
     QString rateFormat(double x) const;
@@ -53,30 +77,20 @@ public:
     // the same answers and is kept for measurements.
     void setHashIndexEnabled(bool enabled);
 
-    filelisticons icons;
-    TreeItem *playingItem = nullptr;
-    int hoverInterval = 1000;
-    QTimer *hoverTimer;
-    QPersistentModelIndex hoverIndex;
-    QPoint hoverPos;
-    QTimer *resumeTimer;
-    int resumeInterval = 60000;
-    ListMenu *listMenu;
-    InformationWidget *infoWidget;
-    TreeItem *rootItem;
-    TreeItem *clickedItem = nullptr;
-    QMessageBox *warningBox;
-    QList<TreeItem *> selectedItems;
-    QStringList playableExtensions;
+    const filelisticons &icons() const { return m_icons; }
+    TreeItem *playingItem() const { return m_playingItem; }
+    TreeItem *clickedItem() const { return m_clickedItem; }
+    TreeItem *rootItem() const { return m_rootItem; }
+    QTimer *resumeTimer() const { return m_resumeTimer; }
+    int resumeInterval() const { return m_resumeInterval; }
+    const QStringList &playableExtensions() const { return m_playableExtensions; }
 
 signals:
     void showFileList();
     void expandInfoSupportItem(QModelIndex index, bool expand);
     void up_downloadSpeed(QString upload, QString download);
     void overallUpDownloadRate(QString uploadRate, QString downloadRate);
-    void sessionRequest(int type, QStringList operateObject);
-    void sessionRequest(int type, QString);
-    void sessionRequest(int type);
+    void sessionRequest(CoreProtocol::RequestType type, QStringList operateObject);
     void addTorrent();
     void addMagnetUri();
     void playFile(QString &fileName);
@@ -90,7 +104,6 @@ signals:
 public slots:
     void singleClickAction(QModelIndex index);
     void doubleClickSlot(QModelIndex _index);
-    void rightClickAction(QModelIndexList indexlist);
     void addedReturn(int type, QList<QStringList> list, bool autoPlay);
     void addedReturn(int type, QList<QStringList> list);
     void startupTorrent(QList<QStringList> list);
@@ -103,32 +116,37 @@ public slots:
     void magnetUriItemRebuild(QList<QStringList> list);
     void mediaButtonAction(int actionType);
     void refreshModel();
-    void mouseFloatEvent();
     void callResumeAll();
-    void mouseMoveSlot(bool validPos, QPoint pos, QModelIndex indexFromPos);
     void prepBuildItemForUrl(QStringList urlList, QStringList itemIDList);
     void buildTemporaryItem(int num);
     TreeItem *findATemporaryBuiltItem();
+    // The core could not add item: its "Processing.." row goes.
+    void addFailed(const QString &item);
 
 private slots:
-    void listMenuAction(int type);
     void doubleClickSlot(TreeItem *doubleClickedItem);
     void doubleClickSlot(QString hash);
 
 private:
     void buildTorrentItem(const QStringList &row);
     void buildMagnetItem(const QStringList &row);
-    TreeItem *makeFileItem(const QString &hash, const QStringList &row, int first, int fileIndex) const;
+    TreeItem *makeFileItem(const QString &hash, const QStringList &row, int fileIndex) const;
     void appendTopLevel(TreeItem *item);
     void removeTopLevel(TreeItem *item);
     void indexHash(TreeItem *item);
     void unindexHash(TreeItem *item, const QString &hash);
     void setMarks(TreeItem *item, const QIcon &icon, const QColor &color, bool playing);
     void clearPlayingMarks();
+    void dropAddressRows(qsizetype count);
     QString commentUrl(const QString &hash) const;
-    // Rows of the last right-click that are still in the list.
-    QList<TreeItem *> liveSelection() const;
-    bool isTopLevel(const TreeItem *item) const;
+
+    filelisticons m_icons;
+    TreeItem *m_playingItem = nullptr;
+    QTimer *m_resumeTimer;
+    int m_resumeInterval = 60000;
+    TreeItem *m_rootItem;
+    TreeItem *m_clickedItem = nullptr;
+    QStringList m_playableExtensions;
 
     QHash<QString, TreeItem *> m_byHash;
     // The row found at each position of the last status reply. Only ever

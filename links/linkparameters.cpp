@@ -1,5 +1,8 @@
 #include "linkparameters.h"
 
+#include "platform/logging.h"
+#include "websites.h"
+
 void LinkParameters::clear()
 {
     *this = LinkParameters();
@@ -34,4 +37,26 @@ bool LinkParameters::assign(const QString &part, bool withStartPage)
         }
     }
     return false;
+}
+
+QString LinkParameters::torrentHost() const
+{
+    if (ro != QLatin1String("1"))
+        return url;
+    const QString site = WebSites::trackerSite();
+    if (site.isEmpty())
+        qCDebug(lcLinks, "\tno tracker site configured, link dropped..");
+    return site;
+}
+
+QString LinkParameters::downloadAddress(const QString &host) const
+{
+    return QStringLiteral("http://") + host + QStringLiteral("/download.php?id=") + id
+        + QStringLiteral("&passkey=") + ua;
+}
+
+QString LinkParameters::commentAddress(const QString &host) const
+{
+    return QStringLiteral("http://") + host + QStringLiteral("/details.php?id=") + id
+        + QStringLiteral("&cmtpage=1&page=0");
 }

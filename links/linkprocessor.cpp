@@ -66,15 +66,15 @@ void LinkProcessor::processParams(QStringList params)
         } else if (parameter.startsWith(bcPrefix, Qt::CaseInsensitive)) {
             const QString magnet = misc::magnetFromBcLink(parameter);
             if (!magnet.isEmpty())
-                emit sessionRequest(1, QStringList { magnet });
+                emit sessionRequest(CoreProtocol::AddMagnets, QStringList { magnet });
         } else if (parameter.startsWith(morvanePrefix, Qt::CaseInsensitive)) {
             processmorvane(parameter);
         } else if (parameter.startsWith(QLatin1String("magnet:"), Qt::CaseInsensitive)) {
-            emit sessionRequest(1, QStringList { parameter });
+            emit sessionRequest(CoreProtocol::AddMagnets, QStringList { parameter });
         } else if (isMalformedOwnLink(parameter)) {
             qCDebug(lcLinks).noquote() << QStringLiteral("\tunknown link form dropped: ") + parameter;
         } else if (parameter.endsWith(QLatin1String(".torrent"), Qt::CaseInsensitive)) {
-            emit sessionRequest(0, QStringList { parameter });
+            emit sessionRequest(CoreProtocol::AddTorrentFile, QStringList { parameter });
         } else {
             emit playFileRequested(QDir::toNativeSeparators(parameter));
         }
@@ -115,7 +115,7 @@ void LinkProcessor::processmorvane(QString param)
     if (link.ty.isEmpty()) {
         const QString magnet = misc::magnetFromPipeLink(param);
         if (!magnet.isEmpty())
-            emit sessionRequest(1, QStringList { magnet });
+            emit sessionRequest(CoreProtocol::AddMagnets, QStringList { magnet });
         return;
     }
     if (link.ty == QLatin1String("0")) {
@@ -127,24 +127,15 @@ void LinkProcessor::processmorvane(QString param)
     if (link.ty != QLatin1String("1"))
         return;
 
-    QString site;
-    if (link.ro == QLatin1String("1")) {
-        site = WebSites::trackerSite();
-        if (site.isEmpty()) {
-            qCDebug(lcLinks, "\tno tracker site configured, link dropped..");
+    const QString site = link.torrentHost();
+    if (site.isEmpty()) {
+        if (link.ro == QLatin1String("1"))
             emit notice(WebSites::noTrackerSiteText());
-            return;
-        }
-    } else {
-        site = link.url;
-        if (site.isEmpty())
-            return;
+        return;
     }
-    const QString http = QStringLiteral("http://") + site;
-    m_linkParameters.requestUrl = http + QStringLiteral("/download.php?id=") + link.id
-        + QStringLiteral("&passkey=") + link.ua + QLatin1Char('@') + http + QStringLiteral("/details.php?id=")
-        + link.id + QStringLiteral("&cmtpage=1&page=0");
-    emit sessionRequest(19, QStringList { m_linkParameters.requestUrl });
+    // The torrent file, then the torrent's comment page.
+    m_linkParameters.requestUrl = link.downloadAddress(site) + QLatin1Char('@') + link.commentAddress(site);
+    emit sessionRequest(CoreProtocol::AddUrls, QStringList { m_linkParameters.requestUrl });
 }
 
 void LinkProcessor::openUrlSlot(QUrl url)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "corelink/coreprotocol.h"
 #include "linkparameters.h"
 
 #include <QList>
@@ -35,7 +36,7 @@ public:
     bool autoPlayMethod() const { return m_autoPlayMethod; }
 
 signals:
-    void sessionRequest(int requestType, QStringList operateObject);
+    void sessionRequest(CoreProtocol::RequestType requestType, QStringList operateObject);
     // A local media file, with native separators, to play at once.
     void playFileRequested(QString file);
     // A new start page to show in the start-page view.

@@ -1,7 +1,6 @@
 #include "openurl.h"
 #include "ui_openurl.h"
 
-#include "platform/logging.h"
 #include "websites.h"
 
 #include <QMessageBox>
@@ -57,13 +56,13 @@ int openurl::processDownloadList(QStringList url_list)
         return 0;
     const QString &first = url_list.constFirst();
     if (first.startsWith(QLatin1String("magnet:"), Qt::CaseInsensitive)) {
-        emit sessionRequest(1, url_list);
+        emit sessionRequest(CoreProtocol::AddMagnets, url_list);
         return 0;
     }
     for (const QLatin1String scheme :
         { QLatin1String("http://"), QLatin1String("ftp://"), QLatin1String("https://") }) {
         if (first.startsWith(scheme, Qt::CaseInsensitive)) {
-            emit sessionRequest(19, url_list);
+            emit sessionRequest(CoreProtocol::AddUrls, url_list);
             return 0;
         }
     }
@@ -78,22 +77,14 @@ int openurl::processDownloadList(QStringList url_list)
             m_link.assign(part, false);
         if (m_link.ty != QLatin1String("1"))
             continue;
-        QString site;
-        if (m_link.ro == QLatin1String("1")) {
-            site = WebSites::trackerSite();
-            if (site.isEmpty()) {
-                qCDebug(lcLinks, "\tno tracker site configured, link dropped..");
+        const QString site = m_link.torrentHost();
+        if (site.isEmpty()) {
+            if (m_link.ro == QLatin1String("1"))
                 emit notice(WebSites::noTrackerSiteText());
-                continue;
-            }
-        } else {
-            site = m_link.url;
-            if (site.isEmpty())
-                continue;
+            continue;
         }
-        m_link.requestUrl = QStringLiteral("http://") + site + QStringLiteral("/download.php?id=") + m_link.id
-            + QStringLiteral("&passkey=") + m_link.ua;
-        emit sessionRequest(19, QStringList { m_link.requestUrl });
+        m_link.requestUrl = m_link.downloadAddress(site);
+        emit sessionRequest(CoreProtocol::AddUrls, QStringList { m_link.requestUrl });
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "corelink/coreprotocol.h"
 #include "linkparameters.h"
 
 #include <QDialog>
@@ -28,7 +29,7 @@ public:
 signals:
     void urlReadyToBeDownloaded(QString magnet_uri, bool resumed);
     void urlReadyToBeDownloaded(QString magnet_uri);
-    void sessionRequest(int type, QStringList request);
+    void sessionRequest(CoreProtocol::RequestType type, QStringList request);
     // Something the user should read: why a link did nothing.
     void notice(QString text);
 

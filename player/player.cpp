@@ -6,6 +6,7 @@
 
 #include "corelink/clientagent.h"
 #include "corelink/coreprocesscontrol.h"
+#include "downloads/downloadscontroller.h"
 #include "downloads/informationwidget.h"
 #include "downloads/mytreeview.h"
 #include "downloads/treeitem.h"
@@ -478,9 +479,9 @@ QString player::episodeBeside(int step, int *fileRow) const
 {
     if (m_policy->source() == StreamingPolicy::Source::TorrentFile) {
         // The files of the download being played; a single-file download has none beside.
-        const TreeItem *playing = m_model->playingItem;
+        const TreeItem *playing = m_model->playingItem();
         const TreeItem *download = playing ? playing->parentItem : nullptr;
-        if (!download || download == m_model->rootItem)
+        if (!download || download == m_model->rootItem())
             return QString();
         QStringList paths;
         for (const TreeItem *file : download->children)
@@ -507,7 +508,7 @@ void player::playEpisode(int step)
     if (path.isEmpty())
         return;
     if (m_policy->source() == StreamingPolicy::Source::TorrentFile && row >= 0) {
-        const TreeItem *download = m_model->playingItem->parentItem;
+        const TreeItem *download = m_model->playingItem()->parentItem;
         const QModelIndex parent = m_model->index(download->row(), 0);
         // As a double-click on the row: the core learns the file, streaming as usual.
         m_model->doubleClickSlot(m_model->index(row, 0, parent));
@@ -819,7 +820,7 @@ void player::myclose()
 
 void player::prepQuit()
 {
-    m_model->infoWidget->hidePopup();
+    m_downloads->infoWidget()->hidePopup();
     m_control->prepQuit();
 }
 
@@ -954,9 +955,10 @@ void player::wireDownloads()
     auto *view = ui->treeView;
     view->setModel(m_model);
     connect(view, &MyTreeView::myDoubleClicked, m_model, qOverload<QModelIndex>(&TreeModel::doubleClickSlot));
-    connect(view, &MyTreeView::rightClicked, m_model, &TreeModel::rightClickAction);
-    connect(view, qOverload<bool, QPoint, QModelIndex>(&MyTreeView::mousePosition), m_model,
-        &TreeModel::mouseMoveSlot);
+    m_downloads = new DownloadsController(m_model, this);
+    connect(view, &MyTreeView::rightClicked, m_downloads, &DownloadsController::rightClickAction);
+    connect(view, qOverload<bool, QPoint, QModelIndex>(&MyTreeView::mousePosition), m_downloads,
+        &DownloadsController::mouseMoveSlot);
     connect(m_model, &TreeModel::expandInfoSupportItem, view, &MyTreeView::expandInfoSupportItem);
 
     connect(
@@ -981,22 +983,18 @@ void player::wireCoreLink()
     m_control = new CoreProcessControl(m_agent, this);
     connect(m_control, &CoreProcessControl::closeRequested, this, &QWidget::close);
 
-    using ListRequest = void (ClientAgent::*)(int, QStringList);
-    using TextRequest = void (ClientAgent::*)(int, QString);
-    connect(this, qOverload<int, QStringList>(&player::sessionRequest), m_agent,
-        static_cast<ListRequest>(&ClientAgent::sessionRequest));
+    // The window's own requests still carry bare codes.
+    const auto forward = [this](int type, const QStringList &arguments) {
+        emit m_agent->sessionRequest(CoreProtocol::RequestType(type), arguments);
+    };
+    connect(this, qOverload<int, QStringList>(&player::sessionRequest), m_agent, forward);
     connect(this, qOverload<int, QString>(&player::sessionRequest), m_agent,
-        static_cast<TextRequest>(&ClientAgent::sessionRequest));
+        [forward](int type, const QString &argument) { forward(type, QStringList { argument }); });
     connect(this, qOverload<int>(&player::sessionRequest), m_agent,
-        [this](int type) { emit m_agent->sessionRequest(type, QString(QLatin1String(""))); });
+        [forward](int type) { forward(type, QStringList { QString(QLatin1String("")) }); });
     connect(this, &player::replyTimeOutCheckHold, m_agent, &ClientAgent::replyTimeOutCheckHold);
     connect(this, &player::replyTimeOutCheckReset, m_agent, &ClientAgent::replyTimeOutCheckReset);
-    connect(m_model, qOverload<int, QStringList>(&TreeModel::sessionRequest), m_agent,
-        static_cast<ListRequest>(&ClientAgent::sessionRequest));
-    connect(m_model, qOverload<int, QString>(&TreeModel::sessionRequest), m_agent,
-        static_cast<TextRequest>(&ClientAgent::sessionRequest));
-    connect(m_model, qOverload<int>(&TreeModel::sessionRequest), m_agent,
-        [this](int type) { emit m_agent->sessionRequest(type, QString(QLatin1String(""))); });
+    connect(m_model, &TreeModel::sessionRequest, m_agent, &ClientAgent::sessionRequest);
 
     connect(m_agent, &ClientAgent::startupTorrent, m_model, &TreeModel::startupTorrent);
     connect(m_agent, &ClientAgent::addedReturn, this, &player::addedReturnPrepProcess);
@@ -1009,6 +1007,7 @@ void player::wireCoreLink()
     connect(m_agent, &ClientAgent::prepBuildItemForUrl, m_model, &TreeModel::prepBuildItemForUrl);
     connect(m_agent, &ClientAgent::buildTemporaryItem, m_model, &TreeModel::buildTemporaryItem);
     connect(m_agent, &ClientAgent::addFailed, this, &player::addFailed);
+    connect(m_agent, &ClientAgent::addFailed, m_model, &TreeModel::addFailed);
 }
 
 // menu, start page and window buttons -> window
@@ -1061,7 +1060,7 @@ void player::wireLinks()
 
     // Options dialog -> core requests and the auto-play flag
     m_options = new Options(this);
-    connect(m_options, &Options::sessionRequest, this, qOverload<int, QString>(&player::sessionRequest));
+    connect(m_options, &Options::sessionRequest, this, qOverload<int, QStringList>(&player::sessionRequest));
     connect(m_options, &Options::autoPlayMethodChanged, this, &player::autoPlayMethodChanged);
 }
 

@@ -29,6 +29,7 @@ class WebPages;
 class WindowButtons;
 class openurl;
 class Options;
+class DownloadsController;
 class TreeModel;
 class ClientAgent;
 class CoreProcessControl;
@@ -247,6 +248,7 @@ private:
     openurl *m_openUrl = nullptr;
     Options *m_options = nullptr;
     TreeModel *m_model = nullptr;
+    DownloadsController *m_downloads = nullptr;
     std::unique_ptr<TreeModelPieces> m_modelPieces;
     ClientAgent *m_agent = nullptr;
     CoreProcessControl *m_control = nullptr;

@@ -8,7 +8,11 @@ TreeModelPieces::TreeModelPieces(TreeModel *model)
 
 bool TreeModelPieces::pieceReady(QString hash, int fileIndex, int piece, bool requestPriority)
 {
-    return m_model && m_model->pieceReady(hash, fileIndex, piece, requestPriority);
+    if (!m_model)
+        return false;
+    const PieceCheck check = m_model->checkPieces(hash, fileIndex, piece);
+    m_model->requestPieces(check, requestPriority);
+    return check.ready;
 }
 
 bool TreeModelPieces::hasLastPiece(QString hash, int fileIndex)

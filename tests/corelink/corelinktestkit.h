@@ -3,7 +3,7 @@
 // Shared by the connection and process-control tests: captured trace lines
 // and scripted answers for the question boxes.
 
-#include "corelink/clientrequestthread.h"
+#include "corelink/coreprompt.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -75,7 +75,7 @@ struct ScriptedAsker
     QStringList texts;
     QStringList defaultButtons;
 
-    ClientRequestTHread::Asker asker()
+    CorePrompt::Asker asker()
     {
         return [this](QMessageBox &box) {
             texts.append(box.text());

@@ -1,6 +1,7 @@
 #include "app/preferences.h"
 #include "corelink/clientagent.h"
 #include "corelink/clientrequestthread.h"
+#include "corelink/coreprompt.h"
 #include "corelink/coreprotocol.h"
 #include "corelinktestkit.h"
 #include "tests/support/fakecore.h"
@@ -43,6 +44,7 @@ private slots:
     void lostCoreAsks_data();
     void lostCoreAsks();
     void lostCoreRestartNameFollowsSettings();
+    void lostCoreBoxDoesNotHoldTheLink();
     void quietQuitSilencesEverything();
     void requestChecks();
     void addFailedNamesItemAndReason();
@@ -81,7 +83,7 @@ void TestClientAgent::init()
     m_restarts.clear();
     TraceCapture::lines().clear();
     ClientRequestTHread::setDefaultIntervals(50, 60000);
-    ClientRequestTHread::setDefaultAsker(m_asker.asker());
+    CorePrompt::setDefaultAsker(m_asker.asker());
 }
 
 void TestClientAgent::cleanup()
@@ -245,7 +247,7 @@ void TestClientAgent::reconnectionAnnouncesAgainWithoutStartupRequest()
     QVERIFY(announced.wait(5000));
     QVERIFY(m_core->waitForConnectionCount(2));
     // Something after the reconnection proves nothing more is on its way.
-    emit m_agent->sessionRequest(4, QStringList { "h" });
+    emit m_agent->sessionRequest(CoreProtocol::StartDownloads, QStringList { "h" });
     QVERIFY(m_core->waitForRequests(4));
     QCOMPARE(m_core->requestsOfType(12).size(), 1);
     // The core forgets the opt-in with the connection: asked again.
@@ -295,11 +297,11 @@ void TestClientAgent::silenceWithRememberedChoiceChangesChannel()
 
     // The next request notices the move: it is dropped and the player
     // reconnects to the recorded name.
-    emit m_agent->sessionRequest(5, QStringList { "dropped" });
+    emit m_agent->sessionRequest(CoreProtocol::PauseDownloads, QStringList { "dropped" });
     QTRY_COMPARE_WITH_TIMEOUT(announced.size(), 1, 5000);
     QCOMPARE(TraceCapture::count("ServerName ERROR...wrong error server name.."), 1);
     QCOMPARE(m_agent->requestThread()->channelName(), m_channel + "+");
-    emit m_agent->sessionRequest(5, QStringList { "kept" });
+    emit m_agent->sessionRequest(CoreProtocol::PauseDownloads, QStringList { "kept" });
     QVERIFY(m_core->waitForRequests(5));
     QCOMPARE(m_core->requests().at(4).arguments, QStringList { "kept" });
     QCOMPARE(m_core->requestsOfType(12).size(), 1);
@@ -390,6 +392,30 @@ void TestClientAgent::lostCoreAsks()
         QCOMPARE(setting("/config/backServerLostWarnShow").toBool(), false);
 }
 
+// The real box: shown without a nested event loop, so replies and quitting
+// go on while it is open, and its answer arrives later.
+void TestClientAgent::lostCoreBoxDoesNotHoldTheLink()
+{
+    connectAgent();
+    m_agent->prompt()->setAsker({});
+    QSignalSpy stateCheck(m_agent.get(), &ClientAgent::serverStateCheck);
+    QMessageBox &box = m_agent->prompt()->lostBox();
+
+    m_core->dropClient();
+    QTRY_VERIFY_WITH_TIMEOUT(box.isVisible(), 5000);
+    QCOMPARE(m_agent->requestThread()->state(), ClientRequestTHread::State::AskingLost);
+    // A second loss while the box is open asks nothing more.
+    m_agent->requestThread()->serverLostProcess();
+    QCOMPARE(stateCheck.size(), 0);
+
+    box.defaultButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(stateCheck.size(), 1, 5000);
+    QCOMPARE(stateCheck.first().at(0).toString(), m_channel + "+");
+    QVERIFY(!box.isVisible());
+    QCOMPARE(setting("/config/backServerLostAttitude").toBool(), true);
+    QVERIFY(m_core->waitForConnectionCount(2));
+}
+
 void TestClientAgent::lostCoreRestartNameFollowsSettings()
 {
     setSetting("/config/backServerLostAttitude", true);
@@ -437,11 +463,11 @@ void TestClientAgent::requestChecks()
     TraceCapture::lines().clear();
     const qsizetype before = m_core->receivedBytes().size();
 
-    emit m_agent->sessionRequest(5, QStringList {});
+    emit m_agent->sessionRequest(CoreProtocol::PauseDownloads, QStringList {});
     QCOMPARE(TraceCapture::count("Error : empty QStringList in sessionRequest(int,QStringList) found.."), 1);
-    emit m_agent->sessionRequest(21, QString(""));
-    emit m_agent->sessionRequest(16);
-    emit m_agent->sessionRequest(5, QStringList { "abc" });
+    emit m_agent->sessionRequest(CoreProtocol::PrepareQuit, QStringList { "" });
+    emit m_agent->sessionRequest(CoreProtocol::Ipv6On, QStringList { "" });
+    emit m_agent->sessionRequest(CoreProtocol::PauseDownloads, QStringList { "abc" });
     QVERIFY(m_core->waitForRequests(5));
     QCOMPARE(m_core->receivedBytes().mid(before).toHex(' '),
         QByteArray::fromHex("00000015 00000001 00000000"
@@ -454,6 +480,16 @@ void TestClientAgent::addFailedNamesItemAndReason()
 {
     connectAgent();
     QSignalSpy failed(m_agent.get(), &ClientAgent::addFailed);
+    // Addresses announce their rows before the core answers for them.
+    QSignalSpy temporary(m_agent.get(), &ClientAgent::buildTemporaryItem);
+    QSignalSpy prepared(m_agent.get(), &ClientAgent::prepBuildItemForUrl);
+    const QStringList addresses { "http://127.0.0.1:1/a.torrent", "ftp://127.0.0.1:1/b.torrent" };
+    emit m_agent->sessionRequest(CoreProtocol::AddUrls, addresses);
+    QCOMPARE(temporary.size(), 1);
+    QCOMPARE(temporary.first().first().toInt(), 2);
+    QCOMPARE(prepared.size(), 1);
+    QCOMPARE(prepared.first().first().toStringList(), addresses);
+
     m_core->reply(30, { { "/dl/a b.torrent", "no such file" }, { "short row" }, {}, { "magnet:?xt=x", "" } });
     QVERIFY(failed.wait(5000));
     QCOMPARE(failed.size(), 2);

@@ -68,7 +68,7 @@ void TestCoreProcessControl::init()
     m_asker = {};
     TraceCapture::lines().clear();
     ClientRequestTHread::setDefaultIntervals(50, 60000);
-    ClientRequestTHread::setDefaultAsker(m_asker.asker());
+    CorePrompt::setDefaultAsker(m_asker.asker());
 }
 
 void TestCoreProcessControl::cleanup()

@@ -449,7 +449,7 @@ private:
         Sent sent;
         for (const QList<QVariant> &call : spy) {
             sent.types << call.at(0).toInt();
-            sent.arguments << call.at(1).toString();
+            sent.arguments << call.at(1).toStringList().value(0);
         }
         return sent;
     }

@@ -1,3 +1,4 @@
+#include "downloads/downloadscontroller.h"
 #include "downloads/informationwidget.h"
 #include "downloads/listmenu.h"
 #include "downloads/mydelegate.h"
@@ -5,6 +6,7 @@
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
 #include "replyrows.h"
+#include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
 
 #include <QAbstractItemModelTester>
@@ -95,8 +97,9 @@ struct Fixture
 {
     TemporaryHome home;
     TreeModel model;
+    DownloadsController controller { &model };
     QAbstractItemModelTester tester { &model, QAbstractItemModelTester::FailureReportingMode::QtTest };
-    QSignalSpy requests { &model, qOverload<int, QStringList>(&TreeModel::sessionRequest) };
+    QSignalSpy requests { &model, &TreeModel::sessionRequest };
     QStringList events;
 
     Fixture()
@@ -104,10 +107,10 @@ struct Fixture
         QObject::connect(&model, &TreeModel::stopPlay, &model, [this] { events << "stop"; });
         QObject::connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, &model,
             [this](const QModelIndex &, int first, int) {
-                events << "remove " + model.rootItem->child(first)->hash;
+                events << "remove " + model.rootItem()->child(first)->hash;
             });
-        QObject::connect(&model, qOverload<int, QStringList>(&TreeModel::sessionRequest), &model,
-            [this](int type, const QStringList &) { events << QString::number(type); });
+        QObject::connect(&model, &TreeModel::sessionRequest, &model,
+            [this](CoreProtocol::RequestType type, const QStringList &) { events << QString::number(type); });
     }
 
     // Three downloads, with states and finished flags from the status reply.
@@ -144,19 +147,11 @@ struct Fixture
             else
                 choose(w, action);
         });
-        model.rightClickAction(selection);
+        controller.rightClickAction(selection);
         return offered;
     }
 
-    QList<QStringList> requestsOf(int type) const
-    {
-        QList<QStringList> found;
-        for (const QList<QVariant> &call : requests) {
-            if (call.at(0).toInt() == type)
-                found << call.at(1).toStringList();
-        }
-        return found;
-    }
+    QList<QStringList> requestsOf(int type) const { return ::requestsOf(requests, type); }
 };
 
 const QStringList singleRunning { "Pause", "Totally_Delete", "Remove_from_list", "ShowInfo",
@@ -212,7 +207,7 @@ private slots:
         if (withFileRow)
             selection << f.at(1, f.at(1));
         QCOMPARE(f.menuFor(selection), offered);
-        QCOMPARE(f.model.listMenu->addMenu->styleSheet(), "background-color: gray");
+        QCOMPARE(f.controller.listMenu()->addMenu->styleSheet(), "background-color: gray");
         QVERIFY(f.requests.isEmpty());
     }
 
@@ -234,8 +229,9 @@ private slots:
         // The played file belongs to the second download.
         f.model.doubleClickSlot(f.at(0, f.at(1)));
         f.model.singleClickAction(f.at(1, f.at(1)));
-        f.model.hoverIndex = f.at(2);
-        QVERIFY(f.model.playingItem);
+        f.controller.mouseMoveSlot(true, QPoint(1, 1), f.at(2));
+        f.controller.hoverTimer()->stop();
+        QVERIFY(f.model.playingItem());
         f.events.clear();
         f.requests.clear();
 
@@ -245,21 +241,21 @@ private slots:
         const int type = action == "Totally_Delete" ? 2 : 3;
         QCOMPARE(f.requestsOf(type), QList<QStringList> { QStringList({ H2, H3 }) });
         QCOMPARE(f.model.rowCount(), 1);
-        QCOMPARE(f.model.rootItem->child(0)->hash, H1);
-        QVERIFY(!f.model.playingItem);
-        QVERIFY(!f.model.clickedItem);
-        QVERIFY(f.model.selectedItems.isEmpty());
-        QVERIFY(!f.model.hoverIndex.isValid());
+        QCOMPARE(f.model.rootItem()->child(0)->hash, H1);
+        QVERIFY(!f.model.playingItem());
+        QVERIFY(!f.model.clickedItem());
+        QVERIFY(f.controller.selectedItems().isEmpty());
+        QVERIFY(!f.controller.hoverIndex().isValid());
         QCOMPARE(f.model.rowOfHash(H2), -1);
         QVERIFY(!f.model.findItemByHash(H3));
 
         // Nothing left over to act on, play or show.
         f.requests.clear();
-        QVERIFY(QMetaObject::invokeMethod(&f.model, "listMenuAction", Q_ARG(int, 2)));
+        f.controller.listMenuAction(2);
         f.model.mediaButtonAction(2);
-        f.model.mouseFloatEvent();
+        f.controller.mouseFloatEvent();
         QVERIFY(f.requests.isEmpty());
-        QVERIFY(!f.model.infoWidget->popup->isVisible());
+        QVERIFY(!f.controller.infoWidget()->popup->isVisible());
     }
 
     void checkingRowIsRefused()
@@ -280,14 +276,14 @@ private slots:
             mb->button(QMessageBox::Close)->click();
         });
         f.menuFor({ f.at(0), f.at(2), f.at(1) }, "Totally_Delete");
-        QVERIFY(box->answered());
+        QTRY_VERIFY_WITH_TIMEOUT(box->answered(), 5000);
         QCOMPARE(boxText, "Warning!");
         QCOMPARE(
             boxInfo, "The downloading, you chose to delete or remove, is still checking, please do later..");
         // The playing row before the checking one was stopped; nothing removed.
         QCOMPARE(f.events, QStringList { "stop" });
         QCOMPARE(f.model.rowCount(), 3);
-        QVERIFY(!f.model.playingItem);
+        QVERIFY(!f.model.playingItem());
         QVERIFY(f.requests.isEmpty());
     }
 
@@ -302,11 +298,11 @@ private slots:
         });
         QCOMPARE(f.requestsOf(3), QList<QStringList> { QStringList { H2 } });
         QCOMPARE(f.model.rowCount(), 3);
-        QCOMPARE(f.model.rootItem->child(2)->hash, rows::hash(4));
+        QCOMPARE(f.model.rootItem()->child(2)->hash, rows::hash(4));
 
         f.model.torrentDataSet({ rows::status(H3, "1", "1", 1024), rows::status(H1, "1", "1", 2048) });
-        QCOMPARE(f.model.rootItem->child(0)->downloadRateText, "2K/s");
-        QCOMPARE(f.model.rootItem->child(1)->downloadRateText, "1024B/s");
+        QCOMPARE(f.model.rootItem()->child(0)->downloadRateText, "2K/s");
+        QCOMPARE(f.model.rootItem()->child(1)->downloadRateText, "1024B/s");
     }
 
     void startAndPause()
@@ -315,15 +311,16 @@ private slots:
         f.fill({ "1", "3", "3" }, { "0", "1", "0" });
         QCOMPARE(f.menuFor({ f.at(1), f.at(2) }, "Start"), severalPaused);
         QCOMPARE(f.requestsOf(4), QList<QStringList> { QStringList({ H2, H3 }) });
-        QCOMPARE(f.model.rootItem->child(1)->torrentState, 2);
-        QCOMPARE(f.model.rootItem->child(1)->stateIcon.cacheKey(), f.model.icons.seedingIcon.cacheKey());
-        QCOMPARE(f.model.rootItem->child(2)->torrentState, 1);
-        QCOMPARE(f.model.rootItem->child(2)->stateIcon.cacheKey(), f.model.icons.downloadingIcon.cacheKey());
+        QCOMPARE(f.model.rootItem()->child(1)->torrentState, 2);
+        QCOMPARE(f.model.rootItem()->child(1)->stateIcon.cacheKey(), f.model.icons().seedingIcon.cacheKey());
+        QCOMPARE(f.model.rootItem()->child(2)->torrentState, 1);
+        QCOMPARE(
+            f.model.rootItem()->child(2)->stateIcon.cacheKey(), f.model.icons().downloadingIcon.cacheKey());
 
         QCOMPARE(f.menuFor({ f.at(2), f.at(0) }, "Pause"), severalRunning);
         QCOMPARE(f.requestsOf(5), QList<QStringList> { QStringList({ H3, H1 }) });
-        QCOMPARE(f.model.rootItem->child(0)->torrentState, 3);
-        QCOMPARE(f.model.rootItem->child(0)->stateIcon.cacheKey(), f.model.icons.pausedIcon.cacheKey());
+        QCOMPARE(f.model.rootItem()->child(0)->torrentState, 3);
+        QCOMPARE(f.model.rootItem()->child(0)->stateIcon.cacheKey(), f.model.icons().pausedIcon.cacheKey());
         QCOMPARE(f.model.rowCount(), 3);
     }
 
@@ -337,7 +334,7 @@ private slots:
         QCOMPARE(addTorrent.count(), 1);
         f.menuFor({}, "AddMagnetLink");
         QCOMPARE(addMagnet.count(), 1);
-        f.model.listMenu->action_TEST->trigger();
+        f.controller.listMenu()->action_TEST->trigger();
         QCOMPARE(test.count(), 1);
     }
 
@@ -385,24 +382,24 @@ private slots:
         QCOMPARE(clicked.count(), 1);
         QCOMPARE(clicked.last().at(0).value<QModelIndex>(), two.siblingAtColumn(1));
         QCOMPARE(view.currentIndex(), two.siblingAtColumn(1));
-        QCOMPARE(f.model.clickedItem, f.model.rootItem->child(1));
+        QCOMPARE(f.model.clickedItem(), f.model.rootItem()->child(1));
 
         // Double-click on a torrent of several files opens it in the view and the model.
         QTest::mouseDClick(vp, Qt::LeftButton, {}, twoPos);
         QVERIFY(view.isExpanded(two));
-        QVERIFY(f.model.rootItem->child(1)->expanded);
-        QCOMPARE(f.model.rootItem->child(1)->nameIcon.cacheKey(), f.model.icons.collapseIcon.cacheKey());
+        QVERIFY(f.model.rootItem()->child(1)->expanded);
+        QCOMPARE(f.model.rootItem()->child(1)->nameIcon.cacheKey(), f.model.icons().collapseIcon.cacheKey());
         QCOMPARE(played.count(), 0);
 
         // Double-click on one of its files plays it.
         const QPoint filePos = view.visualRect(f.at(1, two)).center();
         QTest::mouseDClick(vp, Qt::LeftButton, {}, filePos);
         QCOMPARE(played.count(), 1);
-        QCOMPARE(f.model.playingItem, f.model.rootItem->child(1)->child(1));
+        QCOMPARE(f.model.playingItem(), f.model.rootItem()->child(1)->child(1));
 
         QTest::mouseDClick(vp, Qt::LeftButton, {}, twoPos);
         QVERIFY(!view.isExpanded(two));
-        QVERIFY(!f.model.rootItem->child(1)->expanded);
+        QVERIFY(!f.model.rootItem()->child(1)->expanded);
 
         // Right-click: one index per selected row, then the empty space.
         const QPoint onePos = view.visualRect(f.at(0)).center();
@@ -454,8 +451,8 @@ private slots:
         Fixture f;
         f.fill();
         f.model.torrentDataSet({ rows::status(H3, "1", "1", 0, 0, "0") });
-        f.model.hoverInterval = 20;
-        InformationWidget *info = f.model.infoWidget;
+        f.controller.setHoverInterval(20);
+        InformationWidget *info = f.controller.infoWidget();
         info->hideTimer->setInterval(50);
         // The user works in a window: the pop-up must not take it over.
         QWidget window;
@@ -465,8 +462,8 @@ private slots:
         edit->setFocus();
         QVERIFY(QTest::qWaitForWindowActive(&window));
 
-        f.model.mouseMoveSlot(true, QPoint(10, 50), f.at(2));
-        QVERIFY(f.model.hoverTimer->isActive());
+        f.controller.mouseMoveSlot(true, QPoint(10, 50), f.at(2));
+        QVERIFY(f.controller.hoverTimer()->isActive());
         QTRY_VERIFY_WITH_TIMEOUT(info->popup->isVisible(), 2000);
         QCOMPARE(QApplication::activeWindow(), &window);
         QCOMPARE(QApplication::focusWidget(), edit);
@@ -481,16 +478,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!info->popup->isVisible(), 2000);
 
         // A move hides it at once and starts the wait again; leaving stops it.
-        f.model.mouseMoveSlot(true, QPoint(10, 50), f.at(2));
+        f.controller.mouseMoveSlot(true, QPoint(10, 50), f.at(2));
         QTRY_VERIFY_WITH_TIMEOUT(info->popup->isVisible(), 2000);
-        f.model.mouseMoveSlot(true, QPoint(11, 50), f.at(2));
+        f.controller.mouseMoveSlot(true, QPoint(11, 50), f.at(2));
         QVERIFY(!info->popup->isVisible());
-        QVERIFY(f.model.hoverTimer->isActive());
-        f.model.mouseMoveSlot(true, QPoint(11, 290), QModelIndex());
-        QVERIFY(!f.model.hoverTimer->isActive());
-        f.model.mouseMoveSlot(true, QPoint(11, 50), f.at(2));
-        f.model.mouseMoveSlot(false, QPoint(0, 0), QModelIndex());
-        QVERIFY(!f.model.hoverTimer->isActive());
+        QVERIFY(f.controller.hoverTimer()->isActive());
+        f.controller.mouseMoveSlot(true, QPoint(11, 290), QModelIndex());
+        QVERIFY(!f.controller.hoverTimer()->isActive());
+        f.controller.mouseMoveSlot(true, QPoint(11, 50), f.at(2));
+        f.controller.mouseMoveSlot(false, QPoint(0, 0), QModelIndex());
+        QVERIFY(!f.controller.hoverTimer()->isActive());
     }
 
     void informationLayout_data()
@@ -562,7 +559,7 @@ private slots:
         Fixture f;
         f.fill();
         f.model.doubleClickSlot(f.at(0));
-        const QColor active = f.model.icons.activeColor;
+        const QColor active = f.model.icons().activeColor;
         QCOMPARE(f.at(0).data(Qt::ForegroundRole).value<QColor>(), active);
 
         myDelegate delegate;

@@ -2,6 +2,7 @@
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
 #include "replyrows.h"
+#include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
 
 #include <QAbstractItemModelTester>
@@ -29,7 +30,7 @@ struct Fixture
     TemporaryHome home;
     TreeModel model;
     QAbstractItemModelTester tester { &model, QAbstractItemModelTester::FailureReportingMode::QtTest };
-    QSignalSpy requests { &model, qOverload<int, QStringList>(&TreeModel::sessionRequest) };
+    QSignalSpy requests { &model, &TreeModel::sessionRequest };
     QSignalSpy changes { &model, &QAbstractItemModel::dataChanged };
     QList<PlayCall> plays;
     QStringList events;
@@ -42,21 +43,21 @@ struct Fixture
                 events << "play";
             });
         QObject::connect(&model, &TreeModel::stopPlay, &model, [this] { events << "stop"; });
-        QObject::connect(&model, qOverload<int, QStringList>(&TreeModel::sessionRequest), &model,
-            [this](int type, const QStringList &) { events << QString::number(type); });
+        QObject::connect(&model, &TreeModel::sessionRequest, &model,
+            [this](CoreProtocol::RequestType type, const QStringList &) { events << QString::number(type); });
     }
 
-    QList<QStringList> requestsOf(int type) const
+    QList<QStringList> requestsOf(int type) const { return ::requestsOf(requests, type); }
+
+    // What the player does: ask, then have the core fetch what is missing.
+    bool ask(const QString &hash, int fileIndex, int piece, bool priority)
     {
-        QList<QStringList> found;
-        for (const QList<QVariant> &call : requests) {
-            if (call.at(0).toInt() == type)
-                found << call.at(1).toStringList();
-        }
-        return found;
+        const PieceCheck check = model.checkPieces(hash, fileIndex, piece);
+        model.requestPieces(check, priority);
+        return check.ready;
     }
 
-    TreeItem *top(int row) const { return model.rootItem->child(row); }
+    TreeItem *top(int row) const { return model.rootItem()->child(row); }
     QString text(int row, int column, const QModelIndex &parent = QModelIndex()) const
     {
         return model.index(row, column, parent).data().toString();
@@ -84,7 +85,7 @@ private slots:
     void icons()
     {
         Fixture f;
-        const filelisticons &i = f.model.icons;
+        const filelisticons &i = f.model.icons();
         for (const QIcon *icon : { &i.collapseIcon, &i.expandIcon, &i.appIcon, &i.pauseSymbolIcon,
                  &i.pausedIcon, &i.downloadingIcon, &i.seedingIcon, &i.checkingIcon })
             QVERIFY(!icon->pixmap(16, 16).isNull());
@@ -187,7 +188,7 @@ private slots:
         QCOMPARE(f.model.rowCount(), 2);
         TreeItem *pack = f.top(0);
         QCOMPARE(pack->childCount(), 3);
-        QVERIFY(sameIcon(pack->nameIcon, f.model.icons.expandIcon));
+        QVERIFY(sameIcon(pack->nameIcon, f.model.icons().expandIcon));
         QVERIFY(!pack->expanded);
         const QModelIndex packIndex = f.model.index(0, 0);
         QCOMPARE(f.model.rowCount(packIndex), 3);
@@ -205,7 +206,7 @@ private slots:
 
         TreeItem *empty = f.top(1);
         QCOMPARE(empty->childCount(), 0);
-        QVERIFY(sameIcon(empty->nameIcon, f.model.icons.expandIcon));
+        QVERIFY(sameIcon(empty->nameIcon, f.model.icons().expandIcon));
         QCOMPARE(f.model.largestPlayableFile(empty), -1);
     }
 
@@ -291,7 +292,7 @@ private slots:
         QCOMPARE(pack->seedsText, "3");
         QCOMPARE(pack->peersText, "7");
         QCOMPARE(pack->torrentState, 1);
-        QVERIFY(sameIcon(pack->stateIcon, f.model.icons.downloadingIcon));
+        QVERIFY(sameIcon(pack->stateIcon, f.model.icons().downloadingIcon));
         QCOMPARE(pack->bitField, "1101100");
         QCOMPARE(pack->pieceCount, 7);
         QCOMPARE(pack->pieceLength, 262144);
@@ -305,7 +306,7 @@ private slots:
         QCOMPARE(pack->child(1)->finished, "1");
         QCOMPARE(f.text(1, 1, f.model.index(0, 0)), "90%");
         QCOMPARE(f.top(1)->torrentState, 2);
-        QVERIFY(sameIcon(f.top(1)->stateIcon, f.model.icons.seedingIcon));
+        QVERIFY(sameIcon(f.top(1)->stateIcon, f.model.icons().seedingIcon));
 
         QCOMPARE(totals.count(), 1);
         QCOMPARE(totals.first().at(0).toString(), "4K/s");
@@ -367,7 +368,7 @@ private slots:
         f.model.torrentDataSet({ rows::status(H1, "1", "3") });
         f.model.torrentDataSet({ rows::status(H1, "1", code) });
         QCOMPARE(f.top(0)->torrentState, state);
-        const QIcon expected = state == -1 ? f.model.icons.noIcon : f.model.icons.stateIcon(state);
+        const QIcon expected = state == -1 ? f.model.icons().noIcon : f.model.icons().stateIcon(state);
         QCOMPARE(f.top(0)->stateIcon.isNull(), state == -1);
         QVERIFY(sameIcon(f.top(0)->stateIcon, expected));
     }
@@ -447,7 +448,7 @@ private slots:
         QStringList row = rows::status(H1, "11");
         row[9] = "6";
         f.model.torrentDataSet({ row });
-        QVERIFY(!f.model.pieceReady(H1, 0, 0, false));
+        QVERIFY(!f.ask(H1, 0, 0, false));
         QCOMPARE(f.requestsOf(11), QList<QStringList> { QStringList({ H1, "0", "0", "5" }) });
     }
 
@@ -455,7 +456,7 @@ private slots:
     {
         Fixture f;
         f.model.addedReturn(0, { rows::single(H2, "other", "/other.mkv") }, true);
-        QCOMPARE(f.model.playingItem, f.top(0));
+        QCOMPARE(f.model.playingItem(), f.top(0));
         f.events.clear();
         f.plays.clear();
         f.requests.clear();
@@ -465,11 +466,11 @@ private slots:
         f.model.doubleClickSlot(f.model.index(1, 0));
         // Playback stops and the row is marked, but nothing is played yet.
         QCOMPARE(f.events, QStringList { "stop" });
-        QCOMPARE(f.model.playingItem, f.top(1));
+        QCOMPARE(f.model.playingItem(), f.top(1));
         QVERIFY(f.top(1)->playing);
         QVERIFY(!f.top(0)->playing);
-        QCOMPARE(f.top(0)->textColor, f.model.icons.normalColor);
-        QCOMPARE(f.top(1)->textColor, f.model.icons.activeColor);
+        QCOMPARE(f.top(0)->textColor, f.model.icons().normalColor);
+        QCOMPARE(f.top(1)->textColor, f.model.icons().activeColor);
 
         f.model.torrentDataSet({ rows::status(H1, "") });
         QCOMPARE(f.requestsOf(14), QList<QStringList> { QStringList { H1 } });
@@ -486,10 +487,10 @@ private slots:
         QCOMPARE(f.plays.size(), 1);
         QCOMPARE(f.plays.first().path, "/downloads/Found/big.mp4");
         QCOMPARE(f.plays.first().fileIndex, 1);
-        QCOMPARE(f.model.playingItem, row->child(1));
+        QCOMPARE(f.model.playingItem(), row->child(1));
         QVERIFY(row->playing);
-        QCOMPARE(row->textColor, f.model.icons.activeColor);
-        QVERIFY(sameIcon(row->child(1)->nameIcon, f.model.icons.appIcon));
+        QCOMPARE(row->textColor, f.model.icons().activeColor);
+        QVERIFY(sameIcon(row->child(1)->nameIcon, f.model.icons().appIcon));
 
         // A second description of the same download adds no second set of files.
         f.model.addedReturn(14,
@@ -588,7 +589,10 @@ private slots:
             f.model.torrentDataSet({ rows::status(H1, bits) });
         }
         f.requests.clear();
-        QCOMPARE(f.model.pieceReady(H1, multiFile ? 1 : 0, piece, priority), ready);
+        // Asking alone sends nothing.
+        QCOMPARE(f.model.pieceReady(H1, multiFile ? 1 : 0, piece), ready);
+        QVERIFY(f.requests.isEmpty());
+        QCOMPARE(f.ask(H1, multiFile ? 1 : 0, piece, priority), ready);
         if (request.isEmpty()) {
             QVERIFY(f.requests.isEmpty());
         } else {
@@ -601,8 +605,8 @@ private slots:
     {
         Fixture f;
         f.model.addedReturn(0, { rows::multi(H1, "Pack", { { "a.mkv", 1, "a.mkv" } }) });
-        QVERIFY(!f.model.pieceReady(H2, 0, 0, true));
-        QVERIFY(!f.model.pieceReady(H1, 5, 0, true));
+        QVERIFY(!f.ask(H2, 0, 0, true));
+        QVERIFY(!f.ask(H1, 5, 0, true));
         QVERIFY(!f.model.hasLastPiece(H1, 5));
         QVERIFY(f.requests.isEmpty());
     }
@@ -658,7 +662,7 @@ private slots:
         QCOMPARE(call.pieceLength, 262144);
         QCOMPARE(comments.count(), 1);
         QCOMPARE(comments.first().at(0).toString(), "http://127.0.0.1/comment/1");
-        QVERIFY(sameIcon(f.top(0)->nameIcon, f.model.icons.appIcon));
+        QVERIFY(sameIcon(f.top(0)->nameIcon, f.model.icons().appIcon));
     }
 
     void doubleClickTogglesTorrentWithFiles()
@@ -669,12 +673,12 @@ private slots:
         f.events.clear();
         f.model.doubleClickSlot(f.model.index(0, 0));
         QVERIFY(f.top(0)->expanded);
-        QVERIFY(sameIcon(f.top(0)->nameIcon, f.model.icons.collapseIcon));
+        QVERIFY(sameIcon(f.top(0)->nameIcon, f.model.icons().collapseIcon));
         f.model.doubleClickSlot(f.model.index(0, 0));
         QVERIFY(!f.top(0)->expanded);
-        QVERIFY(sameIcon(f.top(0)->nameIcon, f.model.icons.expandIcon));
+        QVERIFY(sameIcon(f.top(0)->nameIcon, f.model.icons().expandIcon));
         QVERIFY(f.events.isEmpty());
-        QCOMPARE(f.model.playingItem, f.top(1));
+        QCOMPARE(f.model.playingItem(), f.top(1));
     }
 
     void refusals_data()
@@ -702,7 +706,7 @@ private slots:
         else
             f.model.doubleClickSlot(f.model.index(0, 0));
         QVERIFY(f.events.isEmpty());
-        QVERIFY(!f.model.playingItem);
+        QVERIFY(!f.model.playingItem());
     }
 
     void mediaButtons()
@@ -713,28 +717,28 @@ private slots:
         TreeItem *pack = f.top(0);
         TreeItem *file = pack->child(0);
         f.model.doubleClickSlot(f.model.index(0, 0, f.model.index(0, 0)));
-        QCOMPARE(f.model.playingItem, file);
+        QCOMPARE(f.model.playingItem(), file);
 
         f.model.mediaButtonAction(1);
-        QVERIFY(sameIcon(file->nameIcon, f.model.icons.pauseSymbolIcon));
-        QCOMPARE(file->textColor, f.model.icons.errorColor);
-        QCOMPARE(pack->textColor, f.model.icons.errorColor);
-        QVERIFY(sameIcon(pack->nameIcon, f.model.icons.expandIcon));
+        QVERIFY(sameIcon(file->nameIcon, f.model.icons().pauseSymbolIcon));
+        QCOMPARE(file->textColor, f.model.icons().errorColor);
+        QCOMPARE(pack->textColor, f.model.icons().errorColor);
+        QVERIFY(sameIcon(pack->nameIcon, f.model.icons().expandIcon));
 
         f.model.mediaButtonAction(2);
-        QVERIFY(sameIcon(file->nameIcon, f.model.icons.appIcon));
-        QCOMPARE(pack->textColor, f.model.icons.activeColor);
+        QVERIFY(sameIcon(file->nameIcon, f.model.icons().appIcon));
+        QCOMPARE(pack->textColor, f.model.icons().activeColor);
         QCOMPARE(f.plays.size(), 1);
 
         f.model.mediaButtonAction(7);
-        QCOMPARE(f.model.playingItem, file);
+        QCOMPARE(f.model.playingItem(), file);
 
         f.model.mediaButtonAction(0);
-        QVERIFY(!f.model.playingItem);
+        QVERIFY(!f.model.playingItem());
         QVERIFY(!file->playing);
         QVERIFY(!pack->playing);
         QVERIFY(file->nameIcon.isNull());
-        QCOMPARE(pack->textColor, f.model.icons.normalColor);
+        QCOMPARE(pack->textColor, f.model.icons().normalColor);
 
         // Play without a playing row plays the row clicked last; a torrent
         // of several files plays its largest video.
@@ -745,7 +749,7 @@ private slots:
 
         f.model.mediaButtonAction(0);
         f.model.mediaButtonAction(0);
-        QVERIFY(!f.model.clickedItem);
+        QVERIFY(!f.model.clickedItem());
         f.model.mediaButtonAction(2);
         QCOMPARE(f.plays.size(), 2);
     }
@@ -769,15 +773,32 @@ private slots:
         QCOMPARE(refresh.first().at(1).toInt(), 262144);
     }
 
+    // Each address shows "Processing.." until the core has answered for it.
+    void addressRowsUntilTheCoreAnswers()
+    {
+        Fixture f;
+        const QString a = "http://127.0.0.1:1/a.torrent", b = "http://127.0.0.1:1/b.torrent";
+        f.model.prepBuildItemForUrl({ a, b }, { a, b });
+        f.model.buildTemporaryItem(2);
+        QCOMPARE(f.model.rowCount(), 2);
+        QCOMPARE(f.text(1, 0), "Processing..");
+
+        f.model.addFailed(b);
+        f.model.addFailed("http://127.0.0.1:1/never-asked.torrent");
+        QCOMPARE(f.model.rowCount(), 1);
+        f.model.addedReturn(0, { rows::single(H1, "fetched", "/f.mkv") });
+        QCOMPARE(f.model.rowCount(), 1);
+        QCOMPARE(f.text(0, 0), "fetched");
+        QVERIFY(!f.model.findATemporaryBuiltItem());
+    }
+
     void resumeAllAndUrlNodes()
     {
         Fixture f;
-        QSignalSpy single(&f.model, qOverload<int, QString>(&TreeModel::sessionRequest));
         f.model.callResumeAll();
-        QCOMPARE(single.count(), 1);
-        QCOMPARE(single.first().at(0).toInt(), 6);
-        QCOMPARE(single.first().at(1).toString(), "");
-        QVERIFY(!f.model.resumeTimer->isActive());
+        QCOMPARE(f.requests.count(), 1);
+        QCOMPARE(f.requestsOf(6), QList<QStringList> { QStringList { "" } });
+        QVERIFY(!f.model.resumeTimer()->isActive());
 
         // Links being resolved are remembered but not listed.
         f.model.prepBuildItemForUrl(

@@ -1,6 +1,7 @@
 #include "app/preferences.h"
 #include "links/linkprocessor.h"
 #include "links/parameterpaths.h"
+#include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
 
 #include <QDesktopServices>
@@ -9,17 +10,9 @@
 #include <QTest>
 #include <QWidget>
 
-using Requests = QList<QPair<int, QStringList>>;
 Q_DECLARE_METATYPE(Requests)
 
 namespace {
-Requests requestsOf(const QSignalSpy &spy)
-{
-    Requests requests;
-    for (const QList<QVariant> &arguments : spy)
-        requests.append({ arguments.at(0).toInt(), arguments.at(1).toStringList() });
-    return requests;
-}
 
 // Stands in for the desktop's browser: records what would have been opened.
 class BrowserRecorder : public QObject
@@ -72,7 +65,7 @@ private slots:
         QVERIFY(plays.isEmpty());
 
         links.webRequestCheckProcess();
-        QCOMPARE(requestsOf(requests), (Requests { { 0, { "/downloads/a.torrent" } } }));
+        QCOMPARE(requestsIn(requests), (Requests { { 0, { "/downloads/a.torrent" } } }));
         QCOMPARE(plays.size(), 1);
         QCOMPARE(plays.at(0).at(0).toString(), QDir::toNativeSeparators(media));
         QVERIFY(links.startupParameters().isEmpty());
@@ -135,7 +128,7 @@ private slots:
         QSignalSpy requests(&links, &LinkProcessor::sessionRequest);
         QSignalSpy played(&links, &LinkProcessor::playFileRequested);
         links.processParams(QStringList { parameter });
-        QCOMPARE(requestsOf(requests), expected);
+        QCOMPARE(requestsIn(requests), expected);
         QCOMPARE(played.size(), plays);
         QVERIFY(m_browser.opened.isEmpty());
     }
@@ -167,7 +160,7 @@ private slots:
         QSignalSpy requests(&links, &LinkProcessor::sessionRequest);
         QSignalSpy plays(&links, &LinkProcessor::playFileRequested);
         links.processParams(parameter);
-        QCOMPARE(requestsOf(requests), expected);
+        QCOMPARE(requestsIn(requests), expected);
         QCOMPARE(plays.size(), played.isEmpty() ? 0 : 1);
         if (!played.isEmpty())
             QCOMPARE(plays.at(0).at(0).toString(), played);
@@ -330,7 +323,7 @@ private slots:
 
         links.processParams(QStringLiteral("magnet:?xt=urn:btih:CD|"));
 
-        QCOMPARE(requestsOf(requests), (Requests { { 1, { "magnet:?xt=urn:btih:CD|" } } }));
+        QCOMPARE(requestsIn(requests), (Requests { { 1, { "magnet:?xt=urn:btih:CD|" } } }));
         QVERIFY(!window.isMinimized());
         QVERIFY(window.isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(window.isActiveWindow(), 5000);

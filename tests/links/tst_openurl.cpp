@@ -1,5 +1,6 @@
 #include "app/preferences.h"
 #include "links/openurl.h"
+#include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
 
 #include <QApplication>
@@ -10,18 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
-using Requests = QList<QPair<int, QStringList>>;
 Q_DECLARE_METATYPE(Requests)
-
-namespace {
-Requests requestsOf(const QSignalSpy &spy)
-{
-    Requests requests;
-    for (const QList<QVariant> &arguments : spy)
-        requests.append({ arguments.at(0).toInt(), arguments.at(1).toStringList() });
-    return requests;
-}
-}
 
 class TestOpenUrl : public QObject
 {
@@ -78,7 +68,7 @@ private slots:
         dialog.setText(text);
         QTest::mouseClick(dialog.findChild<QPushButton *>("okpushButton"), Qt::LeftButton);
 
-        QCOMPARE(requestsOf(requests), expected);
+        QCOMPARE(requestsIn(requests), expected);
         QVERIFY(!ready.isEmpty());
         QVERIFY(ready.constFirst().at(1).toBool());
         QVERIFY(!dialog.isVisible());
@@ -142,7 +132,7 @@ private slots:
         dialog.processDownloadList(
             { "morvane://ty=1&ro=1&id=1&ua=k", "morvane://ty=1&url=other.test&id=2&ua=k" });
         QCOMPARE(
-            requestsOf(requests), (Requests { { 19, { "http://other.test/download.php?id=2&passkey=k" } } }));
+            requestsIn(requests), (Requests { { 19, { "http://other.test/download.php?id=2&passkey=k" } } }));
         Preferences().setValue(QStringLiteral("/config/trackerSite"), QStringLiteral("tracker.test:8080"));
     }
 

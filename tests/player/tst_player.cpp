@@ -90,8 +90,7 @@ private slots:
         TreeModel *model = m_player->downloadsModel();
         QVERIFY(model);
         QCOMPARE(m_player->findChild<QTreeView *>("treeView")->model(), model);
-        QSignalSpy textRequests(m_player->agent(), qOverload<int, QString>(&ClientAgent::sessionRequest));
-        QSignalSpy listRequests(m_player->agent(), qOverload<int, QStringList>(&ClientAgent::sessionRequest));
+        QSignalSpy requests(m_player->agent(), &ClientAgent::sessionRequest);
         QSignalSpy holds(m_player->agent(), &ClientAgent::replyTimeOutCheckHold);
 
         QString file = m_mkv4;
@@ -106,10 +105,10 @@ private slots:
         QVERIFY(m_player->findChild<QWidget *>("filelists")->isVisibleTo(m_player.get()));
 
         emit m_player->sessionRequest(0, QString("/x/a.torrent"));
-        QCOMPARE(textRequests.size(), 1);
-        QCOMPARE(textRequests.at(0).at(1).toString(), QString("/x/a.torrent"));
-        emit model->sessionRequest(9, QStringList { "hash", "0" });
-        QCOMPARE(listRequests.size(), 1);
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests.at(0).at(1).toStringList(), QStringList { "/x/a.torrent" });
+        emit model->sessionRequest(CoreProtocol::PlayingFile, QStringList { "hash", "0" });
+        QCOMPARE(requests.size(), 2);
         emit m_player->replyTimeOutCheckHold();
         QCOMPARE(holds.size(), 1);
 

@@ -1,0 +1,160 @@
+#include "downloadscontroller.h"
+
+#include "informationwidget.h"
+#include "listmenu.h"
+#include "platform/logging.h"
+#include "treeitem.h"
+#include "treemodel.h"
+
+#include <QCursor>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QTimer>
+#include <QUrl>
+
+DownloadsController::DownloadsController(TreeModel *model, QObject *parent)
+    : QObject(parent)
+    , m_model(model)
+    , m_listMenu(new ListMenu(this))
+    , m_infoWidget(new InformationWidget(this))
+    , m_warningBox(new QMessageBox)
+    , m_hoverTimer(new QTimer(this))
+{
+    m_hoverTimer->setSingleShot(true);
+    m_hoverTimer->setInterval(m_hoverInterval);
+    connect(m_hoverTimer, &QTimer::timeout, this, &DownloadsController::mouseFloatEvent);
+    connect(m_listMenu, &ListMenu::listMenuActionReturn, this, &DownloadsController::listMenuAction);
+
+    m_warningBox->setText(TreeModel::tr("Warning!"));
+    m_warningBox->setInformativeText(TreeModel::tr(
+        "The downloading, you chose to delete or remove, is still checking, please do later.."));
+    m_warningBox->setStandardButtons(QMessageBox::Close);
+
+    // Only top-level rows are ever removed; nothing may point at them after.
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+        [this](const QModelIndex &under, int first, int last) {
+            if (!under.isValid())
+                forgetRows(first, last);
+        });
+    connect(model, &QObject::destroyed, this, [this] { m_model = nullptr; });
+}
+
+DownloadsController::~DownloadsController()
+{
+    delete m_warningBox;
+}
+
+void DownloadsController::forgetRows(int first, int last)
+{
+    for (int row = first; row <= last; ++row) {
+        const TreeItem *item = m_model->rootItem()->child(row);
+        m_selectedItems.removeAll(item);
+    }
+}
+
+QList<TreeItem *> DownloadsController::liveSelection() const
+{
+    QList<TreeItem *> rows;
+    if (!m_model)
+        return rows;
+    for (TreeItem *item : m_selectedItems) {
+        if (!m_model->isTopLevel(item) || rows.contains(item))
+            continue;
+        rows.append(item);
+    }
+    return rows;
+}
+
+void DownloadsController::select(const QModelIndexList &indexlist)
+{
+    m_selectedItems.clear();
+    if (!m_model)
+        return;
+    for (const QModelIndex &index : indexlist) {
+        TreeItem *item = m_model->itemFromIndex(index);
+        if (item && !m_model->isTopLevel(item))
+            item = item->parentItem;
+        if (m_model->isTopLevel(item) && !m_selectedItems.contains(item))
+            m_selectedItems.append(item);
+    }
+}
+
+void DownloadsController::rightClickAction(QModelIndexList indexlist)
+{
+    m_hoverTimer->stop();
+    m_infoWidget->hidePopup();
+    select(indexlist);
+    if (!m_model)
+        return;
+    const bool firstPaused = !m_selectedItems.isEmpty() && m_selectedItems.first()->torrentState == 3;
+    m_listMenu->showMenu(int(m_selectedItems.size()), firstPaused);
+}
+
+void DownloadsController::listMenuAction(int type)
+{
+    if (!m_model)
+        return;
+    switch (type) {
+    case 0:
+        qCDebug(lcDownloads).noquote() << "\t action_AddTorrent clicked..";
+        emit m_model->addTorrent();
+        return;
+    case 1:
+        qCDebug(lcDownloads).noquote() << "\t action_AddManget clicked..";
+        emit m_model->addMagnetUri();
+        return;
+    case 2:
+    case 3:
+        if (!m_model->removeDownloads(liveSelection(), type == 2)) {
+            // Shown without waiting: the list keeps taking replies meanwhile.
+            m_warningBox->open();
+            return;
+        }
+        m_selectedItems.clear();
+        return;
+    case 4:
+        return;
+    case 5: {
+        const QList<TreeItem *> rows = liveSelection();
+        if (rows.isEmpty())
+            return;
+        const QString path = rows.first()->savePath;
+        qCDebug(lcDownloads).noquote() << "\t folderPath=" << path << " size=" << rows.size();
+        QDesktopServices::openUrl(
+            path.isEmpty() ? QUrl(QStringLiteral("file:///")) : QUrl::fromLocalFile(path));
+        return;
+    }
+    case 6:
+    case 7:
+        m_model->setDownloadsRunning(liveSelection(), type == 6);
+        return;
+    case 8:
+        emit m_model->treeModelTest();
+        return;
+    default:
+        return;
+    }
+}
+
+void DownloadsController::mouseMoveSlot(bool validPos, QPoint pos, QModelIndex indexFromPos)
+{
+    m_infoWidget->hidePopup();
+    if (validPos) {
+        m_hoverPos = pos;
+        if (indexFromPos.isValid()) {
+            m_hoverIndex = indexFromPos;
+            m_hoverTimer->start(m_hoverInterval);
+            return;
+        }
+    }
+    m_hoverTimer->stop();
+}
+
+void DownloadsController::mouseFloatEvent()
+{
+    TreeItem *item = m_model ? m_model->itemFromIndex(m_hoverIndex) : nullptr;
+    if (!item)
+        return;
+    const QPoint cursor = QCursor::pos();
+    m_infoWidget->showFor(item, cursor.x(), cursor.y());
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QModelIndexList>
+#include <QObject>
+#include <QPersistentModelIndex>
+#include <QPoint>
+
+class InformationWidget;
+class ListMenu;
+class QMessageBox;
+class QTimer;
+class TreeItem;
+class TreeModel;
+
+// The downloads list's conversation with the user: the context menu and its
+// commands, the information pop-up under a resting mouse, the warning about
+// downloads still being checked, and opening download folders. The model
+// only holds and changes data; nothing here waits in a nested event loop
+// while the model changes underneath.
+class DownloadsController : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DownloadsController(TreeModel *model, QObject *parent = nullptr);
+    ~DownloadsController() override;
+
+    ListMenu *listMenu() const { return m_listMenu; }
+    InformationWidget *infoWidget() const { return m_infoWidget; }
+    QMessageBox *warningBox() const { return m_warningBox; }
+    QTimer *hoverTimer() const { return m_hoverTimer; }
+    int hoverInterval() const { return m_hoverInterval; }
+    void setHoverInterval(int ms) { m_hoverInterval = ms; }
+    QPersistentModelIndex hoverIndex() const { return m_hoverIndex; }
+    QPoint hoverPos() const { return m_hoverPos; }
+    const QList<TreeItem *> &selectedItems() const { return m_selectedItems; }
+    // The downloads the menu's commands act on; a file stands for its torrent.
+    void select(const QModelIndexList &indexlist);
+
+public slots:
+    void rightClickAction(QModelIndexList indexlist);
+    void listMenuAction(int type);
+    void mouseMoveSlot(bool validPos, QPoint pos, QModelIndex indexFromPos);
+    void mouseFloatEvent();
+
+private:
+    // Rows of the last right-click that are still in the list.
+    QList<TreeItem *> liveSelection() const;
+    void forgetRows(int first, int last);
+
+    TreeModel *m_model;
+    ListMenu *m_listMenu;
+    InformationWidget *m_infoWidget;
+    QMessageBox *m_warningBox;
+    QTimer *m_hoverTimer;
+    int m_hoverInterval = 1000;
+    QPersistentModelIndex m_hoverIndex;
+    QPoint m_hoverPos;
+    QList<TreeItem *> m_selectedItems;
+};
