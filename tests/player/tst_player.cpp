@@ -1,5 +1,6 @@
 #include "app/preferences.h"
 #include "corelink/clientagent.h"
+#include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
 #include "player/episodeorder.h"
 #include "player/player.h"
@@ -655,6 +656,29 @@ private slots:
         QCOMPARE(QFileInfo(m_player->currentFile()).fileName(), QString("ep 2.mkv"));
         button("stopButton")->click();
         QVERIFY(!button("nextButton")->isEnabled());
+    }
+
+    // A season pack: Next follows the episodes, not the order of the files.
+    void nextEpisodeOfADownload()
+    {
+        TreeModel *model = m_player->downloadsModel();
+        m_player->setPieceSource(nullptr);
+        const QString hash = rows::hash(7);
+        model->addedReturn(0,
+            { rows::multi(hash, "season",
+                { { "E10.mkv", 10, "E10.mkv" }, { "notes.txt", 1, "notes.txt" }, { "E2.mkv", 10, "E2.mkv" },
+                    { "E1.mkv", 10, "E1.mkv" } }) });
+        const QModelIndex download = model->index(0, 0);
+        model->doubleClickSlot(model->index(3, 0, download));
+        QCOMPARE(model->playingItem()->name, QString("E1.mkv"));
+        QVERIFY(!button("prevButton")->isEnabled());
+
+        button("nextButton")->click();
+        QCOMPARE(model->playingItem()->name, QString("E2.mkv"));
+        QTest::keyClick(m_player.get(), Qt::Key_PageDown);
+        QCOMPARE(model->playingItem()->name, QString("E10.mkv"));
+        QVERIFY(!button("nextButton")->isEnabled());
+        QVERIFY(button("prevButton")->isEnabled());
     }
 
 private:
