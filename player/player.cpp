@@ -199,10 +199,6 @@ void player::wirePolicy()
     connect(m_policy.get(), &StreamingPolicy::sliderRowChanged, this, &player::setSliderRow);
     connect(m_policy.get(), &StreamingPolicy::playImageChanged, this, &player::showPlayImage);
     connect(m_policy.get(), &StreamingPolicy::playbackStarted, this, &player::closeWebView);
-    // Keys are the player's again once something plays: the list keeps
-    // them only while the user works in it.
-    connect(m_policy.get(), &StreamingPolicy::playbackStarted, ui->display_label,
-        qOverload<>(&QWidget::setFocus));
     connect(m_policy.get(), &StreamingPolicy::endOfFile, this, &player::endOfFile);
 }
 
@@ -282,6 +278,8 @@ void player::playFile(QString &file)
     m_policy->openPlainFile(nativePath(file), loadPosition(file));
     setButtonImage(ui->openfile, 1, false);
     showTitle(file);
+    // The keys are the player's once a file opens, also after a double-click
+    // in the list: the list keeps them only while the user works in it.
     ui->display_label->setFocus();
     updateEpisodeButtons();
 }
