@@ -149,6 +149,36 @@ bool Preferences::getFileCheckbox() const
     return value(QStringLiteral("/config/filecheckbox"), true).toBool();
 }
 
+unsigned int Preferences::getDownloadLimit() const
+{
+    return value(QStringLiteral("/config/downloadLimit"), 0u).toUInt();
+}
+
+void Preferences::setDownloadLimit(unsigned int kibPerSecond)
+{
+    setValue(QStringLiteral("/config/downloadLimit"), kibPerSecond);
+}
+
+unsigned int Preferences::getUploadLimit() const
+{
+    return value(QStringLiteral("/config/uploadLimit"), 0u).toUInt();
+}
+
+void Preferences::setUploadLimit(unsigned int kibPerSecond)
+{
+    setValue(QStringLiteral("/config/uploadLimit"), kibPerSecond);
+}
+
+unsigned int Preferences::getMaxConnections() const
+{
+    return value(QStringLiteral("/config/maxConnections"), 0u).toUInt();
+}
+
+void Preferences::setMaxConnections(unsigned int connections)
+{
+    setValue(QStringLiteral("/config/maxConnections"), connections);
+}
+
 float Preferences::loadPosition(const QString &path) const
 {
     return value(positionKey(path), 0.0f).toFloat();

@@ -53,6 +53,15 @@ public:
 
     bool getFileCheckbox() const;
 
+    // Bandwidth caps in KiB/s and the connection cap; 0 leaves each to the
+    // core's engine (no limit, its own connection count).
+    unsigned int getDownloadLimit() const;
+    void setDownloadLimit(unsigned int kibPerSecond);
+    unsigned int getUploadLimit() const;
+    void setUploadLimit(unsigned int kibPerSecond);
+    unsigned int getMaxConnections() const;
+    void setMaxConnections(unsigned int connections);
+
     // Saved play position (0..1) of a media file, keyed "/file/ " + path.
     float loadPosition(const QString &path) const;
     void savePosition(const QString &path, float position);

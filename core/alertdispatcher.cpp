@@ -71,8 +71,13 @@ void AlertDispatcher::drain()
         } else if (auto *listen = lt::alert_cast<lt::listen_succeeded_alert>(a)) {
             qCInfo(lcCore).noquote() << QString::fromStdString(listen->message());
             emit listening(QString::fromStdString(listen->address.to_string()), listen->port);
+        } else if (auto *update = lt::alert_cast<lt::state_update_alert>(a)) {
+            emit statusUpdated(update->status);
+        } else if (auto *file = lt::alert_cast<lt::file_error_alert>(a)) {
+            qCWarning(lcCore).noquote() << QString::fromStdString(a->message());
+            emit diskError(file->handle, file->error, QString::fromUtf8(file->filename()));
         } else if (lt::alert_cast<lt::listen_failed_alert>(a) || lt::alert_cast<lt::torrent_error_alert>(a)
-            || lt::alert_cast<lt::file_error_alert>(a) || lt::alert_cast<lt::torrent_delete_failed_alert>(a)
+            || lt::alert_cast<lt::torrent_delete_failed_alert>(a)
             || lt::alert_cast<lt::metadata_failed_alert>(a)) {
             qCWarning(lcCore).noquote() << QString::fromStdString(a->message());
         } else if (lt::alert_cast<lt::torrent_deleted_alert>(a)) {

@@ -5,6 +5,9 @@
 
 #include <libtorrent/fwd.hpp>
 #include <libtorrent/torrent_handle.hpp>
+#include <libtorrent/torrent_status.hpp>
+
+#include <vector>
 
 #include <atomic>
 
@@ -35,6 +38,10 @@ signals:
     // Files checked: the piece picker starts afresh from here.
     void checked(const lt::torrent_handle &handle);
     void listening(const QString &address, int port);
+    // The downloads whose status changed since the last post_torrent_updates().
+    void statusUpdated(const std::vector<lt::torrent_status> &statuses);
+    // A read or write of a download's files failed; file may be empty.
+    void diskError(const lt::torrent_handle &handle, const lt::error_code &error, const QString &file);
 
 private:
     lt::session &m_session;

@@ -48,6 +48,9 @@ CoreProgram::Start CoreProgram::start(const QString &channel)
     const int statusInterval = qEnvironmentVariableIntValue("MORVANE_CORE_STATUS_INTERVAL_MS", &ok);
     if (ok && statusInterval > 0)
         m_service->setStatusInterval(statusInterval);
+    const int diskRetry = qEnvironmentVariableIntValue("MORVANE_CORE_DISK_RETRY_MS", &ok);
+    if (ok && diskRetry > 0)
+        m_service->session()->setDiskRetryInterval(diskRetry);
     m_service->session()->restore();
 
     m_server = new CoreServer;
@@ -57,6 +60,8 @@ CoreProgram::Start CoreProgram::start(const QString &channel)
     // player -> service -> player
     connect(m_server, &CoreServer::requestReceived, m_service, &CoreService::handleRequest);
     connect(m_service, &CoreService::reply, m_server, &CoreServer::send);
+    m_service->setBacklogProbe([server = m_server] { return server->pendingBytes(); });
+    connect(m_server, &CoreServer::replyBytesWritten, m_service, &CoreService::replyDrained);
     connect(
         m_server, &CoreServer::playerConnected, m_service, [this] { m_service->setPlayerConnected(true); });
     connect(m_server, &CoreServer::playerDisconnected, m_service,
@@ -74,6 +79,7 @@ void CoreProgram::stop()
     qCInfo(lcCore).noquote() << "stopping: saving resume data";
     connect(m_service->session(), &TorrentSession::allResumeDataSaved, this, &CoreProgram::stopped,
         Qt::SingleShotConnection);
+    m_service->session()->holdForQuit(true);
     m_service->session()->saveAllResumeData();
 }
 

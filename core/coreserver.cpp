@@ -113,6 +113,7 @@ void CoreServer::accept(QLocalServer *server)
         m_player = socket;
         m_reader.clear();
         connect(socket, &QLocalSocket::readyRead, this, &CoreServer::readRequests);
+        connect(socket, &QLocalSocket::bytesWritten, this, &CoreServer::replyBytesWritten);
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
             socket->deleteLater();
             if (m_player == socket) {

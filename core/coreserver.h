@@ -41,6 +41,8 @@ signals:
     void requestReceived(qint32 type, const QStringList &arguments);
     void playerConnected();
     void playerDisconnected();
+    // The player took some of the bytes written to it.
+    void replyBytesWritten();
 
 private:
     QLocalServer *createServer(const QString &channel);

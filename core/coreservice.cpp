@@ -1,5 +1,6 @@
 #include "coreservice.h"
 
+#include "rowbuilder.h"
 #include "torrentfetcher.h"
 #include "torrentsession.h"
 
@@ -34,6 +35,14 @@ CoreService::CoreService(const CoreSettings &settings, const QString &backupFold
 
     connect(m_session, &TorrentSession::metadataArrived, this, &CoreService::sendStatusSoon);
     connect(m_session, &TorrentSession::playedPieceFinished, this, &CoreService::sendStatusSoon);
+    connect(m_session, &TorrentSession::statusReady, this, [this] {
+        if (m_statusPending)
+            emitStatus();
+    });
+    connect(m_session, &TorrentSession::refused, this,
+        [this](const QString &hash, const QString &name, const QString &why) {
+            addFailed(QStringLiteral("magnet:?xt=urn:btih:") + hash, name + QStringLiteral(": ") + why);
+        });
     connect(m_session, &TorrentSession::allResumeDataSaved, this, [this] {
         qCInfo(lcCore).noquote() << "resume data saved, ready to close";
         emit reply(CoreProtocol::ReadyToClose, {});
@@ -50,9 +59,13 @@ void CoreService::setStatusInterval(int milliseconds)
 void CoreService::setPlayerConnected(bool connected)
 {
     m_playerConnected = connected;
-    // Every connection says for itself whether it reads our own replies.
+    // Each player says anew whether it reads our own replies.
     m_extendedReplies = false;
+    m_statusPending = false;
+    m_statusSkipped = false;
     if (connected) {
+        // A player that comes back was not quitting after all.
+        m_session->holdForQuit(false);
         m_statusTimer.start();
     } else {
         m_statusTimer.stop();
@@ -65,10 +78,50 @@ void CoreService::sendStatus()
     if (!m_playerConnected)
         return;
     m_urgentTimer.stop();
+    // A player that does not read would otherwise have us pile up lists
+    // without end; it gets the latest state once it has caught up.
+    if (m_backlog && m_backlog() > maxBacklogBytes) {
+        m_statusSkipped = true;
+        return;
+    }
+    m_statusSkipped = false;
+    // libtorrent did not answer within a whole tick: what we know will do.
+    if (m_statusPending)
+        emitStatus();
+    m_statusPending = true;
+    m_session->requestStatus();
+}
+
+void CoreService::emitStatus()
+{
+    m_statusPending = false;
     m_sinceStatus.start();
     // The periodic list is also the player's sign of life: sent when nothing
     // changed and when there are no downloads at all.
-    emit reply(CoreProtocol::StatusList, m_session->statusRows());
+    sendRows(CoreProtocol::StatusList, m_session->statusRows(), true);
+}
+
+void CoreService::replyDrained()
+{
+    if (m_statusSkipped && m_playerConnected && (!m_backlog || m_backlog() <= maxBacklogBytes))
+        sendStatus();
+}
+
+void CoreService::sendRows(qint32 type, const QList<QStringList> &rows, bool all)
+{
+    const QList<QList<QStringList>> batches = RowBuilder::batches(rows, RowBuilder::maxFrameBytes());
+    for (const QList<QStringList> &batch : batches) {
+        emit reply(type, batch);
+        if (!all)
+            break;
+    }
+}
+
+void CoreService::addFailed(const QString &item, const QString &reason)
+{
+    // An older player could not skip a reply type it does not know.
+    if (m_extendedReplies)
+        emit reply(CoreProtocol::AddFailed, { { item, reason } });
 }
 
 void CoreService::sendStatusSoon()
@@ -111,7 +164,7 @@ void CoreService::handleRequest(qint32 type, const QStringList &arguments)
         prioritise(arguments);
         break;
     case CoreProtocol::StartupList:
-        emit reply(CoreProtocol::StartupTorrents, m_session->startupRows());
+        sendRows(CoreProtocol::StartupTorrents, m_session->startupRows(), false);
         break;
     case CoreProtocol::DescribeMagnets:
         describeMagnets(arguments);
@@ -142,11 +195,15 @@ void CoreService::handleRequest(qint32 type, const QStringList &arguments)
     case CoreProtocol::SetDiskCache:
         setDiskCache(arguments);
         break;
-    case CoreProtocol::PrepareQuit:
-        m_session->saveAllResumeData();
-        break;
     case CoreProtocol::ExtendedReplies:
         m_extendedReplies = true;
+        break;
+    case CoreProtocol::PrepareQuit:
+        m_session->holdForQuit(true);
+        m_session->saveAllResumeData();
+        break;
+    case CoreProtocol::RateLimits:
+        setRateLimits(arguments);
         break;
     default:
         qCWarning(lcCore).noquote() << "unknown request type" << type << "ignored";
@@ -154,50 +211,39 @@ void CoreService::handleRequest(qint32 type, const QStringList &arguments)
     }
 }
 
-void CoreService::reportFailures(const QList<QStringList> &failures)
-{
-    // An older player cannot skip a frame it does not know.
-    if (m_extendedReplies && !failures.isEmpty())
-        emit reply(CoreProtocol::AddFailed, failures);
-}
-
 void CoreService::addFiles(const QStringList &paths)
 {
     QList<QStringList> rows;
-    QList<QStringList> failures;
     for (const QString &path : paths) {
         QString error;
         const QString hash = m_session->addTorrentFile(path, &error);
         if (hash.isEmpty()) {
             qCWarning(lcCore).noquote() << "torrent file not added:" << path << ":" << error;
-            failures.append({ path, error });
+            addFailed(path, error);
             continue;
         }
         rows.append(m_session->descriptionRow(hash));
     }
-    reportFailures(failures);
-    // The player cannot use an empty list.
+    // The player cannot use an empty list: failures are only logged.
     if (!rows.isEmpty())
-        emit reply(CoreProtocol::AddedTorrents, rows);
+        sendRows(CoreProtocol::AddedTorrents, rows, false);
 }
 
 void CoreService::addMagnets(const QStringList &uris)
 {
     QList<QStringList> rows;
-    QList<QStringList> failures;
     for (const QString &uri : uris) {
         QString error;
         const QString hash = m_session->addMagnet(uri, &error);
         if (hash.isEmpty()) {
             qCWarning(lcCore).noquote() << "magnet link not added:" << uri << ":" << error;
-            failures.append({ uri, error });
+            addFailed(uri, error);
             continue;
         }
         rows.append({ hash });
     }
-    reportFailures(failures);
     if (!rows.isEmpty())
-        emit reply(CoreProtocol::AddedMagnets, rows);
+        sendRows(CoreProtocol::AddedMagnets, rows, false);
 }
 
 void CoreService::addUrls(const QStringList &texts)
@@ -207,12 +253,11 @@ void CoreService::addUrls(const QStringList &texts)
         [this, fetcher](const QList<TorrentFetcher::Result> &results) {
             fetcher->deleteLater();
             QList<QStringList> rows;
-            QList<QStringList> failures;
             for (const TorrentFetcher::Result &result : results) {
                 if (!result.error.isEmpty()) {
                     qCWarning(lcCore).noquote()
                         << "torrent address failed:" << result.text << ":" << result.error;
-                    failures.append({ result.text, result.error });
+                    addFailed(result.text, result.error);
                     continue;
                 }
                 QString error;
@@ -220,7 +265,7 @@ void CoreService::addUrls(const QStringList &texts)
                 if (hash.isEmpty()) {
                     qCWarning(lcCore).noquote()
                         << "no torrent at" << result.url.toDisplayString() << ":" << error;
-                    failures.append({ result.text, error });
+                    addFailed(result.text, error);
                     continue;
                 }
                 if (!result.commentUrl.isEmpty()) {
@@ -230,9 +275,8 @@ void CoreService::addUrls(const QStringList &texts)
                 }
                 rows.append(m_session->descriptionRow(hash));
             }
-            reportFailures(failures);
             if (!rows.isEmpty())
-                emit reply(CoreProtocol::AddedUrls, rows);
+                sendRows(CoreProtocol::AddedUrls, rows, false);
         });
     fetcher->fetch(texts);
 }
@@ -247,7 +291,7 @@ void CoreService::describeMagnets(const QStringList &hashes)
     }
     // Nothing yet: the player asks again with the next status list.
     if (!rows.isEmpty())
-        emit reply(CoreProtocol::MagnetDescriptions, rows);
+        sendRows(CoreProtocol::MagnetDescriptions, rows, true);
 }
 
 void CoreService::forEachHash(
@@ -304,4 +348,18 @@ void CoreService::setDiskCache(const QStringList &arguments)
         return;
     }
     m_session->setDiskCache(unsigned(megabytes));
+}
+
+void CoreService::setRateLimits(const QStringList &arguments)
+{
+    int numbers[3] = {};
+    if (arguments.size() != 3 || !toInt(arguments.at(0), &numbers[0]) || !toInt(arguments.at(1), &numbers[1])
+        || !toInt(arguments.at(2), &numbers[2]) || numbers[0] < 0 || numbers[1] < 0 || numbers[2] < 0) {
+        qCWarning(lcCore).noquote() << "rate limits need [download KiB/s, upload KiB/s, connections], got"
+                                    << arguments;
+        return;
+    }
+    qCInfo(lcCore).noquote() << "rate limits: download" << numbers[0] << "KiB/s, upload" << numbers[1]
+                             << "KiB/s, connections" << numbers[2];
+    m_session->setRateLimits(unsigned(numbers[0]), unsigned(numbers[1]), unsigned(numbers[2]));
 }

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 class QNetworkAccessManager;
 class CoreServer;
 class TorrentSession;
@@ -27,6 +29,12 @@ public:
     TorrentSession *session() const { return m_session; }
     void setStatusInterval(int milliseconds);
     void setPlayerConnected(bool connected);
+    // Bytes written to the player and not yet read by it; status lists wait
+    // while there are more than maxBacklogBytes.
+    void setBacklogProbe(std::function<qint64()> probe) { m_backlog = std::move(probe); }
+    static constexpr qint64 maxBacklogBytes = 1024 * 1024;
+    // The player read some of what was written.
+    void replyDrained();
 
 public slots:
     void handleRequest(qint32 type, const QStringList &arguments);
@@ -47,16 +55,25 @@ private:
     void playFile(const QStringList &arguments);
     void prioritise(const QStringList &arguments);
     void setDiskCache(const QStringList &arguments);
+    void setRateLimits(const QStringList &arguments);
     void sendStatus();
     void sendStatusSoon();
-    // Rows [item as sent, reason] for what could not be added.
-    void reportFailures(const QList<QStringList> &failures);
+    void emitStatus();
+    // Rows over as many frames as they need (all), or as fit one frame: the
+    // player asks for the others' descriptions when their status comes.
+    void sendRows(qint32 type, const QList<QStringList> &rows, bool all);
+    void addFailed(const QString &item, const QString &reason);
 
     CoreSettings m_settings;
     TorrentSession *m_session;
     QNetworkAccessManager *m_network;
     bool m_playerConnected = false;
     bool m_extendedReplies = false;
+    // A status list asked of libtorrent and not sent yet.
+    bool m_statusPending = false;
+    // A status list was due while the player was behind.
+    bool m_statusSkipped = false;
+    std::function<qint64()> m_backlog;
     QTimer m_statusTimer;
     QTimer m_urgentTimer;
     QElapsedTimer m_sinceStatus;

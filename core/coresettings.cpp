@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <limits>
+
 CoreSettings CoreSettings::load()
 {
     CoreSettings settings;
@@ -13,6 +15,9 @@ CoreSettings CoreSettings::load()
     settings.diskCacheMb = prefs.getDiskCache();
     settings.port = portFrom(prefs.getPortCheckbox(), prefs.getPortLineEdit());
     settings.ipv6 = prefs.getIpv6Checkbox();
+    settings.downloadLimitKib = prefs.getDownloadLimit();
+    settings.uploadLimitKib = prefs.getUploadLimit();
+    settings.maxConnections = prefs.getMaxConnections();
     return settings;
 }
 
@@ -28,6 +33,13 @@ int CoreSettings::portFrom(bool ticked, const QString &text)
     bool ok = false;
     const int port = text.trimmed().toInt(&ok);
     return ok && port >= 1 && port <= 65535 ? port : 0;
+}
+
+int CoreSettings::bytesPerSecond(unsigned int kibPerSecond)
+{
+    // libtorrent's limiter takes only limits below the largest int.
+    const qint64 bytes = qint64(kibPerSecond) * 1024;
+    return int(qMin<qint64>(bytes, std::numeric_limits<int>::max() - 1));
 }
 
 QString CoreSettings::listenInterfaces() const

@@ -1,5 +1,7 @@
 #include "rowbuilder.h"
 
+#include "corelink/framereader.h"
+
 #include <QDir>
 
 namespace {
@@ -50,19 +52,23 @@ QStringList RowBuilder::descriptionRow(
 {
     const lt::file_storage &files = info.files();
     const QList<lt::file_index_t> visible = visibleFiles(files);
-    const std::string base = savePath.toStdString();
+    // libtorrent keeps the files' own paths clean (no "." or ".."): only
+    // the folder needs cleaning, once, not per file of a large torrent.
+    const QString base = QDir::cleanPath(savePath);
+    const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
 
     QStringList row { hash, fromStd(info.name()), QString::number(visibleSize(files)), savePath,
         flag(finished) };
     if (visible.size() == 1) {
-        row.append(QDir::cleanPath(fromStd(files.file_path(visible.first(), base))));
+        row.append(prefix + QDir::fromNativeSeparators(fromStd(files.file_path(visible.first()))));
         return row;
     }
+    row.reserve(5 + 4 * visible.size());
     for (const lt::file_index_t file : visible) {
-        const QString path = QDir::cleanPath(fromStd(files.file_path(file, base)));
+        const QString path = prefix + QDir::fromNativeSeparators(fromStd(files.file_path(file)));
         row.append(fromStd(std::string(files.file_name(file))));
         row.append(QString::number(files.file_size(file)));
-        row.append(QFileInfo(path).path());
+        row.append(path.left(qMax(1, int(path.lastIndexOf(QLatin1Char('/'))))));
         row.append(path);
     }
     return row;
@@ -106,32 +112,48 @@ int RowBuilder::stateCode(const lt::torrent_status &status)
     }
 }
 
-QStringList RowBuilder::statusRow(
-    const QString &hash, const lt::torrent_status &status, const lt::torrent_info *info)
+qint64 RowBuilder::wireBytes(const QStringList &row)
 {
-    const int pieceCount = info ? info->num_pieces() : 0;
-    const QString bits = bitField(status, pieceCount);
-    const bool finished = info && bits.count(QLatin1Char('1')) == pieceCount;
+    qint64 bytes = 4;
+    for (const QString &field : row)
+        bytes += 4 + 2 * qint64(field.size());
+    return bytes;
+}
 
-    QStringList row { hash, QString::number(status.download_payload_rate),
-        QString::number(status.upload_payload_rate),
-        progressText(info ? double(bits.count(QLatin1Char('1'))) / qMax(1, pieceCount) : 0.0),
-        QString::number(status.num_seeds), QString::number(qMax(0, status.num_peers - status.num_seeds)),
-        QString::number(stateCode(status)), flag(finished), bits, QString::number(pieceCount),
-        QString::number(info ? info->piece_length() : 0), QString::number(status.all_time_upload) };
-    if (!info)
-        return row;
+qint64 RowBuilder::statusRowBound(const lt::torrent_info &info)
+{
+    const qint64 pieces = info.num_pieces();
+    const qint64 digits = QString::number(pieces).size();
+    const qint64 files = visibleFiles(info.files()).size();
+    // 12 fields of at most 40 characters besides the bit field, then per
+    // file a progress text, a flag and two piece numbers.
+    return 4 + 12 * (4 + 2 * 40) + 2 * pieces + files * (4 * 4 + 2 * (6 + 1 + 2 * digits));
+}
 
-    const lt::file_storage &files = info->files();
-    for (const lt::file_index_t file : visibleFiles(files)) {
-        const int first = firstPiece(files, file);
-        const int last = lastPiece(files, file);
-        const int have = int(bits.mid(first, last - first + 1).count(QLatin1Char('1')));
-        const int count = last - first + 1;
-        row.append(progressText(double(have) / count));
-        row.append(flag(have == count));
-        row.append(QString::number(first));
-        row.append(QString::number(last));
+qint64 RowBuilder::maxFrameBytes()
+{
+    // A quarter of headroom for the frame's own bytes and future fields.
+    return FrameReader::DefaultMaxFrameBytes / 4 * 3;
+}
+
+QList<QList<QStringList>> RowBuilder::batches(const QList<QStringList> &rows, qint64 frameBytes)
+{
+    QList<QList<QStringList>> result;
+    QList<QStringList> current;
+    qint64 used = 8; // type and row count
+    for (const QStringList &row : rows) {
+        const qint64 bytes = wireBytes(row);
+        if (8 + bytes > frameBytes)
+            continue;
+        if (used + bytes > frameBytes) {
+            result.append(current);
+            current.clear();
+            used = 8;
+        }
+        current.append(row);
+        used += bytes;
     }
-    return row;
+    if (!current.isEmpty() || result.isEmpty())
+        result.append(current);
+    return result;
 }

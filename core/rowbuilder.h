@@ -23,11 +23,18 @@ public:
     // 6 fields for one file, 5 + 4 per file otherwise.
     static QStringList descriptionRow(
         const QString &hash, const lt::torrent_info &info, const QString &savePath, bool finished);
-    // 12 + 4 per file; info is null while a magnet has no metadata.
-    static QStringList statusRow(
-        const QString &hash, const lt::torrent_status &status, const lt::torrent_info *info);
 
     static QString bitField(const lt::torrent_status &status, int pieceCount);
+    // Bytes the row takes in a reply frame.
+    static qint64 wireBytes(const QStringList &row);
+    // The most a status row of this torrent can take: no more digits than
+    // the piece count has, "100.0%" at the most.
+    static qint64 statusRowBound(const lt::torrent_info &info);
+    // The largest reply frame the core writes, below what the player reads.
+    static qint64 maxFrameBytes();
+    // Rows cut into runs that each fit one frame, in order; a row too large
+    // for any frame is left out (none is: such torrents are refused).
+    static QList<QList<QStringList>> batches(const QList<QStringList> &rows, qint64 frameBytes);
     static QString progressText(double fraction);
     // 0 checking, 1 downloading, 2 seeding, 3 paused
     static int stateCode(const lt::torrent_status &status);

@@ -7,6 +7,7 @@
 #include "platform/logging.h"
 
 #include <libtorrent/alert.hpp>
+#include <libtorrent/bdecode.hpp>
 #include <libtorrent/fingerprint.hpp>
 #include <libtorrent/ip_filter.hpp>
 #include <libtorrent/magnet_uri.hpp>
@@ -17,16 +18,24 @@
 #include <libtorrent/write_resume_data.hpp>
 
 #include <QBitArray>
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 constexpr int defaultSaveIntervalMs = 30000;
 constexpr int saveAllTimeoutMs = 10000;
+constexpr int diskRetryMs = 30000;
+constexpr auto statusQuery = lt::torrent_handle::query_pieces | lt::torrent_handle::query_torrent_file
+    | lt::torrent_handle::query_save_path;
 constexpr qint64 maxTorrentFileBytes = 32 * 1024 * 1024;
+// Well-known DHT routers, libtorrent's back-up when it knows no nodes.
+constexpr const char *dhtRouters = "dht.libtorrent.org:25401,router.bittorrent.com:6881,"
+                                   "router.utorrent.com:6881,dht.transmissionbt.com:6881";
 // Libtorrent orders pieces by priority and availability together, and
 // halves the availability of priorities 4-6: in a swarm of one seed a 6
 // beats a 7. Only 7 (availability ignored) and 1-4 keep their order under
@@ -64,8 +73,12 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
     : QObject(parent)
     , m_settings(settings)
     , m_store(backupFolder)
+    , m_stateFile(QDir(backupFolder).filePath(QStringLiteral("session.state")))
+    , m_dhtState(m_stateFile.load())
 {
     lt::session_params params(sessionSettings());
+    if (!m_settings.loopback)
+        params.dht_state = m_dhtState;
     if (m_settings.loopback) {
         // Peers from magnet hints, exchange or trackers: only this machine.
         lt::ip_filter filter;
@@ -78,6 +91,7 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
         params.ip_filter = filter;
     }
     m_session = std::make_unique<lt::session>(std::move(params));
+    limitLoopbackPeers();
     m_alerts = new AlertDispatcher(*m_session, this);
 
     connect(m_alerts, &AlertDispatcher::resumeDataReady, this, &TorrentSession::onResumeData);
@@ -88,9 +102,33 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
     connect(m_alerts, &AlertDispatcher::checked, this, &TorrentSession::reapplyStreaming);
     connect(m_alerts, &AlertDispatcher::metadataReceived, this, [this](const lt::torrent_handle &h) {
         const QString key = keyOf(h);
-        if (!key.isEmpty())
-            emit metadataArrived(key);
+        if (key.isEmpty())
+            return;
+        const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
+        QString why;
+        const QString savePath
+            = QString::fromStdString(h.status(lt::torrent_handle::query_save_path).save_path);
+        if (info && !fitsReplies(*info, savePath, &why)) {
+            qCWarning(lcCore).noquote() << "magnet" << key << "refused:" << why;
+            const QString name = QString::fromStdString(info->name());
+            remove(key, false);
+            emit refused(key, name, why);
+            return;
+        }
+        emit metadataArrived(key);
     });
+
+    connect(m_alerts, &AlertDispatcher::statusUpdated, this, &TorrentSession::onStatusUpdated);
+    connect(m_alerts, &AlertDispatcher::diskError, this, &TorrentSession::onDiskError);
+    connect(m_alerts, &AlertDispatcher::pieceFinished, this, [this](const lt::torrent_handle &h) {
+        // A piece written: whatever stopped the writes is over.
+        const QString key = keyOf(h);
+        if (m_diskTrouble.remove(key))
+            m_statusCache.forget(key);
+    });
+    m_diskRetry.setInterval(diskRetryMs);
+    connect(&m_diskRetry, &QTimer::timeout, this, &TorrentSession::retryDisk);
+    m_diskRetry.start();
 
     m_saveTimer.setInterval(defaultSaveIntervalMs);
     connect(&m_saveTimer, &QTimer::timeout, this, &TorrentSession::savePeriodically);
@@ -123,6 +161,7 @@ lt::settings_pack TorrentSession::sessionSettings() const
     pack.set_str(lt::settings_pack::user_agent, "MorvaneCore/1.05");
     const bool open = !m_settings.loopback;
     pack.set_bool(lt::settings_pack::enable_dht, open);
+    pack.set_str(lt::settings_pack::dht_bootstrap_nodes, open ? dhtRouters : "");
     pack.set_bool(lt::settings_pack::enable_lsd, open);
     pack.set_bool(lt::settings_pack::enable_upnp, open);
     pack.set_bool(lt::settings_pack::enable_natpmp, open);
@@ -140,7 +179,35 @@ lt::settings_pack TorrentSession::sessionSettings() const
     // Blocks already asked of a peer are served before anything a seek
     // wants: keep about one second of requests queued, not three.
     pack.set_int(lt::settings_pack::request_queue_time, 1);
+    limitsInto(pack);
     return pack;
+}
+
+void TorrentSession::limitsInto(lt::settings_pack &pack) const
+{
+    // The caps are what the player shows as rates: payload and protocol,
+    // not libtorrent's estimate of the TCP/IP headers around them.
+    pack.set_bool(lt::settings_pack::rate_limit_ip_overhead, false);
+    pack.set_int(
+        lt::settings_pack::download_rate_limit, CoreSettings::bytesPerSecond(m_settings.downloadLimitKib));
+    pack.set_int(
+        lt::settings_pack::upload_rate_limit, CoreSettings::bytesPerSecond(m_settings.uploadLimitKib));
+    const int connections = m_settings.maxConnections > 0
+        ? int(qMin(m_settings.maxConnections, unsigned(std::numeric_limits<int>::max())))
+        : lt::default_settings().get_int(lt::settings_pack::connections_limit);
+    pack.set_int(lt::settings_pack::connections_limit, connections);
+}
+
+void TorrentSession::limitLoopbackPeers()
+{
+    // libtorrent exempts local peers from the limits. In loopback mode every
+    // peer is local, and tests must see the limits the user would.
+    if (!m_settings.loopback)
+        return;
+    lt::peer_class_info local = m_session->get_peer_class(lt::session::local_peer_class_id);
+    local.download_limit = CoreSettings::bytesPerSecond(m_settings.downloadLimitKib);
+    local.upload_limit = CoreSettings::bytesPerSecond(m_settings.uploadLimitKib);
+    m_session->set_peer_class(lt::session::local_peer_class_id, local);
 }
 
 bool TorrentSession::isHash(const QString &text)
@@ -223,8 +290,12 @@ QString TorrentSession::add(lt::add_torrent_params params, const QString &knownK
         = knownKey.isEmpty() ? keyOf(params.ti ? params.ti->info_hashes() : params.info_hashes) : knownKey;
     if (m_torrents.contains(key))
         return key;
+    // A download stopped by a full disk once must not stay stopped for good.
+    params.flags &= ~lt::torrent_flags::upload_mode;
     if (params.save_path.empty())
         params.save_path = m_settings.savePath.toStdString();
+    if (params.ti && !fitsReplies(*params.ti, QString::fromStdString(params.save_path), error))
+        return QString();
     // We start and stop downloads ourselves: no queueing behind our back.
     if (knownKey.isEmpty())
         params.flags &= ~(lt::torrent_flags::paused | lt::torrent_flags::auto_managed);
@@ -308,9 +379,13 @@ QString TorrentSession::addTorrentFile(const QString &path, QString *error)
 
 QString TorrentSession::addTorrentData(const QByteArray &data, QString *error)
 {
+    // libtorrent's own 10 MB cap on .torrent files is below what a magnet
+    // may bring as metadata: our size cap and the listing check decide.
     lt::error_code ec;
-    auto info = std::make_shared<lt::torrent_info>(
-        lt::span<char const>(data.constData(), int(data.size())), ec, lt::from_span);
+    const lt::bdecode_node node = lt::bdecode(lt::span<char const>(data.constData(), int(data.size())), ec);
+    std::shared_ptr<lt::torrent_info> info;
+    if (!ec)
+        info = std::make_shared<lt::torrent_info>(node, ec);
     if (ec) {
         *error = QString::fromStdString(ec.message());
         return QString();
@@ -339,6 +414,9 @@ bool TorrentSession::remove(const QString &hash, bool withFiles)
         return false;
     m_keysById.remove(h.id());
     m_pendingSaveAll.remove(key);
+    m_statusCache.forget(key);
+    m_descriptions.remove(key);
+    m_diskTrouble.remove(key);
     m_streaming.remove(key);
     if (m_played.hash == key)
         m_played = Played();
@@ -354,6 +432,7 @@ bool TorrentSession::pause(const QString &hash)
         return false;
     h.unset_flags(lt::torrent_flags::auto_managed);
     h.pause(lt::torrent_handle::graceful_pause);
+    m_diskTrouble.remove(hash.toLower()); // paused by the user: no retrying
     return true;
 }
 
@@ -362,8 +441,12 @@ bool TorrentSession::resume(const QString &hash)
     const lt::torrent_handle h = handle(hash);
     if (!h.is_valid())
         return false;
-    h.unset_flags(lt::torrent_flags::auto_managed);
+    // Starting clears what stopped it: a disk error, or the upload-only mode
+    // libtorrent leaves only for downloads it manages itself.
+    h.clear_error();
+    h.unset_flags(lt::torrent_flags::auto_managed | lt::torrent_flags::upload_mode);
     h.resume();
+    m_diskTrouble.remove(hash.toLower());
     return true;
 }
 
@@ -512,8 +595,14 @@ QStringList TorrentSession::descriptionRow(const QString &hash) const
     if (!info)
         return {};
     const lt::torrent_status status = h.status(lt::torrent_handle::query_save_path);
-    return RowBuilder::descriptionRow(
-        hash.toLower(), *info, QString::fromStdString(status.save_path), status.is_seeding);
+    const QString savePath = QString::fromStdString(status.save_path);
+    // Built once: for a torrent of many files it takes seconds, and every
+    // new player connection asks for it.
+    QStringList &row = m_descriptions[hash.toLower()];
+    if (row.size() < 5 || row.at(3) != savePath)
+        row = RowBuilder::descriptionRow(hash.toLower(), *info, savePath, status.is_seeding);
+    row[4] = status.is_seeding ? QStringLiteral("1") : QStringLiteral("0");
+    return row;
 }
 
 QList<QStringList> TorrentSession::startupRows() const
@@ -528,23 +617,53 @@ QList<QStringList> TorrentSession::startupRows() const
     return rows;
 }
 
-QList<QStringList> TorrentSession::statusRows() const
+void TorrentSession::requestStatus()
 {
-    const std::vector<lt::torrent_status> statuses
-        = m_session->get_torrent_status([](const lt::torrent_status &) { return true; },
-            lt::torrent_handle::query_pieces | lt::torrent_handle::query_torrent_file);
-    QList<QStringList> rows;
-    rows.reserve(qsizetype(statuses.size()));
+    m_session->post_torrent_updates(statusQuery);
+}
+
+void TorrentSession::onStatusUpdated(const std::vector<lt::torrent_status> &statuses)
+{
     for (const lt::torrent_status &status : statuses) {
         const QString key = keyOf(status.handle);
-        if (key.isEmpty())
-            continue; // being removed
-        const std::shared_ptr<const lt::torrent_info> info = status.torrent_file.lock();
-        rows.append(RowBuilder::statusRow(key, status, info.get()));
+        if (!key.isEmpty()) // else being removed
+            m_statusCache.update(key, status, diskTrouble(key, status));
     }
-    std::sort(rows.begin(), rows.end(),
-        [](const QStringList &a, const QStringList &b) { return a.first() < b.first(); });
-    return rows;
+    emit statusReady();
+}
+
+void TorrentSession::fillStatusCache()
+{
+    // libtorrent reports changes only: a download it has not reported yet
+    // is asked once.
+    for (auto it = m_torrents.cbegin(); it != m_torrents.cend(); ++it) {
+        if (!m_statusCache.contains(it.key())) {
+            const lt::torrent_status status = it.value().status(statusQuery);
+            m_statusCache.update(it.key(), status, diskTrouble(it.key(), status));
+        }
+    }
+}
+
+QList<QStringList> TorrentSession::statusRows()
+{
+    fillStatusCache();
+    return m_statusCache.rows();
+}
+
+bool TorrentSession::fitsReplies(const lt::torrent_info &info, const QString &savePath, QString *why) const
+{
+    const qint64 limit = RowBuilder::maxFrameBytes() - 8;
+    const qint64 description = RowBuilder::wireBytes(
+        RowBuilder::descriptionRow(QString(40, QLatin1Char('0')), info, savePath, false));
+    const qint64 status = RowBuilder::statusRowBound(info);
+    if (description <= limit && status <= limit)
+        return true;
+    if (why)
+        *why = QStringLiteral("too large to list: %1 files need %2 MiB in one reply, the most is %3 MiB")
+                   .arg(info.files().num_files())
+                   .arg(qMax(description, status) / (1024 * 1024))
+                   .arg(limit / (1024 * 1024));
+    return false;
 }
 
 void TorrentSession::setSavePath(const QString &path)
@@ -566,6 +685,25 @@ void TorrentSession::setDiskCache(unsigned int megabytes)
     lt::settings_pack pack;
     pack.set_int(lt::settings_pack::max_queued_disk_bytes, diskCacheBytes(megabytes));
     m_session->apply_settings(pack);
+}
+
+void TorrentSession::setRateLimits(
+    unsigned int downloadKib, unsigned int uploadKib, unsigned int maxConnections)
+{
+    m_settings.downloadLimitKib = downloadKib;
+    m_settings.uploadLimitKib = uploadKib;
+    m_settings.maxConnections = maxConnections;
+    lt::settings_pack pack;
+    limitsInto(pack);
+    m_session->apply_settings(pack);
+    limitLoopbackPeers();
+}
+
+void TorrentSession::saveSessionState()
+{
+    const lt::session_params live = m_session->session_state(lt::session::save_dht_state);
+    m_dhtState = SessionStateFile::merged(m_dhtState, live.dht_state);
+    m_stateFile.save(m_dhtState);
 }
 
 void TorrentSession::setResumeSaveInterval(int milliseconds)
@@ -592,6 +730,7 @@ void TorrentSession::savePeriodically()
 
 void TorrentSession::saveAllResumeData()
 {
+    saveSessionState();
     m_pendingSaveAll.clear();
     for (auto it = m_torrents.cbegin(); it != m_torrents.cend(); ++it) {
         m_pendingSaveAll.insert(it.key());
@@ -603,6 +742,14 @@ void TorrentSession::saveAllResumeData()
         return;
     }
     m_saveAllTimeout.start();
+}
+
+void TorrentSession::holdForQuit(bool hold)
+{
+    if (hold)
+        m_session->pause();
+    else if (m_session->is_paused())
+        m_session->resume();
 }
 
 void TorrentSession::settleSaveAll(const QString &key)
@@ -647,4 +794,56 @@ void TorrentSession::onPieceFinished(const lt::torrent_handle &h, int piece)
     const QString key = keyOf(h);
     if (!key.isEmpty() && key == m_played.hash && piece >= m_played.firstPiece && piece <= m_played.lastPiece)
         emit playedPieceFinished(key, piece);
+}
+
+void TorrentSession::setDiskRetryInterval(int milliseconds)
+{
+    m_diskRetry.setInterval(milliseconds);
+}
+
+void TorrentSession::onDiskError(
+    const lt::torrent_handle &h, const lt::error_code &error, const QString &file)
+{
+    const QString key = keyOf(h);
+    if (key.isEmpty())
+        return;
+    QString folder = QFileInfo(file).path();
+    if (file.isEmpty() || folder == QLatin1String("."))
+        folder = QString::fromStdString(h.status(lt::torrent_handle::query_save_path).save_path);
+    QString why;
+    if (error == boost::system::errc::no_space_on_device || error == boost::system::errc::file_too_large)
+        why = QStringLiteral("disk full");
+    else if (error == boost::system::errc::permission_denied
+        || error == boost::system::errc::operation_not_permitted
+        || error == boost::system::errc::read_only_file_system)
+        why = QStringLiteral("permission denied");
+    else
+        why = QString::fromStdString(error.message());
+    m_diskTrouble.insert(key, why + QStringLiteral(": ") + QDir::toNativeSeparators(folder));
+    // The row says so now, not at the next change libtorrent reports.
+    m_statusCache.forget(key);
+}
+
+QString TorrentSession::diskTrouble(const QString &key, const lt::torrent_status &status) const
+{
+    // Shown until a piece is written again: a retry alone proves nothing.
+    if (status.is_seeding)
+        return QString();
+    return m_diskTrouble.value(key);
+}
+
+void TorrentSession::retryDisk()
+{
+    for (auto it = m_diskTrouble.cbegin(); it != m_diskTrouble.cend(); ++it) {
+        const lt::torrent_handle h = handle(it.key());
+        if (!h.is_valid())
+            continue;
+        qCInfo(lcCore).noquote() << "trying to write again after" << *it << "for" << it.key();
+        const lt::torrent_status status = h.status({});
+        if (status.errc) {
+            h.clear_error();
+            h.resume();
+        }
+        h.unset_flags(lt::torrent_flags::upload_mode);
+    }
 }

@@ -2,6 +2,8 @@
 
 #include "coresettings.h"
 #include "resumestore.h"
+#include "sessionstatefile.h"
+#include "statuscache.h"
 
 #include <QHash>
 #include <QList>
@@ -57,16 +59,30 @@ public:
     // Empty while the download has no metadata.
     QStringList descriptionRow(const QString &hash) const;
     QList<QStringList> startupRows() const;
-    QList<QStringList> statusRows() const;
+    // Asks libtorrent for what changed; statusReady() follows.
+    void requestStatus();
+    QList<QStringList> statusRows();
+    // Whether the download's rows, saved there, fit a reply frame; the
+    // reason when not.
+    bool fitsReplies(const lt::torrent_info &info, const QString &savePath, QString *why) const;
 
     void setSavePath(const QString &path);
     QString savePath() const { return m_settings.savePath; }
     void setIpv6(bool enabled);
     void setDiskCache(unsigned int megabytes);
+    // KiB/s (0: none) and a connection cap (0: libtorrent's default).
+    void setRateLimits(unsigned int downloadKib, unsigned int uploadKib, unsigned int maxConnections);
     void setResumeSaveInterval(int milliseconds);
+    // How often downloads stopped by a disk error try again on their own.
+    void setDiskRetryInterval(int milliseconds);
 
     // Asks every download for its resume data; allResumeDataSaved() follows.
+    // The session's own state (the DHT's nodes) is written at once.
     void saveAllResumeData();
+    QString sessionStatePath() const { return m_stateFile.path(); }
+    // Quitting: no piece may finish after the last save. Lifted when a player
+    // comes back instead of stopping us.
+    void holdForQuit(bool hold);
 
     QString backupFolder() const { return m_store.folder(); }
     int listenPort() const;
@@ -75,6 +91,9 @@ signals:
     void metadataArrived(const QString &hash);
     void playedPieceFinished(const QString &hash, int piece);
     void allResumeDataSaved();
+    void statusReady();
+    // A magnet's metadata showed a download too large to list: it is gone.
+    void refused(const QString &hash, const QString &name, const QString &why);
 
 private:
     struct Played
@@ -94,6 +113,9 @@ private:
     };
 
     lt::settings_pack sessionSettings() const;
+    void limitsInto(lt::settings_pack &pack) const;
+    void limitLoopbackPeers();
+    void saveSessionState();
     QString add(lt::add_torrent_params params, const QString &knownKey, QString *error);
     void confineToLoopback(lt::add_torrent_params &params) const;
     static QString keyOf(const lt::info_hash_t &hashes);
@@ -108,9 +130,16 @@ private:
     bool applyWindow(const lt::torrent_handle &handle, const Streaming &window, QString *error);
     void reapplyStreaming(const lt::torrent_handle &handle);
     void settleSaveAll(const QString &key);
+    void onStatusUpdated(const std::vector<lt::torrent_status> &statuses);
+    void fillStatusCache();
+    void onDiskError(const lt::torrent_handle &handle, const lt::error_code &error, const QString &file);
+    QString diskTrouble(const QString &key, const lt::torrent_status &status) const;
+    void retryDisk();
 
     CoreSettings m_settings;
     ResumeStore m_store;
+    SessionStateFile m_stateFile;
+    lt::dht::dht_state m_dhtState;
     std::unique_ptr<lt::session> m_session;
     AlertDispatcher *m_alerts = nullptr;
     QHash<QString, lt::torrent_handle> m_torrents;
@@ -120,4 +149,10 @@ private:
     QSet<QString> m_pendingSaveAll;
     QTimer m_saveTimer;
     QTimer m_saveAllTimeout;
+    StatusCache m_statusCache;
+    mutable QHash<QString, QStringList> m_descriptions;
+    // Why a download stopped writing, until it writes again or the user
+    // pauses it.
+    QHash<QString, QString> m_diskTrouble;
+    QTimer m_diskRetry;
 };

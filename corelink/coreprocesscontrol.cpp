@@ -68,6 +68,9 @@ void CoreProcessControl::serverStateCheck(QString newChannelName)
         return;
     }
     qCDebug(lcCorelink).noquote() << "Try to start/reset back-server at serverName:" << newChannelName;
+    // A core that lost us but still runs holds the downloads' lock, and the
+    // new one would leave at once: the old one goes first, saving its state.
+    ProcessList::stopByPath(coreProgramPath());
     launchProgram(coreFileName(), newChannelName, false, true);
     emit m_agent->_rebuildConnection();
 }
@@ -75,8 +78,9 @@ void CoreProcessControl::serverStateCheck(QString newChannelName)
 void CoreProcessControl::tryToTurnDownServer()
 {
     // Only this user's cores of this installation: another user's or another
-    // build's core is none of our business.
-    ProcessList::killByPath(coreProgramPath());
+    // build's core is none of our business. A polite stop first: the core
+    // saves what it downloaded since its last save.
+    ProcessList::stopByPath(coreProgramPath());
 }
 
 void CoreProcessControl::prepQuit()

@@ -41,6 +41,10 @@ void Options::loadSettings()
     ui->browselineEdit->setText(prefs.getSavePath());
     ui->languangecomboBox->setCurrentIndex(prefs.getLocale() == QLatin1String("zh_CN") ? 0 : 1);
     ui->cacheSize->setValue(int(qMin(prefs.getDiskCache(), unsigned(ui->cacheSize->maximum()))));
+    ui->downloadLimit->setValue(int(qMin(prefs.getDownloadLimit(), unsigned(ui->downloadLimit->maximum()))));
+    ui->uploadLimit->setValue(int(qMin(prefs.getUploadLimit(), unsigned(ui->uploadLimit->maximum()))));
+    ui->maxConnections->setValue(
+        int(qMin(prefs.getMaxConnections(), unsigned(ui->maxConnections->maximum()))));
 }
 
 void Options::changePage(QListWidgetItem *current, QListWidgetItem *previous)
@@ -112,7 +116,26 @@ void Options::on_okButton_clicked()
     prefs.setDiskCache(cache);
     emit sessionRequest(CoreProtocol::SetDiskCache, QStringList { QString::number(cache) });
 
+    storeLimits(prefs);
+
     accept();
+}
+
+void Options::storeLimits(Preferences &prefs)
+{
+    const unsigned int download = unsigned(ui->downloadLimit->value());
+    const unsigned int upload = unsigned(ui->uploadLimit->value());
+    const unsigned int connections = unsigned(ui->maxConnections->value());
+    // Like the IPv6 switch, told only when changed: an OK that changes
+    // nothing sends what it always sent.
+    if (download == prefs.getDownloadLimit() && upload == prefs.getUploadLimit()
+        && connections == prefs.getMaxConnections())
+        return;
+    prefs.setDownloadLimit(download);
+    prefs.setUploadLimit(upload);
+    prefs.setMaxConnections(connections);
+    emit sessionRequest(CoreProtocol::RateLimits,
+        QStringList { QString::number(download), QString::number(upload), QString::number(connections) });
 }
 
 void Options::on_browseButton_clicked()

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QPoint>
 
+class Preferences;
 class QListWidgetItem;
 
 namespace Ui {
@@ -42,6 +43,7 @@ protected:
 private:
     void loadSettings();
     bool portTextAcceptable() const;
+    void storeLimits(Preferences &prefs);
 
     Ui::Options *ui;
     QPoint m_pressWindowPos;

@@ -1,7 +1,9 @@
 #include "processlist.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 #ifdef Q_OS_WIN
 #include <psapi.h>
@@ -120,4 +122,26 @@ int ProcessList::killByPath(const QString &executablePath)
 #endif
     }
     return killed;
+}
+
+int ProcessList::stopByPath(const QString &executablePath, int graceMs)
+{
+    const QList<qint64> pids = findByPath(executablePath);
+    if (pids.isEmpty())
+        return 0;
+#ifdef Q_OS_WIN
+    // No polite stop reaches a windowless Qt program there: terminate.
+    Q_UNUSED(graceMs);
+    return killByPath(executablePath);
+#else
+    for (const qint64 pid : pids)
+        ::kill(pid_t(pid), SIGTERM);
+    // A zombie has no executable left, so findByPath no longer lists it.
+    const QDeadlineTimer deadline(graceMs);
+    while (!findByPath(executablePath).isEmpty() && !deadline.hasExpired())
+        QThread::msleep(20);
+    if (!findByPath(executablePath).isEmpty())
+        killByPath(executablePath);
+    return int(pids.size());
+#endif
 }

@@ -15,4 +15,8 @@ public:
     static QList<qint64> findByPath(const QString &executablePath);
     // Kills every process findByPath returns; returns how many were killed.
     static int killByPath(const QString &executablePath);
+    // Asks every process findByPath returns to stop (SIGTERM, so it can save
+    // its state), waits up to graceMs for them to go, then kills the rest.
+    // Returns how many were running. Blocks the caller for up to graceMs.
+    static int stopByPath(const QString &executablePath, int graceMs = 5000);
 };

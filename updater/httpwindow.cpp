@@ -350,13 +350,8 @@ void HttpWindow::stopCore()
 #else
     // Only this user's core of this installation; another user's core is
     // none of our business.
-    const QString core = QDir(programFolder).filePath(coreExecutable);
-    ProcessList::killByPath(core);
-    // A kill is delivered, not awaited: give the core a moment to be gone so
-    // the next look at the process list does not ask again for nothing.
-    const QDeadlineTimer deadline(2000);
-    while (!ProcessList::findByPath(core).isEmpty() && !deadline.hasExpired())
-        QThread::msleep(10);
+    // Waits until the core has saved and gone (killed after 5 s).
+    ProcessList::stopByPath(QDir(programFolder).filePath(coreExecutable));
 #endif
 }
 

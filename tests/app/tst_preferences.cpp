@@ -42,6 +42,9 @@ private slots:
         QCOMPARE(prefs.getAutoPlayMethod(), true);
         QCOMPARE(prefs.getIpv6Checkbox(), true);
         QCOMPARE(prefs.getFileCheckbox(), true);
+        QCOMPARE(prefs.getDownloadLimit(), 0u);
+        QCOMPARE(prefs.getUploadLimit(), 0u);
+        QCOMPARE(prefs.getMaxConnections(), 0u);
         QVERIFY(prefs.value(QStringLiteral("/config/time")).toString().isEmpty());
         QCOMPARE(prefs.loadPosition(QStringLiteral("/never/played.mkv")), 0.0f);
         // Reading must not create the file.
@@ -65,6 +68,9 @@ private slots:
             prefs.setPtBackgroundWork(false);
             prefs.setAutoPlayMethod(false);
             prefs.setIpv6Checkbox(false);
+            prefs.setDownloadLimit(300);
+            prefs.setUploadLimit(40);
+            prefs.setMaxConnections(80);
             prefs.savePosition(QStringLiteral("/v/a b.mkv"), 0.375f);
             prefs.setValue(QStringLiteral("/config/verison"), 1.05f);
         }
@@ -81,6 +87,9 @@ private slots:
         QCOMPARE(prefs.getPtBackgroundWork(), false);
         QCOMPARE(prefs.getAutoPlayMethod(), false);
         QCOMPARE(prefs.getIpv6Checkbox(), false);
+        QCOMPARE(prefs.getDownloadLimit(), 300u);
+        QCOMPARE(prefs.getUploadLimit(), 40u);
+        QCOMPARE(prefs.getMaxConnections(), 80u);
         QCOMPARE(prefs.loadPosition(QStringLiteral("/v/a b.mkv")), 0.375f);
         const QVariant version = prefs.value(QStringLiteral("/config/verison"));
         QCOMPARE(version.typeId(), int(QMetaType::Float));
@@ -94,12 +103,15 @@ private slots:
             prefs.savePosition(QStringLiteral("/v/x.mp4"), 0.5f);
             prefs.setLocale(QStringLiteral("en_GB"));
             prefs.setPortLineEdit(QStringLiteral("6881"));
+            prefs.setDownloadLimit(300);
         }
         QSettings raw(Preferences::settingsFilePath(), QSettings::IniFormat);
         QVERIFY(raw.childGroups().contains(QStringLiteral("file")));
         QCOMPARE(raw.value(QStringLiteral("file/ /v/x.mp4")).toFloat(), 0.5f);
         QCOMPARE(raw.value(QStringLiteral("Preferences/General/Locale")).toString(), QStringLiteral("en_GB"));
         QCOMPARE(raw.value(QStringLiteral("config/portlineEdit")).toString(), QStringLiteral("6881"));
+        // The core reads this key from the same file.
+        QCOMPARE(raw.value(QStringLiteral("config/downloadLimit")).toUInt(), 300u);
     }
 
     void emptySavePathReadsAsDefaultAndIsNotWrittenBack()

@@ -1,10 +1,16 @@
 // The core's arithmetic and parsing, without a swarm.
 #include "core/coresettings.h"
+#include "core/statuscache.h"
 #include "core/streamingplan.h"
 #include "core/torrentfetcher.h"
 #include "core/torrentsession.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+
+#include <libtorrent/bencode.hpp>
+#include <libtorrent/create_torrent.hpp>
+#include <limits>
 
 Q_DECLARE_METATYPE(QList<StreamingPlan::Deadline>)
 
@@ -15,6 +21,8 @@ class TestCoreLogic : public QObject
 private slots:
     void portFrom_data();
     void portFrom();
+    void bytesPerSecond_data();
+    void bytesPerSecond();
     void listenInterfaces_data();
     void listenInterfaces();
     void splitComment_data();
@@ -26,6 +34,7 @@ private slots:
     void startPlan_data();
     void startPlan();
     void windowPlan();
+    void statusRowsFollowChangedPieces();
 };
 
 void TestCoreLogic::portFrom_data()
@@ -50,6 +59,26 @@ void TestCoreLogic::portFrom()
     QFETCH(QString, text);
     QFETCH(int, port);
     QCOMPARE(CoreSettings::portFrom(ticked, text), port);
+}
+
+void TestCoreLogic::bytesPerSecond_data()
+{
+    QTest::addColumn<uint>("kib");
+    QTest::addColumn<int>("bytes");
+    QTest::newRow("none") << 0u << 0;
+    QTest::newRow("usual") << 300u << 300 * 1024;
+    QTest::newRow("largest that fits") << 2097151u << 2097151 * 1024;
+    // A wrapped product would be negative or tiny: no limit, or a crawl.
+    QTest::newRow("one more") << 2097152u << std::numeric_limits<int>::max() - 1;
+    QTest::newRow("largest in the file")
+        << std::numeric_limits<uint>::max() << std::numeric_limits<int>::max() - 1;
+}
+
+void TestCoreLogic::bytesPerSecond()
+{
+    QFETCH(uint, kib);
+    QFETCH(int, bytes);
+    QCOMPARE(CoreSettings::bytesPerSecond(kib), bytes);
 }
 
 void TestCoreLogic::listenInterfaces_data()
@@ -214,6 +243,41 @@ void TestCoreLogic::windowPlan()
     // Nonsense ranges plan nothing.
     QVERIFY(StreamingPlan::forWindow(10, 5, 256 * 1024, QBitArray()).isEmpty());
     QVERIFY(StreamingPlan::forStart(-1, 5, 256 * 1024, QBitArray()).isEmpty());
+}
+
+// Rebuilding only the files a changed piece touches must give the row a
+// full build gives: files spanning pieces, sharing pieces, of no bytes.
+void TestCoreLogic::statusRowsFollowChangedPieces()
+{
+    lt::file_storage files;
+    for (const std::int64_t size : { 1, 40000, 5, 0, 100000, 3, 16384, 70000 })
+        files.add_file("show/f" + std::to_string(files.num_files()), size);
+    lt::create_torrent maker(files, 16 * 1024, lt::create_torrent::v1_only);
+    for (const lt::piece_index_t piece : maker.piece_range())
+        maker.set_hash(piece, lt::sha1_hash("any twenty bytes...."));
+    std::vector<char> bytes;
+    lt::bencode(std::back_inserter(bytes), maker.generate());
+    const auto info = std::make_shared<const lt::torrent_info>(lt::span<char const>(bytes), lt::from_span);
+
+    lt::torrent_status status;
+    status.torrent_file = info;
+    status.state = lt::torrent_status::downloading;
+    status.pieces.resize(info->num_pieces(), false);
+    const QString key(40, QLatin1Char('a'));
+    StatusCache kept;
+    kept.update(key, status);
+    QRandomGenerator random(7);
+    for (int step = 0; step < 200; ++step) {
+        const lt::piece_index_t piece(int(random.bounded(info->num_pieces())));
+        status.pieces.set_bit(piece);
+        if (random.bounded(3) == 0)
+            status.pieces.clear_bit(lt::piece_index_t(int(random.bounded(info->num_pieces()))));
+        kept.update(key, status);
+        StatusCache fresh;
+        fresh.update(key, status);
+        QCOMPARE(kept.rows(), fresh.rows());
+    }
+    QCOMPARE(kept.rows().first().size(), 12 + 4 * 8);
 }
 
 QTEST_GUILESS_MAIN(TestCoreLogic)

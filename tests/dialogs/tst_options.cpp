@@ -401,6 +401,58 @@ private slots:
         QCOMPARE(Preferences().getDiskCache(), 256u);
     }
 
+    void limits_data()
+    {
+        QTest::addColumn<QList<uint>>("stored"); // download, upload, connections
+        QTest::addColumn<QList<int>>("typed");
+        QTest::addColumn<QStringList>("sent"); // empty: no request
+        QTest::newRow("unchanged sends nothing")
+            << QList<uint> { 0, 0, 0 } << QList<int> { 0, 0, 0 } << QStringList {};
+        QTest::newRow("stored limits unchanged")
+            << QList<uint> { 300, 40, 80 } << QList<int> { 300, 40, 80 } << QStringList {};
+        QTest::newRow("set") << QList<uint> { 0, 0, 0 } << QList<int> { 300, 40, 80 }
+                             << QStringList { "300", "40", "80" };
+        QTest::newRow("one changed sends all three")
+            << QList<uint> { 300, 40, 80 } << QList<int> { 300, 0, 80 } << QStringList { "300", "0", "80" };
+        QTest::newRow("removed") << QList<uint> { 300, 40, 80 } << QList<int> { 0, 0, 0 }
+                                 << QStringList { "0", "0", "0" };
+    }
+    void limits()
+    {
+        QFETCH(QList<uint>, stored);
+        QFETCH(QList<int>, typed);
+        QFETCH(QStringList, sent);
+        {
+            Preferences prefs;
+            prefs.setDownloadLimit(stored.at(0));
+            prefs.setUploadLimit(stored.at(1));
+            prefs.setMaxConnections(stored.at(2));
+        }
+        Options options;
+        options.show();
+        auto *pages = options.findChild<QStackedWidget *>("stackedWidget");
+        options.findChild<QListWidget *>("listWidget")->setCurrentRow(1);
+        const QList<QSpinBox *> boxes { spin(options, "downloadLimit"), spin(options, "uploadLimit"),
+            spin(options, "maxConnections") };
+        for (int i = 0; i < boxes.size(); ++i) {
+            QVERIFY(pages->currentWidget()->isAncestorOf(boxes.at(i)));
+            QCOMPARE(boxes.at(i)->value(), int(stored.at(i)));
+            boxes.at(i)->setValue(typed.at(i));
+        }
+        QSignalSpy requests(&options, &Options::sessionRequest);
+        button(options, "okButton")->click();
+
+        // After what every OK sends, and only when something changed.
+        QCOMPARE(collect(requests).types,
+            sent.isEmpty() ? (QList<int> { 15, 20 }) : (QList<int> { 15, 20, CoreProtocol::RateLimits }));
+        if (!sent.isEmpty())
+            QCOMPARE(requests.last().at(1).toStringList(), sent);
+        Preferences prefs;
+        QCOMPARE(prefs.getDownloadLimit(), uint(typed.at(0)));
+        QCOMPARE(prefs.getUploadLimit(), uint(typed.at(1)));
+        QCOMPARE(prefs.getMaxConnections(), uint(typed.at(2)));
+    }
+
     void draggingMovesTheDialog()
     {
         Options options;

@@ -2,6 +2,7 @@
 #include "platform/programlauncher.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -45,6 +46,43 @@ private slots:
 
         second.kill();
         second.waitForFinished();
+    }
+
+    // A program that stops on SIGTERM is let go its own way; one that ignores
+    // it is killed once the grace time is over.
+    void stopAsksFirstThenKills_data()
+    {
+        QTest::addColumn<QString>("onTerm");
+        QTest::addColumn<bool>("polite");
+        QTest::newRow("stops when asked") << "exit 7" << true;
+        QTest::newRow("ignores the request") << "" << false;
+    }
+
+    void stopAsksFirstThenKills()
+    {
+        QFETCH(QString, onTerm);
+        QFETCH(bool, polite);
+        QTemporaryDir dir;
+        const QString shell = dir.filePath("morvane-test-shell");
+        QVERIFY(QFile::copy("/bin/sh", shell));
+        QProcess child;
+        child.start(shell, { "-c", "trap '" + onTerm + "' TERM; echo ready; while :; do sleep 0.05; done" });
+        QVERIFY(child.waitForReadyRead(5000)); // the trap is set
+
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(ProcessList::stopByPath(shell, 1500), 1);
+        const qint64 took = clock.elapsed();
+        QVERIFY(child.waitForFinished(5000));
+        if (polite) {
+            QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(child.exitCode(), 7);
+            QVERIFY2(took < 1000, qPrintable(QString::number(took)));
+        } else {
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+            QVERIFY2(took >= 1500, qPrintable(QString::number(took)));
+        }
+        QVERIFY(ProcessList::findByPath(shell).isEmpty());
     }
 
     void missingProgramMatchesNothing() { QCOMPARE(ProcessList::killByPath("/nonexistent/MorvaneCore"), 0); }

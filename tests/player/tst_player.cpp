@@ -1,5 +1,6 @@
 #include "app/preferences.h"
 #include "corelink/clientagent.h"
+#include "dialogs/options.h"
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
 #include "player/episodeorder.h"
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTest>
 #include <QTreeView>
@@ -112,6 +114,15 @@ private slots:
         QCOMPARE(requests.size(), 2);
         emit m_player->replyTimeOutCheckHold();
         QCOMPARE(holds.size(), 1);
+
+        // Options -> agent, our own request included.
+        auto *options = m_player->findChild<Options *>();
+        QVERIFY(options);
+        options->findChild<QSpinBox *>("downloadLimit")->setValue(300);
+        options->findChild<QPushButton *>("okButton")->click();
+        QCOMPARE(requests.size(), 5); // and the folder and the cache size
+        QCOMPARE(requests.last().at(0).toInt(), int(CoreProtocol::RateLimits));
+        QCOMPARE(requests.last().at(1).toStringList(), (QStringList { "300", "0", "0" }));
 
         // A torrent file from the model streams with the model's answers.
         m_player->setPieceSource(nullptr);

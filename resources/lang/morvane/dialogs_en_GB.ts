@@ -76,6 +76,38 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Bandwidth</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download limit:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No limit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>KiB/s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Upload limit:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Maximum connections:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>0 = no limit; maximum connections 0 = default. Changes take effect at once.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>General setup</source>
         <translation type="unfinished"></translation>
     </message>

@@ -76,6 +76,38 @@
         <translation>取消</translation>
     </message>
     <message>
+        <source>Bandwidth</source>
+        <translation>带宽</translation>
+    </message>
+    <message>
+        <source>Download limit:</source>
+        <translation>下载限速：</translation>
+    </message>
+    <message>
+        <source>No limit</source>
+        <translation>不限</translation>
+    </message>
+    <message>
+        <source>KiB/s</source>
+        <translation>KiB/s</translation>
+    </message>
+    <message>
+        <source>Upload limit:</source>
+        <translation>上传限速：</translation>
+    </message>
+    <message>
+        <source>Maximum connections:</source>
+        <translation>最大连接数：</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>默认</translation>
+    </message>
+    <message>
+        <source>0 = no limit; maximum connections 0 = default. Changes take effect at once.</source>
+        <translation>0 表示不限；最大连接数为 0 表示默认值。更改立即生效。</translation>
+    </message>
+    <message>
         <source>General setup</source>
         <translation>常规设置</translation>
     </message>
