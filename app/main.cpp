@@ -2,10 +2,12 @@
 #include "app/preferences.h"
 #include "app/singleapplication.h"
 #include "dialogs/firstrun.h"
+#include "links/parameterpaths.h"
 #include "platform/logging.h"
 #include "platform/webenginesandbox.h"
 #include "player/player.h"
 
+#include <QDir>
 #include <QLocale>
 #include <QTranslator>
 
@@ -17,6 +19,8 @@ int main(int argc, char **argv)
         QStringList arguments;
         for (int i = 1; i < argc; ++i)
             arguments << QString::fromLocal8Bit(argv[i]);
+        // The running player has a folder of its own: name files from ours.
+        arguments = ParameterPaths::absolute(arguments, QDir::currentPath());
         const QString message = SingleApplication::instanceMessage(arguments);
         if (!message.isEmpty()) {
             qCDebug(lcApp, "Passing program parameters to running instance...");

@@ -20,6 +20,7 @@ ClientAgent::ClientAgent(QObject *parent)
     connect(thread, &Thread::serverStateCheck, this, &ClientAgent::serverStateCheck);
     connect(thread, &Thread::webRequestCheck, this, &ClientAgent::webRequestCheck);
     connect(thread, &Thread::serverReadyToClose, this, &ClientAgent::serverReadyToClose);
+    connect(thread, &Thread::addFailedRows, this, &ClientAgent::addFailedRows);
 
     // the window's commands to the connection
     connect(this, &ClientAgent::_rebuildConnection, thread, &Thread::tryToConn);
@@ -47,5 +48,21 @@ void ClientAgent::sessionRequestPreCheck(CoreProtocol::RequestType requestType, 
             << "Error : empty QStringList in sessionRequest(int,QStringList) found..";
         return;
     }
+    // Each address shows as "Processing.." until the core has answered for it.
+    if (requestType == CoreProtocol::AddUrls) {
+        emit prepBuildItemForUrl(list, list);
+        emit buildTemporaryItem(int(list.size()));
+    }
     emit sessionRequestChecked(requestType, list);
+}
+
+void ClientAgent::addFailedRows(const QList<QStringList> &rows)
+{
+    for (const QStringList &row : rows) {
+        if (row.size() != 2 || row.at(0).isEmpty()) {
+            qCDebug(lcCorelink).noquote() << "\tadd-failed row without item and reason ignored:" << row;
+            continue;
+        }
+        emit addFailed(row.at(0), row.at(1));
+    }
 }

@@ -40,9 +40,15 @@ signals:
     void serverReadyToClose();
     void prepBuildItemForUrl(QStringList urlList, QStringList itemIDList);
     void buildTemporaryItem(int);
+    // A torrent file, magnet link or address (as it was requested) that the
+    // core could not add, and why.
+    void addFailed(QString item, QString reason);
 
 public slots:
     void sessionRequestPreCheck(CoreProtocol::RequestType requestType, QStringList list);
+
+private slots:
+    void addFailedRows(const QList<QStringList> &rows);
 
 private:
     ClientRequestTHread *thread;

@@ -154,6 +154,9 @@ void ClientRequestTHread::connectionMade()
     qCDebug(lcCorelink).noquote() << "Connect to server at " << currentServerName << " success..";
     if (!startupListReceived)
         sendRequest(CoreProtocol::StartupList, QStringList { QStringLiteral("") });
+    // The core keeps our own reply types from a player that has not asked,
+    // and forgets the asking with each connection.
+    sendRequest(CoreProtocol::ExtendedReplies, QStringList());
     replyTimer->start();
     emit webRequestCheck();
 }
@@ -222,6 +225,9 @@ void ClientRequestTHread::recvCheck()
             break;
         case CoreProtocol::ReadyToClose:
             emit serverReadyToClose();
+            break;
+        case CoreProtocol::AddFailed:
+            emit addFailedRows(reply.rows);
             break;
         default:
             break;

@@ -54,6 +54,8 @@ signals:
     void serverStateCheck(QString _newChannelName = QString(QLatin1String("")));
     void webRequestCheck();
     void serverReadyToClose();
+    // Rows [item, reason] of what the core could not add.
+    void addFailedRows(QList<QStringList> rows);
     // Questions for the user; each is answered through the slot below.
     void coreLost();
     void replyTimedOut();

@@ -3,6 +3,7 @@
 #include "app/preferences.h"
 #include "assoc/urihandler.h"
 #include "dialogs/wizard.h"
+#include "platform/logging.h"
 
 bool FirstRun::wizardDue(const QString &configTime, const HandlerCheck &isUriHandlerRegistered)
 {
@@ -16,6 +17,7 @@ bool FirstRun::runWizardIfDue(const Preferences &settings, const HandlerCheck &i
     const QString time = settings.value(QStringLiteral("/config/time"), QVariant()).toString();
     if (!wizardDue(time, isUriHandlerRegistered))
         return false;
+    qCDebug(lcDialogs, "showing the setup wizard..");
     Wizard wizard;
     wizard.setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint);
     wizard.exec();

@@ -19,7 +19,10 @@ InformationWidget::InformationWidget(QObject *parent)
     : QObject(parent)
 {
     setObjectName(QStringLiteral("informationwidget"));
-    popup = new QWidget(nullptr, Qt::FramelessWindowHint);
+    // A tool-tip window: no taskbar entry, and showing it under the cursor
+    // never takes the focus from the window the user works in.
+    popup = new QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    popup->setAttribute(Qt::WA_ShowWithoutActivating);
     popup->setStyleSheet(QStringLiteral("background-color: rgb(0, 0,0);"));
 
     hideTimer = new QTimer(this);

@@ -6,7 +6,9 @@
 #include "treeitem.h"
 
 #include <QDir>
+
 #include <QTimer>
+#include <memory>
 
 #include <cmath>
 
@@ -462,6 +464,7 @@ void TreeModel::addItemByTorrent(QList<QStringList> list, bool autoPlay)
 {
     if (list.isEmpty())
         return;
+    dropAddressRows(list.size());
     for (const QStringList &row : std::as_const(list))
         buildTorrentItem(row);
     refreshModel();
@@ -692,9 +695,38 @@ void TreeModel::buildTemporaryItem(int num)
         qCDebug(lcDownloads).noquote() << "Build temporary item now..";
         auto *item = new TreeItem(QString(), QStringLiteral("Processing.."));
         item->temporary = true;
+        // An address being fetched names its row, so that its failure can
+        // take the row away again.
+        if (!m_urlItems.isEmpty()) {
+            std::unique_ptr<TreeItem> prepared(m_urlItems.takeFirst());
+            item->setUrlItemId(prepared->urlItemId);
+        }
         appendTopLevel(item);
     }
     refreshModel();
+}
+
+void TreeModel::addFailed(const QString &item)
+{
+    for (TreeItem *row : std::as_const(m_rootItem->children)) {
+        if (row->temporary && !row->urlItemId.isEmpty() && row->urlItemId == item) {
+            removeTopLevel(row);
+            refreshModel();
+            return;
+        }
+    }
+}
+
+void TreeModel::dropAddressRows(qsizetype count)
+{
+    // The core answers addresses without naming them: the oldest rows of
+    // addresses give way to the downloads that arrived.
+    QList<TreeItem *> rows;
+    for (TreeItem *row : std::as_const(m_rootItem->children))
+        if (row->temporary && !row->urlItemId.isEmpty() && rows.size() < count)
+            rows << row;
+    for (TreeItem *row : std::as_const(rows))
+        removeTopLevel(row);
 }
 
 void TreeModel::prepBuildItemForUrl(QStringList urlList, QStringList itemIDList)

@@ -120,6 +120,8 @@ public slots:
     void prepBuildItemForUrl(QStringList urlList, QStringList itemIDList);
     void buildTemporaryItem(int num);
     TreeItem *findATemporaryBuiltItem();
+    // The core could not add item: its "Processing.." row goes.
+    void addFailed(const QString &item);
 
 private slots:
     void doubleClickSlot(TreeItem *doubleClickedItem);
@@ -135,6 +137,7 @@ private:
     void unindexHash(TreeItem *item, const QString &hash);
     void setMarks(TreeItem *item, const QIcon &icon, const QColor &color, bool playing);
     void clearPlayingMarks();
+    void dropAddressRows(qsizetype count);
     QString commentUrl(const QString &hash) const;
 
     filelisticons m_icons;

@@ -2,6 +2,7 @@
 
 #include "app/misc.h"
 #include "app/preferences.h"
+#include "parameterpaths.h"
 #include "platform/logging.h"
 #include "websites.h"
 
@@ -51,7 +52,13 @@ LinkProcessor::LinkProcessor(const QStringList &startupParameters, QWidget *wind
 void LinkProcessor::processParams(QStringList params)
 {
     for (const QString &raw : std::as_const(params)) {
-        const QString parameter = raw.trimmed();
+        bool local = true;
+        // Launchers pass local files as file: URIs; from here on they are paths.
+        const QString parameter = ParameterPaths::localPath(raw.trimmed(), &local);
+        if (!local) {
+            qCDebug(lcLinks).noquote() << QStringLiteral("\tnot a file on this machine: ") + raw.trimmed();
+            continue;
+        }
         if (parameter.isEmpty())
             continue;
         if (misc::isUrl(parameter)) {
@@ -121,8 +128,11 @@ void LinkProcessor::processmorvane(QString param)
         return;
 
     const QString site = link.torrentHost();
-    if (site.isEmpty())
+    if (site.isEmpty()) {
+        if (link.ro == QLatin1String("1"))
+            emit notice(WebSites::noTrackerSiteText());
         return;
+    }
     // The torrent file, then the torrent's comment page.
     m_linkParameters.requestUrl = link.downloadAddress(site) + QLatin1Char('@') + link.commentAddress(site);
     emit sessionRequest(CoreProtocol::AddUrls, QStringList { m_linkParameters.requestUrl });

@@ -41,6 +41,8 @@ signals:
     void playFileRequested(QString file);
     // A new start page to show in the start-page view.
     void startPageLoadRequested(QUrl address);
+    // Something the user should read: why a link did nothing.
+    void notice(QString text);
     // What TreeModel::addedReturn needs, with the auto-play decision made.
     void addedReturn(int type, QList<QStringList> list, bool autoPlay);
 

@@ -1,6 +1,8 @@
 #include "openurl.h"
 #include "ui_openurl.h"
 
+#include "websites.h"
+
 #include <QMessageBox>
 
 openurl::openurl(QWidget *parent)
@@ -76,8 +78,11 @@ int openurl::processDownloadList(QStringList url_list)
         if (m_link.ty != QLatin1String("1"))
             continue;
         const QString site = m_link.torrentHost();
-        if (site.isEmpty())
+        if (site.isEmpty()) {
+            if (m_link.ro == QLatin1String("1"))
+                emit notice(WebSites::noTrackerSiteText());
             continue;
+        }
         m_link.requestUrl = m_link.downloadAddress(site);
         emit sessionRequest(CoreProtocol::AddUrls, QStringList { m_link.requestUrl });
     }

@@ -30,6 +30,8 @@ signals:
     void urlReadyToBeDownloaded(QString magnet_uri, bool resumed);
     void urlReadyToBeDownloaded(QString magnet_uri);
     void sessionRequest(CoreProtocol::RequestType type, QStringList request);
+    // Something the user should read: why a link did nothing.
+    void notice(QString text);
 
 public slots:
     void on_okpushButton_clicked();

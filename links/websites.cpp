@@ -1,5 +1,7 @@
 #include "websites.h"
 
+#include <QCoreApplication>
+
 #include "app/preferences.h"
 
 namespace {
@@ -22,6 +24,12 @@ QUrl onWebServer(const QString &pathAndQuery)
 QString WebSites::webServer()
 {
     return hostSetting(QStringLiteral("/config/webServer"));
+}
+
+QString WebSites::noTrackerSiteText()
+{
+    return QCoreApplication::translate(
+        "WebSites", "Link ignored: no tracker site is set (trackerSite in Morvane.ini).");
 }
 
 QString WebSites::trackerSite()

@@ -13,6 +13,8 @@ public:
 
     static QString webServer();
     static QString trackerSite();
+    // What the user is told when a tracker-site link is dropped for want of one.
+    static QString noTrackerSiteText();
 
     // The program version as a number and as the shortest decimal text.
     static float programVersion();

@@ -9,11 +9,13 @@
 #include "downloads/downloadscontroller.h"
 #include "downloads/informationwidget.h"
 #include "downloads/mytreeview.h"
+#include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
 #include "links/linkprocessor.h"
 #include "links/openurl.h"
 #include "platform/logging.h"
 #include "player/bufferslider.h"
+#include "player/episodeorder.h"
 #include "player/mediasuffixes.h"
 #include "player/menu/mainmenu.h"
 #include "player/menu/mywebview.h"
@@ -154,6 +156,7 @@ player::player(QStringList parameters, QWidget *parent)
     }
 
     wirePolicy();
+    updateEpisodeButtons();
 
     m_autoPlayMethod = settings.getAutoPlayMethod();
 
@@ -196,9 +199,10 @@ void player::wirePolicy()
 
 void player::endOfFile()
 {
-    const QString file = m_currentFile;
-    on_stopButton_clicked();
-    savePosition(file, 0);
+    // Played to its end: the next open starts at the beginning, and nothing
+    // after this (stop, another row, quitting) may store the last position.
+    stopPlayback(false);
+    savePosition(m_currentFile, 0);
 }
 
 QList<QAbstractButton *> player::skinnedButtons() const
@@ -269,6 +273,10 @@ void player::playFile(QString &file)
     m_policy->openPlainFile(nativePath(file), loadPosition(file));
     setButtonImage(ui->openfile, 1, false);
     showTitle(file);
+    // The keys are the player's once a file opens, also after a double-click
+    // in the list: the list keeps them only while the user works in it.
+    ui->display_label->setFocus();
+    updateEpisodeButtons();
 }
 
 void player::playFile(
@@ -286,6 +294,8 @@ void player::playFile(
     showTitle(file);
     if (playState() == Playing)
         ui->current_time_label->show();
+    ui->display_label->setFocus();
+    updateEpisodeButtons();
 }
 
 // --- the tick --------------------------------------------------------------
@@ -426,13 +436,18 @@ void player::on_playButton_clicked()
 
 void player::on_stopButton_clicked()
 {
+    stopPlayback(true);
+}
+
+void player::stopPlayback(bool keepPosition)
+{
+    if (keepPosition && playState() != Stopped)
+        savePosition(m_currentFile, m_policy->pos());
     if (playState() != Stopped)
         setButtonImage(ui->stopButton, 2, false);
     showPlayImage(false, 2);
     setButtonImage(ui->prevButton, 2, false);
     setButtonImage(ui->nextButton, 2, false);
-    if (!m_currentFile.isEmpty())
-        savePosition(m_currentFile, m_policy->pos());
 
     m_policy->stop();
     m_pages->stopped();
@@ -440,18 +455,68 @@ void player::on_stopButton_clicked()
     emit mediaButtonAction(0);
     ui->moviename->clear();
     ui->current_time_label->clear();
+    updateEpisodeButtons();
 }
 
 void player::on_prevButton_clicked()
 {
-    showMessage(tr("function development.."), true, true);
-    if (playState() != Stopped)
-        setButtonImage(ui->prevButton, 1, false);
+    playEpisode(-1);
 }
 
 void player::on_nextButton_clicked()
 {
-    showMessage(tr("function development.."), true, true);
+    playEpisode(1);
+}
+
+QString player::episodeBeside(int step, int *fileRow) const
+{
+    if (m_policy->source() == StreamingPolicy::Source::TorrentFile) {
+        // The files of the download being played; a single-file download has none beside.
+        const TreeItem *playing = m_model->playingItem();
+        const TreeItem *download = playing ? playing->parentItem : nullptr;
+        if (!download || download == m_model->rootItem())
+            return QString();
+        QStringList paths;
+        for (const TreeItem *file : download->children)
+            if (file->playable)
+                paths << file->filePath;
+        const QString path = EpisodeOrder::neighbour(paths, playing->filePath, step);
+        for (int row = 0; fileRow && !path.isEmpty() && row < download->childCount(); ++row)
+            if (download->child(row)->filePath == path)
+                *fileRow = row;
+        return path;
+    }
+    if (m_policy->source() == StreamingPolicy::Source::PlainFile) {
+        const QString current
+            = QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(m_currentFile)).absoluteFilePath());
+        return EpisodeOrder::neighbour(EpisodeOrder::videosBeside(current), current, step);
+    }
+    return QString();
+}
+
+void player::playEpisode(int step)
+{
+    int row = -1;
+    const QString path = episodeBeside(step, &row);
+    if (path.isEmpty())
+        return;
+    if (m_policy->source() == StreamingPolicy::Source::TorrentFile && row >= 0) {
+        const TreeItem *download = m_model->playingItem()->parentItem;
+        const QModelIndex parent = m_model->index(download->row(), 0);
+        // As a double-click on the row: the core learns the file, streaming as usual.
+        m_model->doubleClickSlot(m_model->index(row, 0, parent));
+    } else {
+        openLocalFile(path);
+    }
+}
+
+void player::updateEpisodeButtons()
+{
+    for (const auto &[button, step] : { std::pair { ui->prevButton, -1 }, std::pair { ui->nextButton, 1 } }) {
+        const bool available = !episodeBeside(step).isEmpty();
+        button->setEnabled(available);
+        setButtonImage(button, available ? 1 : 2, false);
+    }
 }
 
 // --- volume ----------------------------------------------------------------
@@ -515,6 +580,12 @@ void player::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Down:
         sound_sub();
         break;
+    case Qt::Key_PageUp:
+        playEpisode(-1);
+        break;
+    case Qt::Key_PageDown:
+        playEpisode(1);
+        break;
     default:
         QDialog::keyPressEvent(event);
         return;
@@ -538,6 +609,8 @@ void player::full()
 {
     if (!m_isFullScreen) {
         m_savedGeometry = geometry();
+        m_listShownBeforeFullScreen = !ui->filelists->isHidden();
+        m_splitterBeforeFullScreen = ui->splitter->saveState();
         m_isFullScreen = true;
         const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
         setGeometry(screen);
@@ -561,6 +634,10 @@ void player::full()
         m_pages->place(false);
         applyMask();
         ui->widget_10->setVisible(sliderRowAllowed());
+        // The downloads view as it was before: shown or hidden, same width.
+        ui->filelists->setVisible(m_listShownBeforeFullScreen);
+        ui->splitter->restoreState(m_splitterBeforeFullScreen);
+        setButtonImage(ui->hideplaylistbutton, m_listShownBeforeFullScreen ? 0 : 1, false);
     }
     ui->display_label->setFocus();
     ui->moviename->setAlignment(Qt::AlignCenter);
@@ -609,7 +686,7 @@ void player::mouseMoveEvent(QMouseEvent *event)
         ui->nextButton };
     for (auto it = m_skins.begin(); it != m_skins.end(); ++it) {
         QAbstractButton *button = it.key();
-        if (playState() == Stopped && stateButtons.contains(button))
+        if ((playState() == Stopped || !button->isEnabled()) && stateButtons.contains(button))
             continue;
         if (button == ui->commentButton && !m_commentAvailable)
             continue;
@@ -906,6 +983,8 @@ void player::wireCoreLink()
     connect(m_agent, &ClientAgent::serverReadyToClose, this, &player::myQuit);
     connect(m_agent, &ClientAgent::prepBuildItemForUrl, m_model, &TreeModel::prepBuildItemForUrl);
     connect(m_agent, &ClientAgent::buildTemporaryItem, m_model, &TreeModel::buildTemporaryItem);
+    connect(m_agent, &ClientAgent::addFailed, this, &player::addFailed);
+    connect(m_agent, &ClientAgent::addFailed, m_model, &TreeModel::addFailed);
 }
 
 // menu, start page and window buttons -> window
@@ -946,11 +1025,15 @@ void player::wireLinks()
         m_parameters, this, ui->filelists, [this] { return playState(); }, this);
     connect(
         m_links, &LinkProcessor::sessionRequest, this, qOverload<int, QStringList>(&player::sessionRequest));
-    connect(m_links, &LinkProcessor::playFileRequested, this, [this](QString file) { playFile(file); });
+    connect(m_links, &LinkProcessor::playFileRequested, this, &player::openLocalFile);
     connect(m_links, &LinkProcessor::startPageLoadRequested, m_pages, &WebPages::loadStartPage);
+    connect(m_links, &LinkProcessor::notice, this,
+        [this](const QString &text) { showMessage(text, true, true); });
 
     m_openUrl = new openurl(this);
     connect(m_openUrl, &openurl::sessionRequest, this, qOverload<int, QStringList>(&player::sessionRequest));
+    connect(
+        m_openUrl, &openurl::notice, this, [this](const QString &text) { showMessage(text, true, true); });
 
     // Options dialog -> core requests and the auto-play flag
     m_options = new Options(this);
@@ -1017,7 +1100,31 @@ float player::loadPosition(const QString &file)
     return settings.loadPosition(file);
 }
 
+void player::addFailed(const QString &item, const QString &reason)
+{
+    // A magnet link or an address can be long: its ends name it well enough.
+    QString shown = item;
+    if (shown.size() > 80)
+        shown = shown.left(50) + QStringLiteral("…") + shown.right(25);
+    showMessage(tr("Could not add %1: %2").arg(shown, reason), true, true);
+}
+
 // --- files and drops -------------------------------------------------------
+
+void player::openLocalFile(QString file)
+{
+    const QString native = nativePath(file);
+    if (MediaSuffixes::isSubtitle(native)) {
+        m_engine->setSubtitleFile(native);
+        return;
+    }
+    // The file that was loaded keeps its position; one that played to its
+    // end is stopped already and keeps its 0.
+    if (playState() != Stopped)
+        savePosition(m_currentFile, m_policy->pos());
+    playFile(file);
+    setButtonImage(ui->stopButton, 1, false);
+}
 
 QString player::chooseFile(const QString &caption, const QString &directory, const QString &filter)
 {
@@ -1050,11 +1157,7 @@ void player::on_openfile_clicked()
     if (MediaSuffixes::isTorrent(native)) {
         emit sessionRequest(0, native);
     } else if (MediaSuffixes::isVideo(native)) {
-        if (playState() == Playing || playState() == Paused)
-            savePosition(m_currentFile, m_policy->pos());
-        playFile(chosen);
-        for (QAbstractButton *button : { ui->stopButton, ui->nextButton, ui->prevButton })
-            setButtonImage(button, 1, false);
+        openLocalFile(chosen);
     } else {
         showMessage(tr("Format does not support.."), true, true);
         for (QAbstractButton *button : { ui->stopButton, ui->nextButton, ui->prevButton })
@@ -1081,10 +1184,8 @@ void player::slotopentorrent()
     if (MediaSuffixes::isTorrent(native))
         emit sessionRequest(0, native);
     else
-        playFile(native);
+        openLocalFile(native);
     setButtonImage(ui->stopButton, 1, false);
-    setButtonImage(ui->prevButton, 2, false);
-    setButtonImage(ui->nextButton, 2, false);
     setButtonImage(ui->openfile, 1, false);
 }
 
@@ -1112,17 +1213,12 @@ void player::dropEvent(QDropEvent *event)
         return;
     }
     if (MediaSuffixes::isSubtitle(native)) {
-        m_engine->setSubtitleFile(native);
+        openLocalFile(native);
         return;
     }
     if (MediaSuffixes::isVideo(native)) {
-        if (playState() == Playing || playState() == Paused)
-            savePosition(m_currentFile, m_policy->pos());
-        m_currentFile = native;
-        playFile(native);
+        openLocalFile(native);
         closeWebView();
-        for (QAbstractButton *button : { ui->stopButton, ui->prevButton, ui->nextButton })
-            setButtonImage(button, 1, false);
     }
     QString shown = local;
     showTitle(shown);
@@ -1160,6 +1256,8 @@ void player::slotdownsub()
         program = QStandardPaths::findExecutable(subDownloaderProgram);
     if (program.isEmpty()) {
         qCDebug(lcPlayer).noquote() << "no" << subDownloaderProgram << "found";
+        showMessage(
+            tr("Subtitle download needs %1, which is not installed.").arg(subDownloaderProgram), true, true);
         return;
     }
     // One argument per item: a file name with quotes or blanks reaches the

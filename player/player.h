@@ -171,6 +171,19 @@ private:
     QString chooseFile(const QString &caption, const QString &directory, const QString &filter);
     void wirePolicy();
     void endOfFile();
+    // The core could not add a torrent file, magnet link or address.
+    void addFailed(const QString &item, const QString &reason);
+    // The one way a local file opens (dialog, drop, command line, second
+    // start): a subtitle joins the playing video, a video plays after the
+    // file that was loaded has kept its position.
+    void openLocalFile(QString file);
+    // Stop; keepPosition stores where the loaded file was.
+    void stopPlayback(bool keepPosition);
+    // Previous/next: the neighbouring episode of the download, or video of
+    // the folder; step -1 or +1. Empty when there is none.
+    QString episodeBeside(int step, int *fileRow = nullptr) const;
+    void playEpisode(int step);
+    void updateEpisodeButtons();
     void setSliderRow(bool enabled);
     void showPlayImage(bool pause, int frame);
     void savePosition(const QString &file, float position);
@@ -205,6 +218,8 @@ private:
 
     bool m_isFullScreen = false;
     QRect m_savedGeometry;
+    bool m_listShownBeforeFullScreen = false;
+    QByteArray m_splitterBeforeFullScreen;
     bool m_soundOn = true;
     int m_volume = 50;
     QString m_currentFile;

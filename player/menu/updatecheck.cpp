@@ -48,10 +48,8 @@ bool UpdateCheck::isCheckDue(const QVariant &stored, const QDate &today)
 
 void UpdateCheck::slotupdater()
 {
-    if (WebSites::webServer().isEmpty()) {
-        qCDebug(lcPlayer, "\tno web server configured, no update check..");
-        return;
-    }
+    // Run even without a web server: the updater stamps "/config/time" and
+    // quits quietly, and without that stamp start-up shows the wizard again.
     launch(QStringList { QStringLiteral("hide") });
 }
 

@@ -29,7 +29,7 @@ public:
     static bool isCheckDue(const QVariant &stored, const QDate &today);
 
 public slots:
-    // The quiet check: "updater hide"; only with a web server to ask.
+    // The quiet check: "updater hide", also when no web server is set.
     void slotupdater();
     // From the menu: "updater".
     void slotupgrade();

@@ -370,13 +370,24 @@ void TestCoreService::addByUrlStoresComment()
     QVERIFY(startCore());
 
     const QString comment = QStringLiteral("http://127.0.0.1:9/details.php?id=42&cmtpage=1&page=0");
+    m_client->send(31, {});
     const int from = m_client->mark();
-    m_client->send(19,
-        { http.url("/go").toString() + '@' + comment, http.url("/missing").toString(),
-            http.url("/notatorrent").toString(), "no address at all" });
+    const QStringList failing { http.url("/missing").toString(), http.url("/notatorrent").toString(),
+        "no address at all" };
+    m_client->send(19, QStringList { http.url("/go").toString() + '@' + comment } + failing);
     const auto reply = m_client->waitFor(19, 15000, {}, from);
     QVERIFY(reply);
     QCOMPARE(reply->rows.size(), 1);
+    // Each failed address comes back as it was sent, with a reason.
+    QList<QStringList> failed;
+    for (int i = from; i < m_client->replies().size(); ++i)
+        if (m_client->replies().at(i).type == 30)
+            failed += m_client->replies().at(i).rows;
+    QCOMPARE(failed.size(), failing.size());
+    for (int i = 0; i < failing.size(); ++i) {
+        QCOMPARE(failed.at(i).value(0), failing.at(i));
+        QVERIFY(!failed.at(i).value(1).isEmpty());
+    }
     QCOMPARE(reply->rows.first().value(0), seeder->hash());
     QCOMPARE(reply->rows.first().size(), 6);
     QVERIFY(http.requestedPaths().contains("/download.php?id=42&passkey=k"));
@@ -426,19 +437,37 @@ void TestCoreService::badInputIsLoggedAndSurvived()
     m_client->send(20, { "lots" });
     m_client->send(18, { "" });
 
+    const auto failedItems = [this](int from) {
+        QStringList items;
+        for (int i = from; i < m_client->replies().size(); ++i)
+            if (m_client->replies().at(i).type == 30)
+                for (const QStringList &row : m_client->replies().at(i).rows)
+                    items << (row.size() == 2 && !row.at(1).isEmpty() ? row.at(0)
+                                                                      : QStringLiteral("bad row"));
+        return items;
+    };
+
     int from = m_client->mark();
     m_client->send(0, { "/no/such/file.torrent", junk, seeder->torrentPath() });
     auto reply = m_client->waitFor(0, 10000, {}, from);
     QVERIFY(reply);
     QCOMPARE(reply->rows.size(), 1); // failures are left out
     QCOMPARE(reply->rows.first().value(0), seeder->hash());
+    // Not asked for: a player that does not know the frame gets none.
+    QVERIFY(failedItems(from).isEmpty());
 
+    m_client->send(31, {});
     from = m_client->mark();
     const QString magnet = "magnet:?xt=urn:btih:" + QString(40, 'c');
     m_client->send(1, { "magnet:?xt=urn:btih:nothex", "http://not.a/magnet", magnet });
     reply = m_client->waitFor(1, 10000, {}, from);
     QVERIFY(reply);
     QCOMPARE(reply->rows, QList<QStringList> { { QString(40, 'c') } });
+    QCOMPARE(failedItems(from), (QStringList { "magnet:?xt=urn:btih:nothex", "http://not.a/magnet" }));
+    from = m_client->mark();
+    m_client->send(0, { junk });
+    QVERIFY(m_client->waitFor(30, 10000, {}, from));
+    QCOMPARE(failedItems(from), QStringList { junk });
 
     // A frame announcing four billion arguments drops the connection only.
     m_client->sendRaw(QByteArray::fromHex("00000000"
@@ -452,6 +481,11 @@ void TestCoreService::badInputIsLoggedAndSurvived()
     reply = m_client->waitFor(12, 10000, {}, from);
     QVERIFY(reply);
     QCOMPARE(reply->rows.size(), 2);
+    // The new connection has not asked for our own replies.
+    from = m_client->mark();
+    m_client->send(0, { junk, seeder->torrentPath() });
+    QVERIFY(m_client->waitFor(0, 10000, {}, from));
+    QVERIFY(failedItems(from).isEmpty());
 }
 
 void TestCoreService::namesLeavingTheSavePathStayInside()

@@ -47,6 +47,7 @@ private slots:
     void lostCoreBoxDoesNotHoldTheLink();
     void quietQuitSilencesEverything();
     void requestChecks();
+    void addFailedNamesItemAndReason();
     void brokenReplyDropsConnection_data();
     void brokenReplyDropsConnection();
 
@@ -114,8 +115,11 @@ void TestClientAgent::connectAgent()
             emit m_agent->_rebuildConnection();
     });
     QVERIFY(m_core->waitForClient());
-    QVERIFY(m_core->waitForRequests(1));
-    QCOMPARE(m_core->requests().first().type, 12);
+    // The start-up list, then the opt-in to our own reply types.
+    QVERIFY(m_core->waitForRequests(2));
+    QCOMPARE(m_core->requests().at(0).type, 12);
+    QCOMPARE(m_core->requests().at(1).type, 31);
+    QVERIFY(m_core->requests().at(1).arguments.isEmpty());
     QCOMPARE(m_restarts, QStringList { "" });
 }
 
@@ -223,9 +227,12 @@ void TestClientAgent::retriesUntilCoreAppears()
 
     QVERIFY(m_core->listen(m_channel));
     QVERIFY(announced.wait(3000));
-    QVERIFY(m_core->waitForRequests(1));
+    QVERIFY(m_core->waitForRequests(2));
     QCOMPARE(TraceCapture::count("Connect to server at  " + m_channel + "  success.."), 1);
-    QCOMPARE(m_core->receivedBytes().toHex(), QByteArray::fromHex("0000000C 00000001 00000000").toHex());
+    QCOMPARE(m_core->receivedBytes().toHex(),
+        QByteArray::fromHex("0000000C 00000001 00000000"
+                            "0000001F 00000000")
+            .toHex());
 }
 
 void TestClientAgent::reconnectionAnnouncesAgainWithoutStartupRequest()
@@ -240,8 +247,10 @@ void TestClientAgent::reconnectionAnnouncesAgainWithoutStartupRequest()
     QVERIFY(m_core->waitForConnectionCount(2));
     // Something after the reconnection proves nothing more is on its way.
     emit m_agent->sessionRequest(CoreProtocol::StartDownloads, QStringList { "h" });
-    QVERIFY(m_core->waitForRequests(2));
+    QVERIFY(m_core->waitForRequests(4));
     QCOMPARE(m_core->requestsOfType(12).size(), 1);
+    // The core forgets the opt-in with the connection: asked again.
+    QCOMPARE(m_core->requestsOfType(31).size(), 2);
     QCOMPARE(m_core->requests().last().type, 4);
     QCOMPARE(announced.size(), 1);
     QCOMPARE(m_restarts, (QStringList { "", m_channel + "+" }));
@@ -279,8 +288,8 @@ void TestClientAgent::silenceWithRememberedChoiceChangesChannel()
         }
     });
 
-    QVERIFY(m_core->waitForRequests(2));
-    const CoreRequest change = m_core->requests().at(1);
+    QVERIFY(m_core->waitForRequests(3));
+    const CoreRequest change = m_core->requests().at(2);
     QCOMPARE(change.type, 18);
     QCOMPARE(change.arguments, QStringList { m_channel + "+" });
     QVERIFY(m_asker.texts.isEmpty());
@@ -292,8 +301,8 @@ void TestClientAgent::silenceWithRememberedChoiceChangesChannel()
     QCOMPARE(TraceCapture::count("ServerName ERROR...wrong error server name.."), 1);
     QCOMPARE(m_agent->requestThread()->channelName(), m_channel + "+");
     emit m_agent->sessionRequest(CoreProtocol::PauseDownloads, QStringList { "kept" });
-    QVERIFY(m_core->waitForRequests(3));
-    QCOMPARE(m_core->requests().at(2).arguments, QStringList { "kept" });
+    QVERIFY(m_core->waitForRequests(5));
+    QCOMPARE(m_core->requests().at(4).arguments, QStringList { "kept" });
     QCOMPARE(m_core->requestsOfType(12).size(), 1);
 }
 
@@ -319,9 +328,9 @@ void TestClientAgent::silenceAsks()
     QTRY_COMPARE_WITH_TIMEOUT(m_asker.texts, QStringList { TimeoutText }, 5000);
     QCOMPARE(m_asker.defaultButtons, QStringList { "Yes,and remember my choice" });
     if (changes) {
-        QVERIFY(m_core->waitForRequests(2));
-        QCOMPARE(m_core->requests().at(1).type, 18);
-        QCOMPARE(m_core->requests().at(1).arguments, QStringList { m_channel + "+" });
+        QVERIFY(m_core->waitForRequests(3));
+        QCOMPARE(m_core->requests().at(2).type, 18);
+        QCOMPARE(m_core->requests().at(2).arguments, QStringList { m_channel + "+" });
     } else {
         // No stops the watch until a reply arrives.
         QVERIFY(!m_agent->requestThread()->isReplyTimerActive());
@@ -458,12 +467,33 @@ void TestClientAgent::requestChecks()
     emit m_agent->sessionRequest(CoreProtocol::PrepareQuit, QStringList { "" });
     emit m_agent->sessionRequest(CoreProtocol::Ipv6On, QStringList { "" });
     emit m_agent->sessionRequest(CoreProtocol::PauseDownloads, QStringList { "abc" });
-    QVERIFY(m_core->waitForRequests(4));
+    QVERIFY(m_core->waitForRequests(5));
     QCOMPARE(m_core->receivedBytes().mid(before).toHex(' '),
         QByteArray::fromHex("00000015 00000001 00000000"
                             "00000010 00000001 00000000"
                             "00000005 00000001 00000006 006100620063")
             .toHex(' '));
+}
+
+void TestClientAgent::addFailedNamesItemAndReason()
+{
+    connectAgent();
+    QSignalSpy failed(m_agent.get(), &ClientAgent::addFailed);
+    // Addresses announce their rows before the core answers for them.
+    QSignalSpy temporary(m_agent.get(), &ClientAgent::buildTemporaryItem);
+    QSignalSpy prepared(m_agent.get(), &ClientAgent::prepBuildItemForUrl);
+    const QStringList addresses { "http://127.0.0.1:1/a.torrent", "ftp://127.0.0.1:1/b.torrent" };
+    emit m_agent->sessionRequest(CoreProtocol::AddUrls, addresses);
+    QCOMPARE(temporary.size(), 1);
+    QCOMPARE(temporary.first().first().toInt(), 2);
+    QCOMPARE(prepared.size(), 1);
+    QCOMPARE(prepared.first().first().toStringList(), addresses);
+
+    m_core->reply(30, { { "/dl/a b.torrent", "no such file" }, { "short row" }, {}, { "magnet:?xt=x", "" } });
+    QVERIFY(failed.wait(5000));
+    QCOMPARE(failed.size(), 2);
+    QCOMPARE(failed.at(0), (QList<QVariant> { "/dl/a b.torrent", "no such file" }));
+    QCOMPARE(failed.at(1), (QList<QVariant> { "magnet:?xt=x", "" }));
 }
 
 void TestClientAgent::brokenReplyDropsConnection_data()

@@ -181,7 +181,7 @@ void TestCoreProcessControl::closeWindow()
         QCOMPARE(m_core->requestsOfType(21).size(), 0);
         QCOMPARE(ProcessList::findByPath(m_control->coreProgramPath()).size(), 1);
     } else {
-        QVERIFY(m_core->waitForRequests(2));
+        QTRY_COMPARE_WITH_TIMEOUT(m_core->requestsOfType(21).size(), 1, 5000);
         QCOMPARE(m_core->requests().last().type, 21);
         QCOMPARE(m_core->requests().last().arguments, QStringList { "" });
         QCOMPARE(closing.size(), 0);

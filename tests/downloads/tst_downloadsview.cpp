@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -442,10 +443,19 @@ private slots:
         f.controller.setHoverInterval(20);
         InformationWidget *info = f.controller.infoWidget();
         info->hideTimer->setInterval(50);
+        // The user works in a window: the pop-up must not take it over.
+        QWidget window;
+        auto *edit = new QLineEdit(&window);
+        window.show();
+        window.activateWindow();
+        edit->setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
 
         f.controller.mouseMoveSlot(true, QPoint(10, 50), f.at(2));
         QVERIFY(f.controller.hoverTimer()->isActive());
         QTRY_VERIFY_WITH_TIMEOUT(info->popup->isVisible(), 2000);
+        QCOMPARE(QApplication::activeWindow(), &window);
+        QCOMPARE(QApplication::focusWidget(), edit);
         QCOMPARE(info->nameLabel->text(), "three");
         QCOMPARE(info->_seedLabel->text(), "3");
         QCOMPARE(info->_peerLabel->text(), "7");

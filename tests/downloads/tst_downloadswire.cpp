@@ -68,7 +68,7 @@ private slots:
         QTRY_COMPARE(model.rowCount(), 2);
         // Status: the magnet and an unknown download are asked about.
         core.reply(13, { rows::status(H1, "1101111"), rows::status(H3, "1"), rows::status(H2, "") });
-        QVERIFY(core.waitForRequests(2));
+        QVERIFY(core.waitForRequests(3));
         core.reply(14, { rows::multi(H2, "two", { { "a.mkv", 10, "a.mkv" }, { "b.mkv", 20, "b.mkv" } }) });
         QTRY_COMPARE(model.rowCount(QModelIndex(model.index(1, 0))), 2);
         core.reply(13,
@@ -96,6 +96,8 @@ private slots:
 
         const QList<Request> expected {
             { 12, { "" } },
+            // The opt-in to our own replies, after every connection.
+            { 31, {} },
             { 14, { H3, H2 } },
             { 9, { H1, "0" } },
             { 11, { H1, "0", "0", "6" } },

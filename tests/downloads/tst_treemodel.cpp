@@ -773,6 +773,25 @@ private slots:
         QCOMPARE(refresh.first().at(1).toInt(), 262144);
     }
 
+    // Each address shows "Processing.." until the core has answered for it.
+    void addressRowsUntilTheCoreAnswers()
+    {
+        Fixture f;
+        const QString a = "http://127.0.0.1:1/a.torrent", b = "http://127.0.0.1:1/b.torrent";
+        f.model.prepBuildItemForUrl({ a, b }, { a, b });
+        f.model.buildTemporaryItem(2);
+        QCOMPARE(f.model.rowCount(), 2);
+        QCOMPARE(f.text(1, 0), "Processing..");
+
+        f.model.addFailed(b);
+        f.model.addFailed("http://127.0.0.1:1/never-asked.torrent");
+        QCOMPARE(f.model.rowCount(), 1);
+        f.model.addedReturn(0, { rows::single(H1, "fetched", "/f.mkv") });
+        QCOMPARE(f.model.rowCount(), 1);
+        QCOMPARE(f.text(0, 0), "fetched");
+        QVERIFY(!f.model.findATemporaryBuiltItem());
+    }
+
     void resumeAllAndUrlNodes()
     {
         Fixture f;

@@ -51,7 +51,7 @@ PlayerSession::PlayerSession(const QProcessEnvironment &environment, const QStri
     if (!m_programs.isValid() || !m_tmp.isValid())
         return;
     bool copied = true;
-    for (const char *name : { "Morvane", "MorvaneCore", "Kelvora" }) {
+    for (const char *name : { "Morvane", "MorvaneCore", "Kelvora", "updater" }) {
         const QString file = QString::fromLatin1(name);
         copied
             = copied && QFile::copy(QDir(buildBin()).filePath(file), QDir(m_programs.path()).filePath(file));
@@ -108,10 +108,11 @@ bool PlayerSession::start(const QStringList &arguments)
     return m_player.waitForStarted(10000);
 }
 
-bool PlayerSession::secondStart(const QStringList &arguments, int timeoutMs)
+bool PlayerSession::secondStart(const QStringList &arguments, int timeoutMs, const QString &folder)
 {
     QProcess second;
     second.setProcessEnvironment(m_environment);
+    second.setWorkingDirectory(folder.isEmpty() ? m_programs.path() : folder);
     second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     second.start(QDir(m_programs.path()).filePath(QStringLiteral("Morvane")), arguments);
     return second.waitForFinished(timeoutMs) && second.exitCode() == 0;
@@ -222,6 +223,31 @@ bool PlayerSession::click(const QPoint &globalPoint)
         { QStringLiteral("mousemove"), QString::number(globalPoint.x()), QString::number(globalPoint.y()),
             QStringLiteral("click"), QStringLiteral("1") });
     return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
+}
+
+bool PlayerSession::typeInto(const QString &windowTitle, const QString &keys, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        QProcess search;
+        search.setProcessEnvironment(m_environment);
+        search.start(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                windowTitle });
+        search.waitForFinished(5000);
+        const QByteArray id = search.readAllStandardOutput().trimmed().split('\n').value(0);
+        if (!id.isEmpty()) {
+            QProcess xdotool;
+            xdotool.setProcessEnvironment(m_environment);
+            xdotool.start(QStringLiteral("xdotool"),
+                { QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(id),
+                    QStringLiteral("key"), keys });
+            return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
+        }
+        if (deadline.hasExpired())
+            return false;
+        pump();
+    }
 }
 
 QImage PlayerSession::screenshot()

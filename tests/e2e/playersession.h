@@ -53,8 +53,9 @@ public:
 
     // Starts a player (the first or a second start) with these arguments.
     bool start(const QStringList &arguments);
-    // Hands arguments to the running player the way the shell does: a second start.
-    bool secondStart(const QStringList &arguments, int timeoutMs = 10000);
+    // Hands arguments to the running player the way the shell does: a second
+    // start, run from folder (the copy's folder when empty).
+    bool secondStart(const QStringList &arguments, int timeoutMs = 10000, const QString &folder = QString());
 
     void restartClock() { m_clock.restart(); }
     qint64 now() const { return m_clock.elapsed(); }
@@ -70,6 +71,8 @@ public:
     QList<QPair<qint64, Screen>> screens(qint64 fromMs = 0);
 
     bool click(const QPoint &globalPoint);
+    // Focuses the visible window with this title and types keys into it (xdotool key names).
+    bool typeInto(const QString &windowTitle, const QString &keys, int timeoutMs = 10000);
     QImage screenshot();
 
     bool waitForPlayerExit(int timeoutMs);

@@ -1,5 +1,6 @@
 #include "app/preferences.h"
 #include "links/linkprocessor.h"
+#include "links/parameterpaths.h"
 #include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
 #include "tests/support/urlrecorder.h"
@@ -109,13 +110,74 @@ private slots:
         QVERIFY(m_browser.opened.isEmpty());
     }
 
+    // Launchers pass files as percent-encoded file: URIs (the desktop entry's %u).
+    void fileUrisArePaths_data()
+    {
+        QTest::addColumn<QString>("parameter");
+        QTest::addColumn<Requests>("expected");
+        QTest::addColumn<QString>("played");
+
+        QTest::newRow("video with a blank") << "file:///videos/My%20Film.mkv" << Requests {}
+                                            << QDir::toNativeSeparators("/videos/My Film.mkv");
+        QTest::newRow("torrent") << " FILE:///dl/a%20b%23.TORRENT"
+                                 << Requests { { 0, { "/dl/a b#.TORRENT" } } } << "";
+        QTest::newRow("this machine by name")
+            << "file://localhost/videos/x.mkv" << Requests {} << QDir::toNativeSeparators("/videos/x.mkv");
+        QTest::newRow("another machine") << "file://elsewhere.test/videos/x.mkv" << Requests {} << "";
+        QTest::newRow("links keep working")
+            << "magnet:?xt=urn:btih:AB" << Requests { { 1, { "magnet:?xt=urn:btih:AB" } } } << "";
+    }
+    void fileUrisArePaths()
+    {
+        QFETCH(QString, parameter);
+        QFETCH(Requests, expected);
+        QFETCH(QString, played);
+
+        LinkProcessor links({}, nullptr, nullptr, nullptr);
+        QSignalSpy requests(&links, &LinkProcessor::sessionRequest);
+        QSignalSpy plays(&links, &LinkProcessor::playFileRequested);
+        links.processParams(parameter);
+        QCOMPARE(requestsIn(requests), expected);
+        QCOMPARE(plays.size(), played.isEmpty() ? 0 : 1);
+        if (!played.isEmpty())
+            QCOMPARE(plays.at(0).at(0).toString(), played);
+    }
+
+    // A second start names its files from its own folder before handing them over.
+    void secondStartPathsAreAbsolute_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("handedOver");
+
+        QTest::newRow("relative files")
+            << QStringList { "clip 1.mkv", "../b/c.torrent", "./s.srt" }
+            << QStringList { "/home/u/Videos/clip 1.mkv", "/home/u/b/c.torrent", "/home/u/Videos/s.srt" };
+        QTest::newRow("absolute file and file URI") << QStringList { "/tmp/a.mkv", "file:///tmp/b%20c.mkv" }
+                                                    << QStringList { "/tmp/a.mkv", "/tmp/b c.mkv" };
+        QTest::newRow("links and switches unchanged")
+            << QStringList { "--x", "magnet:?xt=urn:btih:AB", "morvane://|H|N", "bc://bt/QUFB",
+                   "http://a/b.torrent", "smb://share/x.mkv", "morvane:x" }
+            << QStringList { "--x", "magnet:?xt=urn:btih:AB", "morvane://|H|N", "bc://bt/QUFB",
+                   "http://a/b.torrent", "smb://share/x.mkv", "morvane:x" };
+    }
+    void secondStartPathsAreAbsolute()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, handedOver);
+        QCOMPARE(ParameterPaths::absolute(arguments, QStringLiteral("/home/u/Videos")), handedOver);
+    }
+
     void noTrackerSiteSendsNothing()
     {
         Preferences().setValue(QStringLiteral("/config/trackerSite"), QString());
         LinkProcessor links({}, nullptr, nullptr, nullptr);
         QSignalSpy requests(&links, &LinkProcessor::sessionRequest);
+        QSignalSpy notices(&links, &LinkProcessor::notice);
         links.processmorvane(QStringLiteral("morvane://&ty=1&ro=1&id=42&ua=k"));
         QVERIFY(requests.isEmpty());
+        // Said, not only logged.
+        QCOMPARE(notices.size(), 1);
+        QVERIFY(notices.first().first().toString().contains("tracker site"));
         QCOMPARE(links.linkParameters().id, QStringLiteral("42"));
     }
 

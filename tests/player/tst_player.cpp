@@ -1,8 +1,11 @@
 #include "app/preferences.h"
 #include "corelink/clientagent.h"
 #include "dialogs/options.h"
+#include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
+#include "player/episodeorder.h"
 #include "player/player.h"
+#include "tests/downloads/replyrows.h"
 #include "tests/support/damagedclip.h"
 #include "tests/support/scriptedpieces.h"
 #include "tests/support/temporaryhome.h"
@@ -18,6 +21,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTest>
 #include <QTreeView>
 
@@ -556,6 +560,142 @@ private slots:
                 QStringList({ "--silent", "--filename", video }));
         }
         QCOMPARE(captions, writes ? QStringList { QFileInfo(video).path() } : QStringList());
+        // Missing, the user is told why nothing happens.
+        QCOMPARE(m_player->messageText().contains("SubDownloader"), !installed);
+    }
+
+    // The list as a user drives it: double-click a row, then the player's keys.
+    void listRowsKeysAndPositions()
+    {
+        TreeModel *model = m_player->downloadsModel();
+        m_player->setPieceSource(nullptr);
+        const QString shortHash = rows::hash(1), longHash = rows::hash(2);
+        model->addedReturn(0,
+            { rows::single(shortHash, "short", QDir::toNativeSeparators(m_mp4)),
+                rows::single(longHash, "long", QDir::toNativeSeparators(m_mkv8)) });
+        model->torrentDataSet({ rows::status(shortHash, QString(64, '1'), "1", 0, 0, "1"),
+            rows::status(longHash, QString(64, '1'), "1", 0, 0, "1") });
+        emit model->showFileList();
+        m_player->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_player.get()));
+        auto *view = m_player->findChild<QTreeView *>("treeView");
+        const auto doubleClick = [&](int row) {
+            QTest::mouseDClick(
+                view->viewport(), Qt::LeftButton, {}, view->visualRect(model->index(row, 0)).center());
+        };
+
+        // Space goes to the player once the row plays, not to the list.
+        doubleClick(1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Playing), 5000);
+        QTest::keyClick(m_player->windowHandle(), Qt::Key_Space);
+        QCOMPARE(m_player->playState(), int(player::Paused));
+        QTest::keyClick(m_player->windowHandle(), Qt::Key_Space);
+        QCOMPARE(m_player->playState(), int(player::Playing));
+
+        // Full screen and back: the downloads view as it was.
+        auto *splitter = m_player->findChild<QSplitter *>("splitter");
+        const QList<int> sizes = splitter->sizes();
+        QTest::keyClick(m_player->windowHandle(), Qt::Key_F);
+        QVERIFY(m_player->findChild<QWidget *>("filelists")->isHidden());
+        QTest::keyClick(m_player->windowHandle(), Qt::Key_F);
+        QVERIFY(!m_player->findChild<QWidget *>("filelists")->isHidden());
+        QCOMPARE(splitter->sizes(), sizes);
+
+        // Played to its end, the file keeps 0 whatever is played next.
+        Preferences().savePosition(m_mp4, 0.5f);
+        doubleClick(0);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Playing), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Stopped), 8000);
+        QCOMPARE(Preferences().loadPosition(m_mp4), 0.0f);
+        doubleClick(1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Playing), 5000);
+        QCOMPARE(Preferences().loadPosition(m_mp4), 0.0f);
+        button("stopButton")->click();
+        QCOMPARE(Preferences().loadPosition(m_mp4), 0.0f);
+    }
+
+    void episodesInNaturalOrder_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("previous");
+        QTest::addColumn<QString>("next");
+        const QStringList season { "Show.S01E10.mkv", "Show.S01E2.mkv", "show.s01e1.mkv", "Show.S01E9.mkv" };
+        QTest::newRow("E2 before E10") << season << "Show.S01E9.mkv"
+                                       << "Show.S01E2.mkv"
+                                       << "Show.S01E10.mkv";
+        QTest::newRow("case aside") << season << "Show.S01E2.mkv"
+                                    << "show.s01e1.mkv"
+                                    << "Show.S01E9.mkv";
+        QTest::newRow("none before the first") << season << "show.s01e1.mkv"
+                                               << ""
+                                               << "Show.S01E2.mkv";
+        QTest::newRow("none after the last") << season << "Show.S01E10.mkv"
+                                             << "Show.S01E9.mkv"
+                                             << "";
+        QTest::newRow("seasons in folders")
+            << QStringList { "S2/E1.mkv", "S10/E1.mkv", "S1/E10.mkv", "S1/E3.mkv" } << "S1/E10.mkv"
+            << "S1/E3.mkv"
+            << "S2/E1.mkv";
+        QTest::newRow("alone") << QStringList { "film.mkv" } << "film.mkv"
+                               << ""
+                               << "";
+        QTest::newRow("not among them") << season << "other.mkv"
+                                        << ""
+                                        << "";
+    }
+    void episodesInNaturalOrder()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, current);
+        QFETCH(QString, previous);
+        QFETCH(QString, next);
+        QCOMPARE(EpisodeOrder::neighbour(names, current, -1), previous);
+        QCOMPARE(EpisodeOrder::neighbour(names, current, 1), next);
+    }
+
+    // A plain file: Prev/Next walk the videos of its folder, PgUp/PgDn too.
+    void nextEpisodeInTheFolder()
+    {
+        const QString first = TestMedia::copyAs(m_mkv8, "ep 2.mkv");
+        const QString folder = QFileInfo(first).path();
+        for (const char *name : { "ep 10.mkv", "ep 1.txt" })
+            QVERIFY(QFile::copy(m_mkv8, folder + '/' + name));
+        QString file = first;
+        m_player->playFile(file);
+        QVERIFY(!button("prevButton")->isEnabled());
+        QVERIFY(button("nextButton")->isEnabled());
+
+        button("nextButton")->click();
+        QCOMPARE(QFileInfo(m_player->currentFile()).fileName(), QString("ep 10.mkv"));
+        QVERIFY(!button("nextButton")->isEnabled());
+        QTest::keyClick(m_player.get(), Qt::Key_PageUp);
+        QCOMPARE(QFileInfo(m_player->currentFile()).fileName(), QString("ep 2.mkv"));
+        button("stopButton")->click();
+        QVERIFY(!button("nextButton")->isEnabled());
+    }
+
+    // A season pack: Next follows the episodes, not the order of the files.
+    void nextEpisodeOfADownload()
+    {
+        TreeModel *model = m_player->downloadsModel();
+        m_player->setPieceSource(nullptr);
+        const QString hash = rows::hash(7);
+        model->addedReturn(0,
+            { rows::multi(hash, "season",
+                { { "E10.mkv", 10, "E10.mkv" }, { "notes.txt", 1, "notes.txt" }, { "E2.mkv", 10, "E2.mkv" },
+                    { "E1.mkv", 10, "E1.mkv" } }) });
+        const QModelIndex download = model->index(0, 0);
+        model->doubleClickSlot(model->index(3, 0, download));
+        QCOMPARE(model->playingItem()->name, QString("E1.mkv"));
+        QVERIFY(!button("prevButton")->isEnabled());
+
+        button("nextButton")->click();
+        QCOMPARE(model->playingItem()->name, QString("E2.mkv"));
+        QTest::keyClick(m_player.get(), Qt::Key_PageDown);
+        QCOMPARE(model->playingItem()->name, QString("E10.mkv"));
+        QVERIFY(!button("nextButton")->isEnabled());
+        QVERIFY(button("prevButton")->isEnabled());
     }
 
 private:

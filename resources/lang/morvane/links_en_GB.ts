@@ -87,4 +87,11 @@
         <translation type="unfinished"></translation>
     </message>
 </context>
+<context>
+    <name>WebSites</name>
+    <message>
+        <source>Link ignored: no tracker site is set (trackerSite in Morvane.ini).</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
 </TS>

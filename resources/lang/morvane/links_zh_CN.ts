@@ -87,4 +87,11 @@
         <translation>请至少输入一个网址</translation>
     </message>
 </context>
+<context>
+    <name>WebSites</name>
+    <message>
+        <source>Link ignored: no tracker site is set (trackerSite in Morvane.ini).</source>
+        <translation>链接已忽略：未设置种子站点（Morvane.ini 中的 trackerSite）。</translation>
+    </message>
+</context>
 </TS>

@@ -91,5 +91,13 @@
         <source>Format does not support..</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Could not add %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Subtitle download needs %1, which is not installed.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 </TS>

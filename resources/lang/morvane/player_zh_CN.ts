@@ -91,5 +91,13 @@
         <source>Format does not support..</source>
         <translation>不支持该格式..</translation>
     </message>
+    <message>
+        <source>Could not add %1: %2</source>
+        <translation>无法添加 %1：%2</translation>
+    </message>
+    <message>
+        <source>Subtitle download needs %1, which is not installed.</source>
+        <translation>下载字幕需要 %1，但尚未安装。</translation>
+    </message>
 </context>
 </TS>
