@@ -8,7 +8,6 @@
 #include <QStringList>
 #include <QTimer>
 
-class QNetworkAccessManager;
 class CoreServer;
 class TorrentSession;
 
@@ -52,7 +51,6 @@ private:
 
     CoreSettings m_settings;
     TorrentSession *m_session;
-    QNetworkAccessManager *m_network;
     bool m_playerConnected = false;
     QTimer m_statusTimer;
     QTimer m_urgentTimer;
