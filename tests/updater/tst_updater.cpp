@@ -15,6 +15,9 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -99,6 +102,7 @@ private slots:
     void signature();
     void sizeLimit_data();
     void sizeLimit();
+    void httpsServer();
     void runningPrograms_data();
     void runningPrograms();
     void cancelHidesProgressOnly();
@@ -626,6 +630,46 @@ void TestUpdater::sizeLimit()
     QVERIFY(!versionFile || !QFile::exists(dataFolder() + "/version"));
     QVERIFY(window->installerPath().isEmpty() || !QFile::exists(window->installerPath()));
     QVERIFY(!QFile::exists(recordFile()));
+}
+
+void TestUpdater::httpsServer()
+{
+    // A certificate for 127.0.0.1 that this process alone trusts.
+    const QString cert = programDir->filePath("cert.pem");
+    const QString privateKey = programDir->filePath("key.pem");
+    QProcess openssl;
+    openssl.start("openssl",
+        { "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
+            "subjectAltName=IP:127.0.0.1", "-keyout", privateKey, "-out", cert });
+    QVERIFY(openssl.waitForFinished(30000));
+    QCOMPARE(openssl.exitCode(), 0);
+    QFile certFile(cert), keyFile(privateKey);
+    QVERIFY(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(QSslCertificate(certFile.readAll()));
+    tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+    const QSslConfiguration saved = trusting;
+    trusting.addCaCertificate(tls.localCertificate());
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    server = std::make_unique<HttpServer>();
+    QVERIFY(server->listen(tls));
+
+    {
+        QSettings settings(HttpWindow::settingsFilePath(), QSettings::IniFormat);
+        settings.setValue("/config/webServer", "https://" + server->hostAndPort());
+        settings.setValue("/config/verison", 1.05f);
+    }
+    serveVersion("1.06", "/files/setup.sh");
+    serveInstaller("/files/setup.sh");
+    auto window = makeWindow();
+    QSignalSpy quit(window.get(), &HttpWindow::quitRequested);
+    window->start();
+    const bool ended = quit.wait(10000);
+    QSslConfiguration::setDefaultConfiguration(saved);
+    QVERIFY(ended);
+    QCOMPARE(server->requestedPaths(), (QStringList { "/update/version", "/files/setup.sh" }));
+    QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
 }
 
 void TestUpdater::runningPrograms_data()
