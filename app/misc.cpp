@@ -13,9 +13,18 @@ const QString magnetPrefix = QStringLiteral("magnet:?xt=urn:btih:");
 
 QString misc::dataLocation()
 {
+    return dataLocation(QCoreApplication::applicationName());
+}
+
+QString misc::backupLocation()
+{
+    return backupLocation(QCoreApplication::applicationName());
+}
+
+QString misc::dataLocation(const QString &appName)
+{
     const QString separator = QDir::separator();
     QString location = SystemFolders::localAppData();
-    const QString appName = QCoreApplication::applicationName();
     if (!appName.isEmpty())
         location += separator + appName;
     if (!location.endsWith(separator))
@@ -23,10 +32,10 @@ QString misc::dataLocation()
     return location;
 }
 
-QString misc::backupLocation()
+QString misc::backupLocation(const QString &applicationName)
 {
     const QString location
-        = QDir::cleanPath(dataLocation() + QDir::separator() + QStringLiteral("BT_backup"));
+        = QDir::cleanPath(dataLocation(applicationName) + QDir::separator() + QStringLiteral("BT_backup"));
     QDir dir(location);
     if (!dir.exists())
         dir.mkpath(QStringLiteral("."));

@@ -18,6 +18,11 @@ public:
     static QString dataLocation();
     // dataLocation() + "BT_backup", cleaned; created with its parents.
     static QString backupLocation();
+    // The same for a program named applicationName (empty: none).
+    static QString dataLocation(const QString &applicationName);
+    static QString backupLocation(const QString &applicationName);
+    // The player's application name, which names its data folder.
+    static QString playerApplicationName() { return QStringLiteral("Morvane"); }
     // Documents + "/" + the translated word "Downloads"; not created here.
     static QString defaultSavePath();
 

@@ -8,8 +8,6 @@
 #include "corelink/coreprotocol.h"
 #include "platform/logging.h"
 
-#include <QNetworkAccessManager>
-
 namespace {
 constexpr int statusIntervalMs = 1000;
 constexpr int urgentSpacingMs = 100;
@@ -26,7 +24,6 @@ CoreService::CoreService(const CoreSettings &settings, const QString &backupFold
     : QObject(parent)
     , m_settings(settings)
     , m_session(new TorrentSession(settings, backupFolder, this))
-    , m_network(new QNetworkAccessManager(this))
 {
     m_statusTimer.setInterval(statusIntervalMs);
     connect(&m_statusTimer, &QTimer::timeout, this, &CoreService::sendStatus);
@@ -248,7 +245,7 @@ void CoreService::addMagnets(const QStringList &uris)
 
 void CoreService::addUrls(const QStringList &texts)
 {
-    auto *fetcher = new TorrentFetcher(m_network, m_settings.loopback, this);
+    auto *fetcher = new TorrentFetcher(m_settings.loopback, this);
     connect(fetcher, &TorrentFetcher::finished, this,
         [this, fetcher](const QList<TorrentFetcher::Result> &results) {
             fetcher->deleteLater();

@@ -10,7 +10,6 @@
 
 #include <functional>
 
-class QNetworkAccessManager;
 class CoreServer;
 class TorrentSession;
 
@@ -66,7 +65,6 @@ private:
 
     CoreSettings m_settings;
     TorrentSession *m_session;
-    QNetworkAccessManager *m_network;
     bool m_playerConnected = false;
     bool m_extendedReplies = false;
     // A status list asked of libtorrent and not sent yet.

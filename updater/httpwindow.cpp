@@ -1,13 +1,14 @@
 #include "httpwindow.h"
 
 #include "http.h"
+#include "releasesignature.h"
+
+#include "app/misc.h"
 #include "platform/logging.h"
 #include "platform/processlist.h"
 #include "platform/programlauncher.h"
-#include "platform/systemfolders.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDate>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -16,48 +17,39 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QProgressBar>
-#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
 
 namespace {
+constexpr qint64 maxVersionFileBytes = 64 * 1024;
+
+QString executableName(const QString &baseName)
+{
 #ifdef Q_OS_WIN
-const QString playerExecutable = QStringLiteral("Morvane.exe");
-const QString coreExecutable = QStringLiteral("MorvaneCore.exe");
+    return baseName + QStringLiteral(".exe");
 #else
-const QString playerExecutable = QStringLiteral("Morvane");
-const QString coreExecutable = QStringLiteral("MorvaneCore");
+    return baseName;
 #endif
-
-bool isSha256Hex(const QString &text)
-{
-    static const QRegularExpression hex(
-        QRegularExpression::anchoredPattern(QStringLiteral("[0-9A-Fa-f]{64}")));
-    return hex.match(text).hasMatch();
 }
 
-// The updater names no application, so the folder must be spelled out to
-// land where the player keeps its settings.
-QString dataLocation()
-{
-    return SystemFolders::localAppData() + QDir::separator();
-}
+const QString playerExecutable = executableName(QStringLiteral("Morvane"));
+const QString coreExecutable = executableName(QStringLiteral("MorvaneCore"));
+// Never a name from the address: it could name any file in the folder.
+const QString installerName = executableName(QStringLiteral("MorvaneSetup"));
 
+// The updater names no application: ask for the player's folder by name.
 QString backupLocation()
 {
-    const QString location
-        = QDir::cleanPath(dataLocation() + QDir::separator() + QStringLiteral("Morvane/BT_backup"));
-    QDir dir(location);
-    if (!dir.exists())
-        dir.mkpath(QStringLiteral("."));
-    return location;
+    return misc::backupLocation(misc::playerApplicationName());
 }
 }
 
 HttpWindow::HttpWindow(int argc, QWidget *parent)
     : QDialog(parent)
     , programFolder(QCoreApplication::applicationDirPath())
+    , publicKey(ReleaseSignature::builtInKey())
 {
     // A redirect is the user's decision, not the network layer's.
     qnam.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -81,7 +73,6 @@ HttpWindow::~HttpWindow()
         reply->abort();
         reply->deleteLater();
     }
-    delete file;
 }
 
 QString HttpWindow::settingsFilePath()
@@ -109,12 +100,29 @@ void HttpWindow::setFinishDelay(int milliseconds)
     finishDelay = milliseconds;
 }
 
+void HttpWindow::setPublicKey(const QByteArray &key)
+{
+    publicKey = key;
+}
+
+void HttpWindow::setInstallerSizeLimit(qint64 bytes)
+{
+    installerSizeLimit = bytes;
+}
+
+QString HttpWindow::installerPath() const
+{
+    return installerFolder ? installerFolder->filePath(installerName) : QString();
+}
+
 QString HttpWindow::versionAddress() const
 {
     const QString server = settings->value(QStringLiteral("/config/webServer")).toString().trimmed();
     if (server.isEmpty())
         return QString();
-    return QStringLiteral("http://") + server + QStringLiteral("/update/version");
+    const bool withScheme = server.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)
+        || server.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+    return (withScheme ? QString() : QStringLiteral("http://")) + server + QStringLiteral("/update/version");
 }
 
 void HttpWindow::start()
@@ -131,18 +139,6 @@ void HttpWindow::start()
     downloadFile(address);
 }
 
-QString HttpWindow::fileNameFor(const QUrl &address)
-{
-    // Decoding can turn "%2F" or "%5C" into separators: only what follows
-    // the last of them may name the file.
-    QString name = address.fileName(QUrl::FullyDecoded);
-    name = name.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1);
-    bool unsafe = name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..");
-    for (const QChar c : std::as_const(name))
-        unsafe = unsafe || c.unicode() < 0x20 || c.unicode() == 0x7f;
-    return unsafe ? QStringLiteral("index.html") : name;
-}
-
 int HttpWindow::percent(qint64 bytesRead, qint64 totalBytes)
 {
     if (totalBytes <= 0 || bytesRead < 0)
@@ -153,19 +149,29 @@ int HttpWindow::percent(qint64 bytesRead, qint64 totalBytes)
 void HttpWindow::downloadFile(QString &URL)
 {
     url = QUrl(URL.trimmed());
-    const QString fileName = fileNameFor(url);
-
-    QDir().mkpath(dataFolder());
-    file = new QFile(dataFolder() + QLatin1Char('/') + fileName);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    QString path;
+    if (step == 1) {
+        QDir().mkpath(dataFolder());
+        path = dataFolder() + QStringLiteral("/version");
+    } else {
+        // Private (0700) and of a fixed name: nothing else can swap the
+        // installer between its check and its start.
+        if (!installerFolder)
+            installerFolder = std::make_unique<QTemporaryDir>();
+        path = installerPath();
+    }
+    file = std::make_unique<QFile>(path);
+    if ((step != 1 && !installerFolder->isValid())
+        || !file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         ask(QMessageBox::Information, tr("HTTP"),
-            tr("Cannot save the file %1: %2.").arg(fileName, file->errorString()), QMessageBox::Ok);
-        delete file;
-        file = nullptr;
+            tr("Cannot save the file %1: %2.").arg(QFileInfo(path).fileName(), file->errorString()),
+            QMessageBox::Ok);
+        file.reset();
         emit quitRequested(1);
         return;
     }
     aborted = false;
+    tooLarge = false;
     startRequest();
 }
 
@@ -188,22 +194,29 @@ void HttpWindow::httpFinished()
 {
     if (!reply)
         return;
-    if (aborted) {
+    if (!aborted && reply->error() == QNetworkReply::NoError)
+        httpReadyRead();
+    if (aborted || tooLarge) {
         if (file) {
             file->close();
             file->remove();
-            delete file;
-            file = nullptr;
+            file.reset();
         }
         reply->deleteLater();
         reply = nullptr;
-        emit quitRequested(0);
+        if (aborted) {
+            emit quitRequested(0);
+            return;
+        }
+        qCDebug(lcUpdater, "the download passed its size limit");
+        ask(QMessageBox::Warning, tr("Prompt"),
+            tr("The download is larger than an upgrade can be. It has been deleted and was not started."),
+            QMessageBox::Ok);
+        emit quitRequested(1);
         return;
     }
 
     if (file) {
-        if (reply->error() == QNetworkReply::NoError)
-            file->write(reply->readAll());
         file->flush();
         file->close();
     }
@@ -216,8 +229,7 @@ void HttpWindow::httpFinished()
         qCDebug(lcUpdater).noquote() << QStringLiteral("Download failed: ") + error;
         reply->deleteLater();
         reply = nullptr;
-        delete file;
-        file = nullptr;
+        file.reset();
         ask(QMessageBox::Information, tr("HTTP"), tr("Download failed: %1.").arg(error), QMessageBox::Ok);
         emit quitRequested(1);
         return;
@@ -234,8 +246,7 @@ void HttpWindow::httpFinished()
             if (!file || !file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
                 const QString name = file ? QFileInfo(file->fileName()).fileName() : QString();
                 const QString error = file ? file->errorString() : QString();
-                delete file;
-                file = nullptr;
+                file.reset();
                 ask(QMessageBox::Information, tr("HTTP"), tr("Cannot save the file %1: %2.").arg(name, error),
                     QMessageBox::Ok);
                 emit quitRequested(1);
@@ -250,8 +261,7 @@ void HttpWindow::httpFinished()
     reply->deleteLater();
     reply = nullptr;
     const QString fileName = file ? file->fileName() : QString();
-    delete file;
-    file = nullptr;
+    file.reset();
 
     if (step == 1) {
         step = 2;
@@ -272,8 +282,9 @@ void HttpWindow::handleVersionFile(const QString &fileName)
     QTextStream in(&versionFile);
     remoteVersion = in.readLine().trimmed().toFloat();
     packageAddress = in.readLine().trimmed();
-    const QString digest = in.readLine().trimmed();
-    packageDigest = isSha256Hex(digest) ? digest.toLower() : QString();
+    in.readLine(); // once a checksum, which the signature has replaced
+    packageSignature
+        = QByteArray::fromBase64(in.readLine().trimmed().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     versionFile.close();
 
     if (remoteVersion > localVersion) {
@@ -290,30 +301,29 @@ void HttpWindow::handleVersionFile(const QString &fileName)
     emit quitRequested(0);
 }
 
-bool HttpWindow::verifyDigest(const QString &fileName)
+void HttpWindow::refuseInstaller(const QString &fileName, const QString &why)
 {
-    QFile installer(fileName);
-    if (!installer.open(QIODevice::ReadOnly))
-        return false;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&installer))
-        return false;
-    return QString::fromLatin1(hash.result().toHex()) == packageDigest;
+    QFile::remove(fileName);
+    ask(QMessageBox::Warning, tr("Prompt"), why, QMessageBox::Ok);
+    emit quitRequested(1);
 }
 
 void HttpWindow::installDownloaded(const QString &fileName)
 {
-    // The installer travels over plain HTTP and may run with administrator
-    // rights: a published digest that does not match stops it here.
-    if (!packageDigest.isEmpty() && !verifyDigest(fileName)) {
-        qCDebug(lcUpdater, "the downloaded upgrade file does not match its SHA-256 digest");
-        QFile::remove(fileName);
-        ask(QMessageBox::Warning, tr("Prompt"),
-            tr("The downloaded upgrade file does not match its published checksum. It has been deleted and "
-               "was "
-               "not started."),
-            QMessageBox::Ok);
-        emit quitRequested(1);
+    // The installer may come over plain HTTP and runs with administrator
+    // rights: only what the release key signed is started.
+    if (packageSignature.isEmpty()) {
+        qCDebug(lcUpdater, "the version file carries no signature of the upgrade file");
+        refuseInstaller(
+            fileName, tr("The upgrade file is not signed. It has been deleted and was not started."));
+        return;
+    }
+    if (publicKey.isEmpty())
+        qCDebug(lcUpdater, "this build holds no release key: no upgrade file can be checked");
+    if (!ReleaseSignature::verifyFile(fileName, packageSignature, publicKey)) {
+        qCDebug(lcUpdater, "the upgrade file's signature is not the release key's");
+        refuseInstaller(fileName,
+            tr("The upgrade file's signature is not valid. It has been deleted and was not started."));
         return;
     }
 
@@ -322,6 +332,7 @@ void HttpWindow::installDownloaded(const QString &fileName)
                 tr("Morvane Program is running, please click confirm continue to update after exit"),
                 QMessageBox::Yes | QMessageBox::No)
             == QMessageBox::No) {
+            QFile::remove(fileName);
             close();
             emit quitRequested(0);
             return;
@@ -330,11 +341,10 @@ void HttpWindow::installDownloaded(const QString &fileName)
     }
 
     // Downloads arrive without the execute bit.
-    QFile::setPermissions(fileName,
-        QFile::permissions(fileName) | QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadUser
-            | QFileDevice::ExeUser);
+    QFile::setPermissions(fileName, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     // The folder goes as one argument, so a folder with blanks arrives whole.
-    launch(fileName, { QStringLiteral("-d"), programFolder });
+    if (launch(fileName, { QStringLiteral("-d"), programFolder }))
+        installerFolder->setAutoRemove(false); // the installer is still reading itself
     QTimer::singleShot(finishDelay, this, &HttpWindow::updaterFinish);
 }
 
@@ -346,7 +356,7 @@ bool HttpWindow::programsRunning() const
 void HttpWindow::stopCore()
 {
 #ifdef Q_OS_WIN
-    elevationExec(QStringLiteral("taskkill.exe"), QStringLiteral("/f /im MorvaneCore.exe"));
+    elevationExec(QStringLiteral("taskkill.exe"), QStringLiteral("/f /im ") + coreExecutable);
 #else
     // Only this user's core of this installation; another user's core is
     // none of our business.
@@ -373,13 +383,19 @@ bool HttpWindow::launch(const QString &program, const QStringList &arguments)
 
 void HttpWindow::httpReadyRead()
 {
-    if (file && reply)
-        file->write(reply->readAll());
+    if (!file || !reply || tooLarge)
+        return;
+    file->write(reply->readAll());
+    const qint64 limit = step == 1 ? maxVersionFileBytes : installerSizeLimit;
+    if (file->size() > limit) {
+        tooLarge = true;
+        reply->abort();
+    }
 }
 
 void HttpWindow::updateDataReadProgress(qint64 bytesRead, qint64 totalBytes)
 {
-    if (aborted || !progressWindow)
+    if (aborted || tooLarge || !progressWindow)
         return;
     const int value = percent(bytesRead, totalBytes);
     if (value >= 0)
@@ -399,7 +415,8 @@ QString HttpWindow::BTBackupLocation()
 
 QString HttpWindow::QDesktopServicesDataLocation()
 {
-    return dataLocation();
+    // The updater's own data folder: it names no application.
+    return misc::dataLocation(QString());
 }
 
 QString HttpWindow::dataFolder()

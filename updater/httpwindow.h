@@ -8,9 +8,11 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 
 class QFile;
 class QNetworkReply;
+class QTemporaryDir;
 class Http;
 
 // Checks the maker's server for a newer release, fetches its installer, has
@@ -36,17 +38,22 @@ public:
     // The folder the installer is told to install into, and where the core runs from.
     void setProgramFolder(const QString &folder);
     void setFinishDelay(int milliseconds);
+    // The key installers must be signed with (32 raw bytes); the built-in
+    // release key unless a test gives its own.
+    void setPublicKey(const QByteArray &key);
+    void setInstallerSizeLimit(qint64 bytes);
+    // Where the installer is (being) saved; empty before its download starts.
+    QString installerPath() const;
 
     bool isQuiet() const { return quiet; }
     // The shared settings file of the player and the updater.
     static QString settingsFilePath();
-    // "http://" + the configured server + "/update/version"; empty without a server.
+    // "http://" + the configured server + "/update/version"; empty without a
+    // server. A server written with "http://" or "https://" keeps its scheme.
     QString versionAddress() const;
     // Fetches the version file, or ends at once when no server is configured.
     void start();
 
-    // Local file name for a download address: its last path component only.
-    static QString fileNameFor(const QUrl &address);
     // Whole percent of a download, or -1 while the total is unknown.
     static int percent(qint64 bytesRead, qint64 totalBytes);
 
@@ -69,7 +76,8 @@ private:
     void startRequest();
     void handleVersionFile(const QString &fileName);
     void installDownloaded(const QString &fileName);
-    bool verifyDigest(const QString &fileName);
+    bool verifySignature(const QString &fileName);
+    void refuseInstaller(const QString &fileName, const QString &why);
     bool programsRunning() const;
     void stopCore();
     bool launch(const QString &program, const QStringList &arguments);
@@ -80,10 +88,12 @@ private:
     QUrl url;
     QNetworkAccessManager qnam;
     QPointer<QNetworkReply> reply;
-    QFile *file = nullptr;
+    std::unique_ptr<QFile> file;
+    std::unique_ptr<QTemporaryDir> installerFolder;
     bool aborted = false;
+    bool tooLarge = false;
     QString packageAddress;
-    QString packageDigest;
+    QByteArray packageSignature;
     float localVersion = 0;
     float remoteVersion = 0;
     int step = 1;
@@ -95,4 +105,6 @@ private:
     ProcessFinder processFinder;
     QString programFolder;
     int finishDelay = 5000;
+    QByteArray publicKey;
+    qint64 installerSizeLimit = 256 * 1024 * 1024;
 };

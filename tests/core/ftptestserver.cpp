@@ -24,9 +24,10 @@ void FtpTestServer::session(QTcpSocket *control)
     auto pending = std::make_shared<QByteArray>();
     auto haveFile = std::make_shared<bool>(false);
     auto send = [control, data, pending, haveFile] {
-        QTcpSocket *peer = data->nextPendingConnection();
-        if (!peer || !*haveFile)
+        // A client may connect before RETR: the connection waits for it.
+        if (!*haveFile || !data->hasPendingConnections())
             return false;
+        QTcpSocket *peer = data->nextPendingConnection();
         peer->write(*pending);
         peer->disconnectFromHost();
         control->write("226 Transfer complete\r\n");
@@ -48,6 +49,8 @@ void FtpTestServer::session(QTcpSocket *control)
                 control->write("331 password please\r\n");
             } else if (verb == "PASS") {
                 control->write("230 logged in\r\n");
+            } else if (verb == "PWD") {
+                control->write("257 \"/\" is the current directory\r\n");
             } else if (verb == "TYPE") {
                 control->write("200 type set\r\n");
             } else if (verb == "PASV") {
@@ -58,11 +61,13 @@ void FtpTestServer::session(QTcpSocket *control)
                                    .arg(p % 256)
                                    .toLatin1());
             } else if (verb == "RETR") {
-                if (!m_files.contains(argument)) {
+                // Paths without a leading "/" are relative to the login folder, "/".
+                const QString path = argument.startsWith('/') ? argument : '/' + argument;
+                if (!m_files.contains(path)) {
                     control->write("550 no such file\r\n");
                     continue;
                 }
-                *pending = m_files.value(argument);
+                *pending = m_files.value(path);
                 *haveFile = true;
                 control->write("150 opening data connection\r\n");
                 if (data->hasPendingConnections())

@@ -9,7 +9,7 @@
 class QTcpSocket;
 
 // A minimal FTP server on 127.0.0.1 for tests: anonymous login, binary
-// type, passive mode and RETR of the files it was given.
+// type, passive mode and RETR of the files it was given (paths from "/").
 class FtpTestServer : public QObject
 {
     Q_OBJECT

@@ -415,7 +415,7 @@ void TestCoreService::addByFtpUrl()
     QCOMPARE(reply->rows.size(), 1);
     QCOMPARE(reply->rows.first().value(0), seeder->hash());
     QVERIFY(ftp.commands().contains("TYPE I"));
-    QVERIFY(ftp.commands().contains("RETR /pub/ep 2.torrent"));
+    QVERIFY(ftp.commands().contains("RETR pub/ep 2.torrent"));
 }
 
 void TestCoreService::badInputIsLoggedAndSurvived()

@@ -1,5 +1,6 @@
 #include "httpserver.h"
 
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -7,12 +8,27 @@ HttpServer::HttpServer(QObject *parent)
     : QObject(parent)
     , m_server(new QTcpServer(this))
 {
-    connect(m_server, &QTcpServer::newConnection, this, [this] {
-        while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { handle(socket); });
-        }
-    });
+    connect(m_server, &QTcpServer::newConnection, this, &HttpServer::accept);
+}
+
+void HttpServer::accept()
+{
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { handle(socket); });
+    }
+}
+
+bool HttpServer::listen(const QSslConfiguration &tls)
+{
+    delete m_server;
+    auto *server = new QSslServer(this);
+    server->setSslConfiguration(tls);
+    m_server = server;
+    m_tls = true;
+    // Encrypted connections are announced once their handshake is done.
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &HttpServer::accept);
+    return listen();
 }
 
 HttpServer::~HttpServer() = default;
@@ -29,7 +45,10 @@ quint16 HttpServer::port() const
 
 QUrl HttpServer::url(const QString &path) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path));
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2%3")
+                    .arg(m_tls ? QStringLiteral("https") : QStringLiteral("http"))
+                    .arg(port())
+                    .arg(path));
 }
 
 QString HttpServer::hostAndPort() const

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QUrl>
 
+class QSslConfiguration;
 class QTcpServer;
 class QTcpSocket;
 
@@ -29,8 +30,10 @@ public:
     ~HttpServer() override;
 
     bool listen();
+    // The same over TLS with this certificate and key.
+    bool listen(const QSslConfiguration &tls);
     quint16 port() const;
-    // "http://127.0.0.1:<port>" + path
+    // "http://127.0.0.1:<port>" + path ("https://" over TLS)
     QUrl url(const QString &path) const;
     // host:port, for settings that hold a bare server name
     QString hostAndPort() const;
@@ -47,9 +50,11 @@ signals:
     void requested(const QString &path);
 
 private:
+    void accept();
     void handle(QTcpSocket *socket);
 
     QTcpServer *m_server;
+    bool m_tls = false;
     QHash<QString, Response> m_routes;
     QStringList m_requested;
 };

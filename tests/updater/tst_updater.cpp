@@ -7,7 +7,6 @@
 #include "updater/httpwindow.h"
 
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -16,12 +15,18 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
 
 #include <memory>
+#include <optional>
+
+#include <openssl/evp.h>
 
 namespace {
 const char *const latestText
@@ -29,6 +34,34 @@ const char *const latestText
 const char *const runningText
     = "Morvane Program is running, please click confirm continue to update after exit";
 const char *const finishedText = "Upgrade finished ！";
+
+using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
+
+Key newKey()
+{
+    return Key(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"), &EVP_PKEY_free);
+}
+
+QByteArray publicHalf(EVP_PKEY *key)
+{
+    QByteArray raw(32, 0);
+    size_t size = size_t(raw.size());
+    EVP_PKEY_get_raw_public_key(key, reinterpret_cast<unsigned char *>(raw.data()), &size);
+    return raw;
+}
+
+QByteArray sign(EVP_PKEY *key, const QByteArray &message)
+{
+    QByteArray signature(64, 0);
+    size_t size = size_t(signature.size());
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    if (EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, key) != 1
+        || EVP_DigestSign(context.get(), reinterpret_cast<unsigned char *>(signature.data()), &size,
+               reinterpret_cast<const unsigned char *>(message.constData()), size_t(message.size()))
+            != 1)
+        return {};
+    return signature;
+}
 
 struct Shown
 {
@@ -47,6 +80,7 @@ class TestUpdater : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -57,17 +91,18 @@ private slots:
     void noServerConfigured();
     void versionComparison_data();
     void versionComparison();
-    void fileNameFromAddress_data();
-    void fileNameFromAddress();
-    void installerStaysInDataFolder_data();
-    void installerStaysInDataFolder();
+    void installerNameIsFixed_data();
+    void installerNameIsFixed();
     void redirect_data();
     void redirect();
     void downloadFailure_data();
     void downloadFailure();
     void fileCannotBeCreated();
-    void digest_data();
-    void digest();
+    void signature_data();
+    void signature();
+    void sizeLimit_data();
+    void sizeLimit();
+    void httpsServer();
     void runningPrograms_data();
     void runningPrograms();
     void cancelHidesProgressOnly();
@@ -79,9 +114,13 @@ private slots:
 private:
     std::unique_ptr<HttpWindow> makeWindow(int argc = 1);
     void writeSettings(const QVariant &localVersion);
-    void serveVersion(const QByteArray &remote, const QString &installerPath, const QByteArray &extra = {});
+    // The fourth line signs installerBody() with the test's key unless given.
+    void serveVersion(const QByteArray &remote, const QString &installerPath,
+        const std::optional<QByteArray> &signatureLine = {});
     void serveInstaller(const QString &path);
     QByteArray installerScript() const;
+    // Padded so that the download takes more than one read.
+    QByteArray installerBody() const { return installerScript() + "#" + QByteArray(256 * 1024, 'x') + "\n"; }
     QString dataFolder() const { return QDir(home->dataHome()).filePath("Morvane/BT_backup/data"); }
     QString recordFile() const { return programDir->filePath("installer-args"); }
     // Waits for the installer to have recorded its arguments.
@@ -96,7 +135,14 @@ private:
     QList<QMessageBox::StandardButton> answers;
     std::function<void(const Shown &)> onAsk;
     QList<QProcess *> programs;
+    Key key { nullptr, &EVP_PKEY_free };
 };
+
+void TestUpdater::initTestCase()
+{
+    key = newKey();
+    QVERIFY(key);
+}
 
 void TestUpdater::init()
 {
@@ -152,6 +198,7 @@ std::unique_ptr<HttpWindow> TestUpdater::makeWindow(int argc)
     });
     window->setProgramFolder(programDir->path());
     window->setFinishDelay(0);
+    window->setPublicKey(publicHalf(key.get()));
     return window;
 }
 
@@ -164,10 +211,12 @@ void TestUpdater::writeSettings(const QVariant &localVersion)
 }
 
 void TestUpdater::serveVersion(
-    const QByteArray &remote, const QString &installerPath, const QByteArray &extra)
+    const QByteArray &remote, const QString &installerPath, const std::optional<QByteArray> &signatureLine)
 {
+    const QByteArray signature = signatureLine.value_or(sign(key.get(), installerBody()).toBase64());
     server->serve("/update/version",
-        remote + "\r\n" + server->url(installerPath).toEncoded() + "\r\n" + extra, "text/plain");
+        remote + "\r\n" + server->url(installerPath).toEncoded() + "\r\n\r\n" + signature + "\r\n",
+        "text/plain");
 }
 
 QByteArray TestUpdater::installerScript() const
@@ -178,8 +227,7 @@ QByteArray TestUpdater::installerScript() const
 
 void TestUpdater::serveInstaller(const QString &path)
 {
-    // Padded so that the download takes more than one read.
-    server->serve(path, installerScript() + "#" + QByteArray(256 * 1024, 'x') + "\n");
+    server->serve(path, installerBody());
 }
 
 QStringList TestUpdater::installerArguments()
@@ -335,77 +383,57 @@ void TestUpdater::versionComparison()
     QVERIFY(progress->isVisible());
     QCOMPARE(progress->windowTitle(), "Morvane Update");
     QCOMPARE(progress->progressBar()->value(), 100);
-    QVERIFY(QFileInfo(dataFolder() + "/setup.sh").isExecutable());
+    const QFileInfo installer(window->installerPath());
+    QVERIFY(installer.isExecutable());
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
+        | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QCOMPARE(QFileInfo(installer.path()).permissions() & others, QFileDevice::Permissions());
+    QCOMPARE(installer.permissions() & others, QFileDevice::Permissions());
 }
 
-void TestUpdater::fileNameFromAddress_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("plain") << "http://h/files/setup.sh"
-                           << "setup.sh";
-    QTest::newRow("query ignored") << "http://h/files/setup.sh?x=1"
-                                   << "setup.sh";
-    QTest::newRow("ends in slash") << "http://h/files/"
-                                   << "index.html";
-    QTest::newRow("no path") << "http://h"
-                             << "index.html";
-    QTest::newRow("dot dot") << "http://h/files/.."
-                             << "index.html";
-    QTest::newRow("encoded dot dot") << "http://h/files/%2E%2E"
-                                     << "index.html";
-    QTest::newRow("encoded slashes") << "http://h/files/..%2F..%2F.bashrc"
-                                     << ".bashrc";
-    QTest::newRow("encoded backslashes") << "http://h/files/..%5C..%5Cevil.exe"
-                                         << "evil.exe";
-    QTest::newRow("encoded trailing slash") << "http://h/files/x%2F"
-                                            << "index.html";
-    QTest::newRow("control character") << "http://h/files/a%0Ab"
-                                       << "index.html";
-    QTest::newRow("encoded blank") << "http://h/files/my%20setup.sh"
-                                   << "my setup.sh";
-}
-
-void TestUpdater::fileNameFromAddress()
-{
-    QFETCH(QString, address);
-    QFETCH(QString, name);
-    QCOMPARE(HttpWindow::fileNameFor(QUrl(address)), name);
-}
-
-void TestUpdater::installerStaysInDataFolder_data()
+void TestUpdater::installerNameIsFixed_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("savedAs");
-    QTest::newRow("ends in slash") << "/files/"
-                                   << "index.html";
-    QTest::newRow("encoded climb") << "/files/..%2F..%2Fevil.sh"
-                                   << "evil.sh";
-    QTest::newRow("encoded backslash climb") << "/files/..%5C..%5Cevil.sh"
-                                             << "evil.sh";
+    QTest::newRow("ends in slash") << "/files/";
+    QTest::newRow("encoded climb") << "/files/..%2F..%2Fevil.sh";
+    QTest::newRow("encoded backslash climb") << "/files/..%5C..%5Cevil.sh";
+    QTest::newRow("the settings file's name") << "/files/Morvane.ini";
+    QTest::newRow("the version file's name") << "/update/version";
 }
 
-void TestUpdater::installerStaysInDataFolder()
+void TestUpdater::installerNameIsFixed()
 {
     QFETCH(QString, path);
-    QFETCH(QString, savedAs);
     writeSettings(1.05f);
     serveVersion("1.06", path);
-    serveInstaller(path);
+    if (path != "/update/version")
+        serveInstaller(path);
 
     auto window = makeWindow();
+    QFile settingsFile(HttpWindow::settingsFilePath());
+    QVERIFY(settingsFile.open(QIODevice::ReadOnly));
+    const QByteArray settingsBefore = settingsFile.readAll();
+    settingsFile.close();
     QSignalSpy quit(window.get(), &HttpWindow::quitRequested);
     window->start();
     QVERIFY(quit.wait(10000));
     QCOMPARE(server->requestedPaths().value(1), path);
-    QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
-    QVERIFY(QFile::exists(dataFolder() + "/" + savedAs));
+    QVERIFY(settingsFile.open(QIODevice::ReadOnly));
+    QCOMPARE(settingsFile.readAll(), settingsBefore);
     QStringList data = QDir(dataFolder()).entryList(QDir::Files);
     data.sort();
-    QCOMPARE(data, (QStringList { "Morvane.ini", savedAs, "version" }));
+    QCOMPARE(data, (QStringList { "Morvane.ini", "version" }));
     const QStringList backup = QDir(dataFolder() + "/..").entryList(QDir::Files);
     QVERIFY2(backup.isEmpty(), qPrintable(backup.join(',')));
-    QVERIFY(!QFile::exists(home->dataHome() + "/Morvane/" + savedAs));
+    QCOMPARE(QFileInfo(window->installerPath()).fileName(), "MorvaneSetup");
+    if (path == "/update/version") {
+        // The version file is no installer: its signature does not match.
+        QCOMPARE(quit.at(0).at(0).toInt(), 1);
+        QVERIFY(!QFile::exists(window->installerPath()));
+        QVERIFY(!QFile::exists(recordFile()));
+        return;
+    }
+    QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
 }
 
 void TestUpdater::redirect_data()
@@ -434,7 +462,8 @@ void TestUpdater::redirect()
     const QUrl target = server->url(from).resolved(QUrl(location));
     if (from == "/update/version") {
         serveVersion("1.06", "/files/setup.sh");
-        const QByteArray body = "1.06\n" + server->url("/files/setup.sh").toEncoded() + "\n";
+        const QByteArray body = "1.06\n" + server->url("/files/setup.sh").toEncoded() + "\n\n"
+            + sign(key.get(), installerBody()).toBase64() + "\n";
         server->serve(target.path(), body, "text/plain");
         serveInstaller("/files/setup.sh");
     } else {
@@ -456,8 +485,7 @@ void TestUpdater::redirect()
         QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
         QCOMPARE(texts().mid(1), QStringList { finishedText });
         QVERIFY(server->requestedPaths().contains(target.path()));
-        if (from != "/update/version")
-            QVERIFY(QFile::exists(dataFolder() + "/setup.sh"));
+        QVERIFY(QFile::exists(window->installerPath()));
     } else {
         QCOMPARE(texts().mid(1), QStringList { latestText });
         QVERIFY(!server->requestedPaths().contains(target.path()));
@@ -467,15 +495,13 @@ void TestUpdater::redirect()
 void TestUpdater::downloadFailure_data()
 {
     QTest::addColumn<bool>("versionMissing");
-    QTest::addColumn<QString>("leftover");
-    QTest::newRow("version file 404") << true << "version";
-    QTest::newRow("installer 404") << false << "setup.sh";
+    QTest::newRow("version file 404") << true;
+    QTest::newRow("installer 404") << false;
 }
 
 void TestUpdater::downloadFailure()
 {
     QFETCH(bool, versionMissing);
-    QFETCH(QString, leftover);
     writeSettings(1.05f);
     if (!versionMissing)
         serveVersion("1.06", "/files/setup.sh");
@@ -490,7 +516,8 @@ void TestUpdater::downloadFailure()
     QVERIFY2(shown.at(0).text.startsWith("Download failed: ") && shown.at(0).text.endsWith("."),
         qPrintable(shown.at(0).text));
     QVERIFY2(shown.at(0).text.size() > QString("Download failed: .").size(), "the error text is missing");
-    QVERIFY(!QFile::exists(dataFolder() + "/" + leftover));
+    QVERIFY(!QFile::exists(dataFolder() + "/version") || !versionMissing);
+    QVERIFY(window->installerPath().isEmpty() || !QFile::exists(window->installerPath()));
     QVERIFY(!QFile::exists(recordFile()));
 }
 
@@ -511,50 +538,138 @@ void TestUpdater::fileCannotBeCreated()
     QVERIFY(server->requestedPaths().isEmpty());
 }
 
-void TestUpdater::digest_data()
+void TestUpdater::signature_data()
 {
-    QTest::addColumn<QString>("thirdLine");
-    QTest::addColumn<bool>("started");
-    // The installer's digest depends on the per-test record path: "match"
-    // and "MATCH" stand for it and are filled in by the test.
-    QTest::newRow("matching") << "match" << true;
-    QTest::newRow("matching, upper case") << "MATCH" << true;
-    QTest::newRow("mismatch") << "0000000000000000000000000000000000000000000000000000000000000000" << false;
-    QTest::newRow("no third line") << QString() << true;
-    QTest::newRow("third line not a digest") << "released 2013-04-27" << true;
+    QTest::addColumn<QByteArray>("line"); // "good": the test key's signature of the installer
+    QTest::addColumn<bool>("keyBuiltIn");
+    QTest::addColumn<QString>("told"); // empty: the installer runs
+    const QString notSigned = "The upgrade file is not signed. It has been deleted and was not started.";
+    const QString notValid
+        = "The upgrade file's signature is not valid. It has been deleted and was not started.";
+    QTest::newRow("good") << QByteArray("good") << true << QString();
+    QTest::newRow("missing") << QByteArray() << true << notSigned;
+    QTest::newRow("not base64") << QByteArray("@@not base64@@") << true << notSigned;
+    QTest::newRow("one bit off") << QByteArray("flipped") << true << notValid;
+    QTest::newRow("other key") << QByteArray("other") << true << notValid;
+    QTest::newRow("truncated") << QByteArray("short") << true << notValid;
+    QTest::newRow("no key built in") << QByteArray("good") << false << notValid;
 }
 
-void TestUpdater::digest()
+void TestUpdater::signature()
 {
-    QFETCH(QString, thirdLine);
-    QFETCH(bool, started);
-    const QByteArray body = installerScript() + "#" + QByteArray(256 * 1024, 'x') + "\n";
-    const QByteArray sha = QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex();
-    QByteArray line = thirdLine.toUtf8();
-    if (thirdLine == "match")
-        line = sha;
-    else if (thirdLine == "MATCH")
-        line = sha.toUpper();
+    QFETCH(QByteArray, line);
+    QFETCH(bool, keyBuiltIn);
+    QFETCH(QString, told);
+    QByteArray signature = sign(key.get(), installerBody());
+    if (line == "flipped")
+        signature[10] = char(signature.at(10) ^ 1);
+    else if (line == "other")
+        signature = sign(newKey().get(), installerBody());
+    else if (line == "short")
+        signature.chop(1);
+    if (line == "good" || line == "flipped" || line == "other" || line == "short")
+        line = signature.toBase64();
     writeSettings(1.05f);
-    serveVersion("1.06", "/files/setup.sh", line.isEmpty() ? QByteArray() : line + "\n");
-    server->serve("/files/setup.sh", body);
+    serveVersion("1.06", "/files/setup.sh", line);
+    serveInstaller("/files/setup.sh");
 
     auto window = makeWindow();
+    if (!keyBuiltIn)
+        window->setPublicKey({});
     QSignalSpy quit(window.get(), &HttpWindow::quitRequested);
     window->start();
     QVERIFY(quit.wait(10000));
-    if (started) {
+    if (told.isEmpty()) {
         QCOMPARE(quit.at(0).at(0).toInt(), 0);
         QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
         QCOMPARE(texts(), QStringList { finishedText });
         return;
     }
     QCOMPARE(quit.at(0).at(0).toInt(), 1);
-    QCOMPARE(shown.size(), 1);
+    QCOMPARE(texts(), QStringList { told });
     QCOMPARE(shown.at(0).icon, QMessageBox::Warning);
-    QVERIFY2(shown.at(0).text.contains("checksum"), qPrintable(shown.at(0).text));
-    QVERIFY(!QFile::exists(dataFolder() + "/setup.sh"));
+    QVERIFY(!QFile::exists(window->installerPath()));
     QVERIFY(!QFile::exists(recordFile()));
+}
+
+void TestUpdater::sizeLimit_data()
+{
+    QTest::addColumn<bool>("versionFile");
+    QTest::addColumn<qint64>("limitOverSize"); // the limit less the installer's size
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("installer at the limit") << false << qint64(0) << false;
+    QTest::newRow("installer over the limit") << false << qint64(-1) << true;
+    QTest::newRow("version file over 64 KiB") << true << qint64(0) << true;
+}
+
+void TestUpdater::sizeLimit()
+{
+    QFETCH(bool, versionFile);
+    QFETCH(qint64, limitOverSize);
+    QFETCH(bool, refused);
+    const qint64 limit = installerBody().size() + limitOverSize;
+    writeSettings(1.05f);
+    serveVersion("1.06", "/files/setup.sh");
+    if (versionFile)
+        server->serve("/update/version", "1.06\n" + QByteArray(64 * 1024, ' ') + "\n", "text/plain");
+    serveInstaller("/files/setup.sh");
+
+    auto window = makeWindow();
+    window->setInstallerSizeLimit(limit);
+    QSignalSpy quit(window.get(), &HttpWindow::quitRequested);
+    window->start();
+    QVERIFY(quit.wait(10000));
+    if (!refused) {
+        QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
+        return;
+    }
+    QCOMPARE(quit.at(0).at(0).toInt(), 1);
+    QCOMPARE(texts(),
+        QStringList {
+            "The download is larger than an upgrade can be. It has been deleted and was not started." });
+    QVERIFY(!versionFile || !QFile::exists(dataFolder() + "/version"));
+    QVERIFY(window->installerPath().isEmpty() || !QFile::exists(window->installerPath()));
+    QVERIFY(!QFile::exists(recordFile()));
+}
+
+void TestUpdater::httpsServer()
+{
+    // A certificate for 127.0.0.1 that this process alone trusts.
+    const QString cert = programDir->filePath("cert.pem");
+    const QString privateKey = programDir->filePath("key.pem");
+    QProcess openssl;
+    openssl.start("openssl",
+        { "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
+            "subjectAltName=IP:127.0.0.1", "-keyout", privateKey, "-out", cert });
+    QVERIFY(openssl.waitForFinished(30000));
+    QCOMPARE(openssl.exitCode(), 0);
+    QFile certFile(cert), keyFile(privateKey);
+    QVERIFY(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(QSslCertificate(certFile.readAll()));
+    tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+    const QSslConfiguration saved = trusting;
+    trusting.addCaCertificate(tls.localCertificate());
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    server = std::make_unique<HttpServer>();
+    QVERIFY(server->listen(tls));
+
+    {
+        QSettings settings(HttpWindow::settingsFilePath(), QSettings::IniFormat);
+        settings.setValue("/config/webServer", "https://" + server->hostAndPort());
+        settings.setValue("/config/verison", 1.05f);
+    }
+    serveVersion("1.06", "/files/setup.sh");
+    serveInstaller("/files/setup.sh");
+    auto window = makeWindow();
+    QSignalSpy quit(window.get(), &HttpWindow::quitRequested);
+    window->start();
+    const bool ended = quit.wait(10000);
+    QSslConfiguration::setDefaultConfiguration(saved);
+    QVERIFY(ended);
+    QCOMPARE(server->requestedPaths(), (QStringList { "/update/version", "/files/setup.sh" }));
+    QCOMPARE(installerArguments(), (QStringList { "-d", programDir->path() }));
 }
 
 void TestUpdater::runningPrograms_data()

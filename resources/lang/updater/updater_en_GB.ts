@@ -48,15 +48,23 @@ upgrade file...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>The downloaded upgrade file does not match its published checksum. It has been deleted and was not started.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Morvane Program is running, please click confirm continue to update after exit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Upgrade finished ！</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The download is larger than an upgrade can be. It has been deleted and was not started.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The upgrade file is not signed. It has been deleted and was not started.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The upgrade file&apos;s signature is not valid. It has been deleted and was not started.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -49,16 +49,24 @@ upgrade file...</source>
         <translation>您当前安装的已是最新版本，无需升级！</translation>
     </message>
     <message>
-        <source>The downloaded upgrade file does not match its published checksum. It has been deleted and was not started.</source>
-        <translation>下载的升级文件与发布的校验值不符，已将其删除，未予运行。</translation>
-    </message>
-    <message>
         <source>Morvane Program is running, please click confirm continue to update after exit</source>
         <translation>Morvane 程序正在运行，请退出后点击确认继续升级</translation>
     </message>
     <message>
         <source>Upgrade finished ！</source>
         <translation>升级完成！</translation>
+    </message>
+    <message>
+        <source>The download is larger than an upgrade can be. It has been deleted and was not started.</source>
+        <translation>下载的文件超出了升级文件的大小上限，已将其删除，未予运行。</translation>
+    </message>
+    <message>
+        <source>The upgrade file is not signed. It has been deleted and was not started.</source>
+        <translation>升级文件没有签名，已将其删除，未予运行。</translation>
+    </message>
+    <message>
+        <source>The upgrade file&apos;s signature is not valid. It has been deleted and was not started.</source>
+        <translation>升级文件的签名无效，已将其删除，未予运行。</translation>
     </message>
 </context>
 </TS>
