@@ -39,6 +39,19 @@ int StreamingPlan::tailStart(int fileStart, int fileEnd, qint64 pieceLength)
     return qMax(fileStart, fileEnd - tailCount(pieceLength) + 1);
 }
 
+int StreamingPlan::bandPriority(int rank)
+{
+    // Two with a deadline: what a first frame needs, and few enough that
+    // picking among them at random costs little.
+    if (rank < 2)
+        return 7;
+    if (rank < 4)
+        return 6;
+    if (rank < 8)
+        return 5;
+    return 4;
+}
+
 QList<StreamingPlan::Deadline> StreamingPlan::forWindow(int origin, int from, int to, qint64 pieceLength,
     qint64 bytesPerSecond, qint64 elapsedMs, const QBitArray &have)
 {

@@ -25,6 +25,10 @@ public:
     static int tailCount(qint64 pieceLength);
     static int tailStart(int fileStart, int fileEnd, qint64 pieceLength);
 
+    // The piece priority of the rank-th missing piece of a window: 7 (a
+    // deadline) for the next ones, then lower bands, none below 4.
+    static int bandPriority(int rank);
+
     // The missing pieces of [from, to], each due when playback that left
     // `origin` elapsedMs ago reaches it; strictly increasing, the first at 0
     // at the earliest.

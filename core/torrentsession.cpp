@@ -28,13 +28,11 @@ namespace {
 constexpr int defaultSaveIntervalMs = 30000;
 constexpr int saveAllTimeoutMs = 10000;
 constexpr qint64 maxTorrentFileBytes = 32 * 1024 * 1024;
-// Libtorrent orders pieces by priority and availability together, and
-// halves the availability of priorities 4-6: in a swarm of one seed a 6
-// beats a 7. Only 7 (availability ignored) and 1-4 keep their order under
-// every availability, so those are the layers used.
+// Layers below the window's bands (4-7): the played file ahead of the
+// player, then behind it, then the other files.
 constexpr lt::download_priority_t otherFilesPriority { 1 };
-constexpr lt::download_priority_t behindPriority { 3 };
-constexpr lt::download_priority_t playedFilePriority { 4 };
+constexpr lt::download_priority_t behindPriority { 2 };
+constexpr lt::download_priority_t playedFilePriority { 3 };
 // What other downloads get while a file plays: enough to keep their peers.
 constexpr int yieldingBytesPerSecond = 64 * 1024;
 
@@ -450,22 +448,26 @@ bool TorrentSession::setStreamingWindow(
     Playing &p = m_playing;
     if (firstWanted == p.origin || !missing)
         return true; // a repeated or satisfied request: the window stands
-    if (firstWanted >= StreamingPlan::tailStart(fileStart, fileEnd, pieceLength)
-        && firstWanted > p.windowEnd) {
+    const int tailStart = StreamingPlan::tailStart(fileStart, fileEnd, pieceLength);
+    if (firstWanted >= tailStart && p.origin < tailStart) {
         // The decoder looks at the container's end and comes back to the
         // head at once: fetch the end first, keep the window.
         p.tailWanted = true;
         planTail(h, have, 0);
         return true;
     }
-    const bool inWindow = firstWanted > p.origin && firstWanted <= p.windowEnd;
+    int frontier = p.origin;
+    while (frontier < firstWanted && have.testBit(frontier))
+        ++frontier;
+    const bool caughtUp = firstWanted > p.origin && frontier == firstWanted;
     p.origin = firstWanted;
     p.since.start();
-    if (inWindow) {
-        // Playback moved on inside the window: only the times change.
-        extendWindow(h, have, true);
+    if (caughtUp) {
+        // Playback reached the first missing piece: only the times change.
+        extendWindow(h, have);
         return true;
     }
+    // A seek: what lay between is no longer urgent.
     applyLayers(h);
     return true;
 }
@@ -557,7 +559,7 @@ void TorrentSession::applyLayers(const lt::torrent_handle &h)
     h.prioritize_pieces(layers);
     const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
     p.windowEnd = -1;
-    extendWindow(h, have, true);
+    extendWindow(h, have);
     if (p.tailWanted)
         planTail(h, have, 0);
     else if (p.tailFirst && p.origin == p.fileStart)
@@ -565,7 +567,7 @@ void TorrentSession::applyLayers(const lt::torrent_handle &h)
     readHead(h, have);
 }
 
-void TorrentSession::extendWindow(const lt::torrent_handle &h, const QBitArray &have, bool retime)
+void TorrentSession::extendWindow(const lt::torrent_handle &h, const QBitArray &have)
 {
     const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
     Playing &p = m_playing;
@@ -576,14 +578,28 @@ void TorrentSession::extendWindow(const lt::torrent_handle &h, const QBitArray &
         ++frontier;
     const int end = qMin(p.fileEnd,
         qMax(frontier, p.origin) + StreamingPlan::windowCount(info->piece_length(), p.bytesPerSecond) - 1);
-    const int from = retime ? p.origin : qMax(p.origin, p.windowEnd + 1);
-    if (from > end)
-        return;
-    // Due when playback gets there: a faster link fills the window early,
-    // and rarest-first keeps the swarm healthy behind it.
     const QList<StreamingPlan::Deadline> plan = StreamingPlan::forWindow(
-        p.origin, from, end, info->piece_length(), p.bytesPerSecond, p.since.elapsed(), have);
-    for (const StreamingPlan::Deadline &d : plan)
+        p.origin, p.origin, end, info->piece_length(), p.bytesPerSecond, p.since.elapsed(), have);
+    // An end fetched early keeps its earlier deadline.
+    const int tailStart = StreamingPlan::tailStart(p.fileStart, p.fileEnd, info->piece_length());
+    const bool tailPlanned = (p.tailFirst || p.tailWanted) && p.origin < tailStart;
+    // Libtorrent picks at random among pieces of one priority, deadline or
+    // not: only the next pieces get a deadline, the rest of the window
+    // steps down in bands that keep the order.
+    std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> bands;
+    QList<StreamingPlan::Deadline> next;
+    int rank = 0;
+    for (const StreamingPlan::Deadline &d : plan) {
+        if (tailPlanned && d.piece >= tailStart)
+            continue;
+        const int priority = StreamingPlan::bandPriority(rank++);
+        if (priority == int(lt::top_priority))
+            next.append(d);
+        else
+            bands.emplace_back(lt::piece_index_t(d.piece), lt::download_priority_t(std::uint8_t(priority)));
+    }
+    h.prioritize_pieces(bands);
+    for (const StreamingPlan::Deadline &d : std::as_const(next))
         h.set_piece_deadline(lt::piece_index_t(d.piece), d.milliseconds);
     p.windowEnd = qMax(p.windowEnd, end);
 }
@@ -596,7 +612,7 @@ void TorrentSession::planTail(const lt::torrent_handle &h, const QBitArray &have
         return;
     for (int piece = StreamingPlan::tailStart(p.fileStart, p.fileEnd, info->piece_length());
          piece <= p.fileEnd; ++piece) {
-        if (piece > p.windowEnd && !have.testBit(piece))
+        if (!have.testBit(piece))
             h.set_piece_deadline(lt::piece_index_t(piece), milliseconds);
     }
 }
@@ -631,23 +647,29 @@ void TorrentSession::onPieceRead(const lt::torrent_handle &h, int piece, const Q
     const MediaHead::Facts facts = MediaHead::read(p.head);
     p.head.clear();
     const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
+    bool retime = false;
     if (facts.kind != MediaHead::Kind::Unknown && facts.needsTail != p.tailFirst) {
         p.tailFirst = facts.needsTail;
-        if (p.tailFirst)
+        if (p.tailFirst && p.origin == p.fileStart) {
             planTail(h, have, 0);
-        else if (!p.tailWanted)
+        } else if (!p.tailFirst && !p.tailWanted) {
+            // The end in playback order again.
             for (int t = StreamingPlan::tailStart(p.fileStart, p.fileEnd, info->piece_length());
                  t <= p.fileEnd; ++t)
                 if (t > p.windowEnd)
                     h.reset_piece_deadline(lt::piece_index_t(t));
+            retime = true;
+        }
     }
     const qint64 rate = StreamingPlan::bytesPerSecond(p.fileBytes, facts.durationSeconds);
     qCDebug(lcCore).noquote() << "played file:" << facts.durationSeconds << "s," << rate
                               << "bytes/s, tail first" << p.tailFirst;
     if (facts.durationSeconds > 0 && rate != p.bytesPerSecond) {
         p.bytesPerSecond = rate;
-        extendWindow(h, have, true);
+        retime = true;
     }
+    if (retime)
+        extendWindow(h, have);
 }
 
 QStringList TorrentSession::descriptionRow(const QString &hash) const
@@ -822,5 +844,5 @@ void TorrentSession::onPieceFinished(const lt::torrent_handle &h, int piece)
     if (piece == p.headNext)
         readHead(h, have);
     if (piece >= p.origin && piece <= p.windowEnd)
-        extendWindow(h, have, false);
+        extendWindow(h, have);
 }

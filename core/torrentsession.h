@@ -118,8 +118,8 @@ private:
     void stopPlaying();
     // Priorities for the whole torrent and a fresh window from the origin.
     void applyLayers(const lt::torrent_handle &handle);
-    // Deadlines up to the window's end; from the origin again when retime.
-    void extendWindow(const lt::torrent_handle &handle, const QBitArray &have, bool retime);
+    // The window from the origin, up to its size past the first missing piece.
+    void extendWindow(const lt::torrent_handle &handle, const QBitArray &have);
     void planTail(const lt::torrent_handle &handle, const QBitArray &have, int milliseconds);
     void readHead(const lt::torrent_handle &handle, const QBitArray &have);
     void setYielding(bool yielding);

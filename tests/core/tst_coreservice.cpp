@@ -729,8 +729,8 @@ void TestCoreService::playbackOrder()
             others.append(i);
     }
     auto count = [](const QString &bits, const QList<int> &pieces) {
-        return int(std::count_if(
-            pieces.begin(), pieces.end(), [&](int i) { return bits.value(i) == QLatin1Char('1'); }));
+        return int(std::count_if(pieces.begin(), pieces.end(),
+            [&](int i) { return i < bits.size() && bits.at(i) == QLatin1Char('1'); }));
     };
     const QStringList done = waitForStatus(
         hash, [&](const QStringList &r) { return count(r.value(8), wanted) == wanted.size(); }, 60000);
