@@ -42,9 +42,6 @@ namespace {
 
 const QString skinPrefix = QStringLiteral("://new//prefix1//resource//icon//");
 
-// Process-wide, as the engine's callback may run before any window state is
-// trusted: false until the first file is opened, never reset.
-std::atomic<bool> eventsEnabled { false };
 // Flipped by every mouse press in full screen, kept across sessions.
 bool fullScreenBarsFlag = false;
 // True while the open-file dialog is shown.
@@ -79,6 +76,7 @@ player::player(QStringList parameters, QWidget *parent)
 
     // 2. The engine.
     m_engine = std::make_unique<VlcEngine>();
+    m_policy = std::make_unique<StreamingPolicy>(m_engine.get());
 
     // 3. Title.
     ui->moviename->setAlignment(Qt::AlignCenter);
@@ -140,7 +138,7 @@ player::player(QStringList parameters, QWidget *parent)
         m_engine->setWindow(ui->display_label->winId());
     }
 
-    // 7. Message label, centre logo, tray icon, streaming timers.
+    // 7. Message label, centre logo, tray icon, streaming policy.
     m_messageLabel = new QLabel(this);
     m_messageLabel->hide();
     connect(&messageClearTimer, &QTimer::timeout, this, &player::slotclean);
@@ -160,12 +158,7 @@ player::player(QStringList parameters, QWidget *parent)
         m_trayIcon->show();
     }
 
-    pieceCheckTimer.setInterval(2000);
-    fileCheckTimer.setInterval(2000);
-    lastPieceCheckTimer.setInterval(1000);
-    connect(&pieceCheckTimer, &QTimer::timeout, this, &player::pieceCheck);
-    connect(&fileCheckTimer, &QTimer::timeout, this, &player::torrentFileCheck);
-    connect(&lastPieceCheckTimer, &QTimer::timeout, this, &player::lastPieceCheck);
+    wirePolicy();
 
     m_autoPlayMethod = settings.getAutoPlayMethod();
 
@@ -180,20 +173,36 @@ player::~player()
     ui = nullptr;
     m_engine->setEventCallback(nullptr, nullptr);
     m_engine->stop();
+    m_policy.reset();
     m_engine.reset();
 }
 
 void player::setPieceSource(PieceSource *source)
 {
-    m_pieceSource = source ? source : m_modelPieces.get();
+    m_policy->setPieceSource(source ? source : m_modelPieces.get());
 }
 
 void player::setCheckIntervals(int tick, int piece, int file, int lastPiece)
 {
     positionTimer.setInterval(tick);
-    pieceCheckTimer.setInterval(piece);
-    fileCheckTimer.setInterval(file);
-    lastPieceCheckTimer.setInterval(lastPiece);
+    m_policy->setCheckIntervals(piece, file, lastPiece);
+}
+
+void player::wirePolicy()
+{
+    connect(m_policy.get(), &StreamingPolicy::messageChanged, this,
+        [this](const QString &text, bool autoClear) { showMessage(text, !text.isEmpty(), autoClear); });
+    connect(m_policy.get(), &StreamingPolicy::sliderRowChanged, this, &player::setSliderRow);
+    connect(m_policy.get(), &StreamingPolicy::playImageChanged, this, &player::showPlayImage);
+    connect(m_policy.get(), &StreamingPolicy::playbackStarted, this, &player::closeWebView);
+    connect(m_policy.get(), &StreamingPolicy::endOfFile, this, &player::endOfFile);
+}
+
+void player::endOfFile()
+{
+    const QString file = m_currentFile;
+    on_stopButton_clicked();
+    savePosition(file, 0);
 }
 
 QList<QAbstractButton *> player::skinnedButtons() const
@@ -227,20 +236,8 @@ void player::showPlayImage(bool pause, int frame)
 void player::onVleEvent(int type, void *data)
 {
     auto *self = static_cast<player *>(data);
-    if (!eventsEnabled) {
-        qCDebug(lcPlayer, "onVleEvent: but don't push event on vlc");
+    if (!self->m_policy->engineEvent(type))
         return;
-    }
-    if (type == VlcEngine::NeedPieceString) {
-        std::lock_guard lock(self->m_engineCopyLock);
-        if (self->m_engineBits.isEmpty())
-            return;
-        self->m_engine->refreshBitfield(self->m_engineCanSeek ? 2 : 1, self->m_engineBits.constData(),
-            int(self->m_engineBits.size()), self->m_enginePieceLength);
-    } else if (type == VlcEngine::LackData) {
-        self->m_BtFileLackPiece = self->m_engine->lackPiece();
-        self->m_lackPiecePending = true;
-    }
     QCoreApplication::postEvent(self, new QUpdatePosEvent(type == VlcEngine::EndReached ? 100 : 0));
 }
 
@@ -258,24 +255,8 @@ void player::customEvent(QEvent *event)
     // seen by the tick (the engine may report no time once it has ended), so
     // it is acted on here too.
     if (event->type() == QUpdatePosEvent::EventType
-        && static_cast<QUpdatePosEvent *>(event)->position() == 100
-        && (m_playState == Playing || m_playState == Paused)) {
-        const QString file = m_currentFile;
-        on_stopButton_clicked();
-        savePosition(file, 0);
-    }
-}
-
-void player::refreshEngine(int mode)
-{
-    const QByteArray bits = m_bitField.toUtf8();
-    {
-        std::lock_guard lock(m_engineCopyLock);
-        m_engineBits = bits;
-        m_enginePieceLength = m_pieceLength;
-        m_engineCanSeek = mode == 2;
-    }
-    m_engine->refreshBitfield(mode, bits.constData(), int(bits.size()), m_pieceLength);
+        && static_cast<QUpdatePosEvent *>(event)->position() == 100)
+        m_policy->mediaEnded();
 }
 
 // --- opening ---------------------------------------------------------------
@@ -288,108 +269,27 @@ void player::showTitle(QString &file)
 
 void player::playFile(QString &file)
 {
-    eventsEnabled = true;
-    stopTimer(pieceCheckTimer);
-    stopTimer(fileCheckTimer);
-    m_lackPiecePending = false;
-    m_BtFileLackPiece = -1;
-    m_torrentHash = QStringLiteral(" ");
-    m_fileIndex = -1;
-    m_bitField.clear();
-    m_pieceLength = 0;
-    m_playerCanSeek = false;
     m_currentFile = file;
-    m_resumePos = m_pos = loadPosition(file);
-
-    m_engine->open(nativePath(file));
-    refreshEngine(0);
-    m_engine->refreshBitfield(0, "", 1, 1);
-    m_engine->play();
-    m_engine->setPosition(m_resumePos);
-
-    showPlayImage(true, 1);
+    m_policy->openPlainFile(nativePath(file), loadPosition(file));
     setButtonImage(ui->openfile, 1, false);
-    setSliderRow(true);
-    m_playState = Playing;
-    showMessage(QString(), false, false);
-    closeWebView();
     showTitle(file);
 }
 
 void player::playFile(
     QString &file, QString torrentHash, int fileIndex, bool piece0Exist, QString bitField, int pieceLength)
 {
-    // 1-3. The file that was loaded keeps its position.
-    stopTimer(pieceCheckTimer);
-    const float previous = m_pos;
-    m_pos = 0;
-    eventsEnabled = true;
-    m_lackPiecePending = false;
-    if (m_playState == Playing || m_playState == Paused)
-        savePosition(m_currentFile, previous);
-    m_resumePos = loadPosition(file);
+    // The file that was loaded keeps its position.
+    if (playState() == Playing || playState() == Paused)
+        savePosition(m_currentFile, m_policy->pos());
+    const float resumePos = loadPosition(file);
     m_currentFile = file;
-
-    // 4-6.
-    m_torrentHash = torrentHash;
-    m_fileIndex = fileIndex;
-    m_bitField = bitField;
-    m_pieceLength = pieceLength;
-    m_BtFileLackPiece = -1;
-    m_playerCanSeek = false;
-    {
-        std::lock_guard lock(m_engineCopyLock);
-        m_engineBits = bitField.toUtf8();
-        m_enginePieceLength = pieceLength;
-        m_engineCanSeek = false;
-    }
-    m_engine->open(nativePath(file));
+    m_policy->openTorrentFile(
+        nativePath(file), torrentHash, fileIndex, piece0Exist, bitField, pieceLength, resumePos);
     for (QAbstractButton *button : { ui->openfile, ui->stopButton, ui->prevButton, ui->nextButton })
         setButtonImage(button, 1, false);
-    if (bitField.isEmpty())
-        qCDebug(lcPlayer, "!!!bitField is empty in playFile(4)!!!!");
-
-    if (torrentHash == QLatin1String(" ") || fileIndex == -1) {
-        // 7. Not a torrent after all: plays as it is.
-        refreshEngine(0);
-        setSliderRow(true);
-        m_engine->play();
-        showPlayImage(true, 1);
-    } else if (!piece0Exist || m_bitField.isEmpty()) {
-        // 8. The head is not there: torrentFileCheck() starts playback.
-        refreshEngine(1);
-        setSliderRow(false);
-        showPlayImage(false, 2);
-        showMessage(tr("data caching.."), true, false);
-        fileCheckTimer.start();
-        m_playState = Stopped;
-        showTitle(file);
-        return;
-    } else {
-        // 9.
-        if (seekable()) {
-            refreshEngine(2);
-            m_playerCanSeek = true;
-            setSliderRow(true);
-        } else {
-            refreshEngine(1);
-            setSliderRow(false);
-            lastPieceCheckTimer.start();
-        }
-        m_engine->play();
-        // A seekable file resumes where it was left, like a plain one.
-        if (m_playerCanSeek && m_resumePos > 0) {
-            m_pos = m_resumePos;
-            m_engine->setPosition(m_resumePos);
-        }
-        showPlayImage(true, 1);
-    }
-    // 10-11.
     showTitle(file);
-    ui->current_time_label->show();
-    m_playState = Playing;
-    closeWebView();
-    showMessage(QString(), false, false);
+    if (playState() == Playing)
+        ui->current_time_label->show();
 }
 
 // --- the tick --------------------------------------------------------------
@@ -402,34 +302,7 @@ static QString clockText(int seconds)
 
 void player::time()
 {
-    // Paused by the user: the missing piece is dealt with once playback
-    // resumes (the engine reports it only once per piece string).
-    if (m_lackPiecePending && m_playState != Paused) {
-        const int lack = m_BtFileLackPiece;
-        if (!m_playerCanSeek && lack == m_bitField.size() - 1) {
-            m_lackPiecePending = false;
-            qCDebug(lcPlayer, "error in mode 1, don't tell me about lack lastpiece");
-            return;
-        }
-        m_lackPiecePending = false;
-        const bool ready = m_pieceSource && m_pieceSource->pieceReady(m_torrentHash, m_fileIndex, lack, true);
-        if (ready && m_playerCanSeek) {
-            // Only the priority had to move; the engine gets the newer string
-            // so that a read waiting for that piece goes on.
-            refreshEngine(2);
-            setSliderRow(true);
-        } else if (m_playState == Playing || m_playState == Caching) {
-            m_engine->pause();
-            m_playState = Caching;
-            showPlayImage(false, 2);
-            showMessage(tr("data caching.."), true, false);
-            setSliderRow(false);
-            if (!pieceCheckTimer.isActive())
-                pieceCheckTimer.start();
-        }
-    }
-
-    if (m_playState != Paused && m_playState != Playing) {
+    if (!m_policy->tick()) {
         traceUi();
         return;
     }
@@ -440,19 +313,14 @@ void player::time()
     if (m_total != 0 && !m_sliderHeld) {
         ui->processSlider->setValue(m_current * 100 / m_total);
         // The saved position follows playback, not only the last seek.
-        if (m_playState == Playing)
-            m_pos = qBound(0.0f, m_engine->position(), 1.0f);
+        m_policy->followPlayback();
     }
     if (m_current != 0) {
         m_currentText = clockText(m_current);
         ui->current_time_label->setText(m_currentText + QLatin1Char('/') + m_totalText);
     }
     traceUi();
-    if (m_current == m_total && m_total != 0) {
-        const QString file = m_currentFile;
-        on_stopButton_clicked();
-        savePosition(file, 0);
-    }
+    m_policy->checkEnd();
 }
 
 void player::traceUi()
@@ -467,7 +335,7 @@ void player::traceUi()
     const QString state
         = QStringLiteral("ui: time %1 state %2 seek %3 slider %4 close %5 video %6")
               .arg(ui->current_time_label->text())
-              .arg(m_playState)
+              .arg(playState())
               .arg(int(ui->processSlider->isEnabled()))
               .arg(place(ui->processSlider), place(ui->closeButton), place(ui->display_label));
     if (state != m_uiTraced)
@@ -479,109 +347,27 @@ void player::traceUi()
 
 bool player::seekable()
 {
-    return m_pieceSource && m_pieceSource->hasLastPiece(m_torrentHash, m_fileIndex);
+    return m_policy->seekable();
 }
 
 void player::pieceCheck()
 {
-    const int lack = m_BtFileLackPiece;
-    if (lack == -1) {
-        qCDebug(lcPlayer, "something stranger there is no data lack, but the timer still work..set lackdata");
-        pieceCheckTimer.stop();
-        return;
-    }
-    if (!m_pieceSource || !m_pieceSource->pieceReady(m_torrentHash, m_fileIndex, lack, true))
-        return;
-    if (m_playerCanSeek) {
-        resumeWithPieces(2);
-    } else if (seekable()) {
-        // The last piece came meanwhile: reopen seekable where playback was.
-        m_pos = m_engine->position();
-        m_engine->stop();
-        m_playState = Stopped;
-        pieceCheckTimer.stop();
-        fileCheckTimer.start();
-    } else {
-        resumeWithPieces(1);
-    }
-}
-
-void player::resumeWithPieces(int mode)
-{
-    pieceCheckTimer.stop();
-    closeWebView();
-    refreshEngine(mode);
-    showMessage(tr("finsh.."), true, true);
-    m_engine->play();
-    m_playState = Playing;
-    showPlayImage(true, 1);
-    setSliderRow(mode == 2);
-    eventsEnabled = true;
+    m_policy->pieceCheck();
 }
 
 void player::torrentFileCheck()
 {
-    if (m_playState != Stopped) {
-        fileCheckTimer.stop();
-        return;
-    }
-    if (m_torrentHash.isEmpty() || !m_pieceSource
-        || !m_pieceSource->pieceReady(m_torrentHash, m_fileIndex, 0, true))
-        return;
-    if (m_pieceLength == 0) {
-        qCDebug(lcPlayer, "the m_pieceLength isn't update, just wait");
-        return;
-    }
-    fileCheckTimer.stop();
-    closeWebView();
-    if (seekable()) {
-        refreshEngine(2);
-        m_playerCanSeek = true;
-        setSliderRow(true);
-    } else {
-        refreshEngine(1);
-        if (!lastPieceCheckTimer.isActive())
-            lastPieceCheckTimer.start();
-        m_playerCanSeek = false;
-        setSliderRow(false);
-    }
-    showMessage(tr("finsh.."), true, true);
-    m_engine->play();
-    if (m_pos != 0 && m_playerCanSeek)
-        m_engine->setPosition(m_pos);
-    m_playState = Playing;
-    showPlayImage(true, 1);
+    m_policy->torrentFileCheck();
 }
 
 void player::lastPieceCheck()
 {
-    if (m_playState == Stopped || m_torrentHash == QLatin1String(" ") || m_torrentHash.isEmpty()) {
-        qCDebug(lcPlayer, "lastPieceCheck error,stop timer");
-        lastPieceCheckTimer.stop();
-        return;
-    }
-    if (seekable()) {
-        lastPieceCheckTimer.stop();
-        if (m_pieceSource)
-            m_pieceSource->pieceReady(m_torrentHash, m_fileIndex, 0, true);
-        // A read waiting quietly for the last piece may go on now.
-        refreshEngine(1);
-        setSliderRow(true);
-    }
+    m_policy->lastPieceCheck();
 }
 
 void player::bitFieldRefresh(QString bitField, int pieceSize)
 {
-    if (m_torrentHash.isEmpty() || m_torrentHash == QLatin1String(" "))
-        return;
-    m_bitField = bitField;
-    m_pieceLength = pieceSize;
-    // Fresh news: check at once rather than at the next poll, so playback
-    // does not wait for a piece that is already there.
-    if (m_playState == Caching && pieceCheckTimer.isActive())
-        pieceCheck();
-    else if (m_playState == Stopped && fileCheckTimer.isActive())
-        torrentFileCheck();
+    m_policy->bitFieldRefresh(bitField, pieceSize);
 }
 
 // --- seeking ---------------------------------------------------------------
@@ -599,35 +385,13 @@ void player::slotSliderRelease()
 
 void player::userMovePosition(int newPosition)
 {
-    m_pos = float(newPosition) / 100.0f;
-    if (m_torrentHash == QLatin1String(" ")) {
-        m_engine->setPosition(m_pos);
-    } else if (m_playerCanSeek) {
-        refreshEngine(2);
-        m_engine->setPosition(m_pos);
-    } else {
-        refreshEngine(1);
-        qCDebug(lcPlayer, "sorry!! we are downloading the piece,we can't move now");
-    }
+    m_policy->userMovePosition(newPosition);
     raise();
 }
 
 void player::userChangePosition(int newPosition)
 {
-    m_pos = float(newPosition) / 100.0f;
-    if (m_torrentHash == QLatin1String(" ")) {
-        m_engine->setPosition(m_pos);
-    } else if (m_playerCanSeek) {
-        refreshEngine(2);
-        m_engine->setPosition(m_pos);
-    } else if (!m_torrentHash.isEmpty() && seekable()) {
-        m_engine->stop();
-        showMessage(tr("data caching.."), true, false);
-        m_playState = Stopped;
-        fileCheckTimer.start();
-    } else if (!m_torrentHash.isEmpty()) {
-        refreshEngine(1);
-    }
+    m_policy->userChangePosition(newPosition);
     raise();
 }
 
@@ -635,34 +399,30 @@ void player::play_back()
 {
     if (m_total == 0 || m_current == 0)
         return;
-    m_pos = qMax(m_pos - 0.01f, 0.0f);
-    userChangePosition(int(m_pos * 100));
+    m_policy->setPos(qMax(m_policy->pos() - 0.01f, 0.0f));
+    userChangePosition(int(m_policy->pos() * 100));
 }
 
 void player::play_forward()
 {
     if (m_total == 0 || m_current == 0)
         return;
-    m_pos = qMin(m_pos + 0.01f, 1.0f);
-    userChangePosition(int(m_pos * 100 + 0.5f));
+    m_policy->setPos(qMin(m_policy->pos() + 0.01f, 1.0f));
+    userChangePosition(int(m_policy->pos() * 100 + 0.5f));
 }
 
 // --- play, pause, stop -----------------------------------------------------
 
 void player::on_playButton_clicked()
 {
-    if (m_playState == Paused) {
-        m_engine->play();
+    if (m_policy->userPlay()) {
         showPlayImage(true, 1);
         m_pages->resumed();
-        m_playState = Playing;
         emit mediaButtonAction(2);
         showMessage(QString(), false, false);
-    } else if (m_playState == Playing) {
-        m_engine->pause();
+    } else if (m_policy->userPause()) {
         showPlayImage(false, 1);
         m_pages->paused();
-        m_playState = Paused;
         emit mediaButtonAction(1);
         showMessage(QString(), false, false);
     }
@@ -670,41 +430,26 @@ void player::on_playButton_clicked()
 
 void player::on_stopButton_clicked()
 {
-    if (m_playState != Stopped)
+    if (playState() != Stopped)
         setButtonImage(ui->stopButton, 2, false);
     showPlayImage(false, 2);
     setButtonImage(ui->prevButton, 2, false);
     setButtonImage(ui->nextButton, 2, false);
     if (!m_currentFile.isEmpty())
-        savePosition(m_currentFile, m_pos);
+        savePosition(m_currentFile, m_policy->pos());
 
-    m_playState = Stopped;
-    m_bitField.clear();
-    m_pieceLength = 0;
-    m_torrentHash.clear();
-    m_playerCanSeek = false;
-    {
-        std::lock_guard lock(m_engineCopyLock);
-        m_engineBits.clear();
-    }
-    ui->processSlider->setEnabled(false);
-    ui->widget_10->hide();
-    m_engine->stop();
-
+    m_policy->stop();
     m_pages->stopped();
-    showMessage(QString(), false, false);
     ui->processSlider->setValue(0);
     emit mediaButtonAction(0);
     ui->moviename->clear();
     ui->current_time_label->clear();
-    pieceCheckTimer.stop();
-    fileCheckTimer.stop();
 }
 
 void player::on_prevButton_clicked()
 {
     showMessage(tr("function development.."), true, true);
-    if (m_playState != Stopped)
+    if (playState() != Stopped)
         setButtonImage(ui->prevButton, 1, false);
 }
 
@@ -761,11 +506,11 @@ void player::keyPressEvent(QKeyEvent *event)
         on_playButton_clicked();
         break;
     case Qt::Key_Left:
-        if (m_playState == Playing)
+        if (playState() == Playing)
             play_back();
         break;
     case Qt::Key_Right:
-        if (m_playState == Playing)
+        if (playState() == Playing)
             play_forward();
         break;
     case Qt::Key_Up:
@@ -783,7 +528,7 @@ void player::keyPressEvent(QKeyEvent *event)
 
 bool player::sliderRowAllowed() const
 {
-    return m_torrentHash == QLatin1String(" ") || (!m_torrentHash.isEmpty() && m_playerCanSeek);
+    return m_policy->source() == StreamingPolicy::Source::PlainFile || m_policy->playerCanSeek();
 }
 
 void player::setBarsVisible(bool visible)
@@ -868,11 +613,11 @@ void player::mouseMoveEvent(QMouseEvent *event)
         ui->nextButton };
     for (auto it = m_skins.begin(); it != m_skins.end(); ++it) {
         QAbstractButton *button = it.key();
-        if (m_playState == Stopped && stateButtons.contains(button))
+        if (playState() == Stopped && stateButtons.contains(button))
             continue;
         if (button == ui->commentButton && !m_commentAvailable)
             continue;
-        if (button == ui->playButton && m_playState == Caching)
+        if (button == ui->playButton && playState() == Caching)
             continue;
         const QRect area(button->mapToGlobal(QPoint(0, 0)), button->size());
         const int frame = area.contains(global) ? 3 : 1;
@@ -987,8 +732,8 @@ QString player::messageText() const
 
 void player::myclose()
 {
-    if (m_playState == Playing || m_playState == Paused)
-        savePosition(m_currentFile, m_pos);
+    if (playState() == Playing || playState() == Paused)
+        savePosition(m_currentFile, m_policy->pos());
     prepQuit();
     setButtonImage(ui->closeButton, 1, false);
 }
@@ -1126,7 +871,7 @@ void player::wireDownloads()
 {
     m_model = new TreeModel(this);
     m_modelPieces = std::make_unique<TreeModelPieces>(m_model);
-    m_pieceSource = m_modelPieces.get();
+    m_policy->setPieceSource(m_modelPieces.get());
     auto *view = ui->treeView;
     view->setModel(m_model);
     connect(view, &MyTreeView::myDoubleClicked, m_model, qOverload<QModelIndex>(&TreeModel::doubleClickSlot));
@@ -1190,7 +935,7 @@ void player::wireCoreLink()
 void player::wireMenuAndPages()
 {
     m_pages = new WebPages(
-        ui->display_label, [this] { return m_playState; }, this);
+        ui->display_label, [this] { return playState(); }, this);
     m_centreLogo = m_pages->centreLogo();
     connect(
         m_pages->view(), &MyWebView::sendDropEvent, this, [this](QDropEvent *event) { dropEvent(event); });
@@ -1221,7 +966,7 @@ void player::wireMenuAndPages()
 void player::wireLinks()
 {
     m_links = new LinkProcessor(
-        m_parameters, this, ui->filelists, [this] { return m_playState; }, this);
+        m_parameters, this, ui->filelists, [this] { return playState(); }, this);
     connect(
         m_links, &LinkProcessor::sessionRequest, this, qOverload<int, QStringList>(&player::sessionRequest));
     connect(m_links, &LinkProcessor::playFileRequested, this, [this](QString file) { playFile(file); });
@@ -1247,7 +992,7 @@ void player::iconActivated(QSystemTrayIcon::ActivationReason reason)
 
 void player::doubleClick_MovieStatusCheck(QModelIndex index, bool isExpand)
 {
-    emit doubleClickWithMovieStatusCheck(index, isExpand, m_playState);
+    emit doubleClickWithMovieStatusCheck(index, isExpand, playState());
 }
 
 void player::overallUpDownloadRate(QString upload, QString download)
@@ -1275,11 +1020,6 @@ void player::on_capButton_clicked()
 void player::closeWebView()
 {
     m_pages->playing();
-}
-
-void player::stopTimer(QTimer &timer)
-{
-    timer.stop();
 }
 
 void player::setSliderRow(bool enabled)
@@ -1332,9 +1072,8 @@ void player::on_openfile_clicked()
     if (MediaSuffixes::isTorrent(native)) {
         emit sessionRequest(0, native);
     } else if (MediaSuffixes::isVideo(native)) {
-        if (m_playState == Playing || m_playState == Paused)
-            savePosition(m_currentFile, m_pos);
-        m_resumePos = loadPosition(chosen);
+        if (playState() == Playing || playState() == Paused)
+            savePosition(m_currentFile, m_policy->pos());
         playFile(chosen);
         for (QAbstractButton *button : { ui->stopButton, ui->nextButton, ui->prevButton })
             setButtonImage(button, 1, false);
@@ -1360,7 +1099,6 @@ void player::slotopentorrent()
         setButtonImage(ui->openfile, 1, false);
         return;
     }
-    m_resumePos = loadPosition(chosen);
     QString native = nativePath(chosen);
     if (MediaSuffixes::isTorrent(native))
         emit sessionRequest(0, native);
@@ -1400,9 +1138,8 @@ void player::dropEvent(QDropEvent *event)
         return;
     }
     if (MediaSuffixes::isVideo(native)) {
-        if (m_playState == Playing || m_playState == Paused)
-            savePosition(m_currentFile, m_pos);
-        m_resumePos = loadPosition(native);
+        if (playState() == Playing || playState() == Paused)
+            savePosition(m_currentFile, m_policy->pos());
         m_currentFile = native;
         playFile(native);
         closeWebView();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/preferences.h"
+#include "player/streamingpolicy.h"
 #include "player/vlcengine.h"
 
 #include <QDialog>
@@ -12,9 +13,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <atomic>
 #include <memory>
-#include <mutex>
 
 namespace Ui {
 class player;
@@ -35,14 +34,20 @@ class ClientAgent;
 class CoreProcessControl;
 class TreeModelPieces;
 
-// The main window: video surface, control bar, downloads list, and the
-// streaming policy that holds playback back while pieces are missing.
+// The main window: video surface, control bar and downloads list. What
+// playback does while pieces are missing is the streaming policy's; the
+// window shows what it says.
 class player : public QDialog
 {
     Q_OBJECT
 
 public:
-    enum PlayState { Stopped = 0, Paused = 1, Playing = 2, Caching = 3 };
+    enum PlayState {
+        Stopped = StreamingPolicy::Stopped,
+        Paused = StreamingPolicy::Paused,
+        Playing = StreamingPolicy::Playing,
+        Caching = StreamingPolicy::Caching
+    };
 
     explicit player(QStringList parameters = {}, QWidget *parent = nullptr);
     ~player() override;
@@ -53,10 +58,11 @@ public:
     // last-piece checks; tests shorten them.
     void setCheckIntervals(int tick, int piece, int file, int lastPiece);
 
-    int playState() const { return m_playState; }
-    bool playerCanSeek() const { return m_playerCanSeek; }
+    int playState() const { return m_policy->playState(); }
+    bool playerCanSeek() const { return m_policy->playerCanSeek(); }
     QString currentFile() const { return m_currentFile; }
-    float requestedPosition() const { return m_pos; }
+    float requestedPosition() const { return m_policy->pos(); }
+    StreamingPolicy &policy() { return *m_policy; }
     VlcEngine &engine() { return *m_engine; }
     TreeModel *downloadsModel() const { return m_model; }
     ClientAgent *agent() const { return m_agent; }
@@ -161,12 +167,10 @@ private:
     static void onVleEvent(int type, void *self);
     // The file chooser; tests answer it without a modal dialog.
     QString chooseFile(const QString &caption, const QString &directory, const QString &filter);
-    void refreshEngine(int mode);
-    // Pieces that held playback are in: play on in the given streaming mode.
-    void resumeWithPieces(int mode);
+    void wirePolicy();
+    void endOfFile();
     void setSliderRow(bool enabled);
     void showPlayImage(bool pause, int frame);
-    void stopTimer(QTimer &timer);
     void savePosition(const QString &file, float position);
     float loadPosition(const QString &file);
     void showTitle(QString &file);
@@ -194,16 +198,13 @@ private:
     Ui::player *ui;
     Preferences settings;
     std::unique_ptr<VlcEngine> m_engine;
-    PieceSource *m_pieceSource = nullptr;
+    std::unique_ptr<StreamingPolicy> m_policy;
     QStringList m_parameters;
 
-    int m_playState = Stopped;
     bool m_isFullScreen = false;
     QRect m_savedGeometry;
     bool m_soundOn = true;
     int m_volume = 50;
-    float m_pos = 0;
-    float m_resumePos = 0;
     QString m_currentFile;
     bool m_sliderHeld = false;
     int m_total = 0;
@@ -216,9 +217,6 @@ private:
     QPoint m_dragOffset;
     QTimer positionTimer;
     QTimer flashResizeTimer;
-    QTimer pieceCheckTimer;
-    QTimer fileCheckTimer;
-    QTimer lastPieceCheckTimer;
     QTimer messageClearTimer;
     QLabel *m_messageLabel = nullptr;
     QString m_uiTraced;
@@ -241,21 +239,6 @@ private:
     bool m_commentAvailable = false;
     int m_subtitleEntryCount = 0;
     bool m_headless = false;
-
-    // Streaming state (GUI thread, except where noted).
-    QString m_torrentHash;
-    int m_fileIndex = -1;
-    QString m_bitField;
-    int m_pieceLength = 0;
-    bool m_playerCanSeek = false;
-    // Written by the engine's threads, read by the tick.
-    std::atomic<int> m_BtFileLackPiece { -1 };
-    std::atomic<bool> m_lackPiecePending { false };
-    // What the engine's threads may read of the piece string: a copy.
-    std::mutex m_engineCopyLock;
-    QByteArray m_engineBits;
-    int m_enginePieceLength = 0;
-    bool m_engineCanSeek = false;
 
     // Per button: its strip names and whether it shows the alternate one.
     struct Skin

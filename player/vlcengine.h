@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/piecegate.h"
+#include "player/streamingengine.h"
 
 #include <QSize>
 #include <QString>
@@ -19,7 +20,7 @@ struct libvlc_event_t;
 // media player that read every file through the piece gate. libvlc's events
 // and the gate's piece events reach one callback on the engine's threads; the
 // callback should only record and post.
-class VlcEngine
+class VlcEngine : public StreamingEngine
 {
 public:
     enum EventType {
@@ -35,7 +36,7 @@ public:
     // keeps reads close to playback, dummy outputs where there is no display,
     // and whatever MORVANE_VLC_OPTIONS (blank-separated) adds.
     explicit VlcEngine(const QStringList &extraArguments = {});
-    ~VlcEngine();
+    ~VlcEngine() override;
     VlcEngine(const VlcEngine &) = delete;
     VlcEngine &operator=(const VlcEngine &) = delete;
 
@@ -47,29 +48,29 @@ public:
     void setWindow(WId window);
 
     // Replaces the current media; startSeconds > 0 opens it there.
-    void open(const QString &path, double startSeconds = 0);
+    void open(const QString &path, double startSeconds = 0) override;
     QString currentPath() const { return m_path; }
-    void play();
-    void pause();
+    void play() override;
+    void pause() override;
     // Blocked reads fail first, so that this returns at once.
-    void stop();
+    void stop() override;
     bool isPlaying() const;
     int state() const;
 
-    qint64 length() const;
-    qint64 time() const;
-    float position() const;
+    qint64 length() const override;
+    qint64 time() const override;
+    float position() const override;
     // In a streaming mode, a seek that a blocked read would hold up, or that
     // lands where pieces are missing, reopens the media at the target.
-    void setPosition(float position);
+    void setPosition(float position) override;
     void setVolume(int volume);
     int volume() const;
     bool takeSnapshot(const QString &folder, unsigned width, unsigned height);
     bool setSubtitleFile(const QString &path);
 
     // The two streaming extensions.
-    void refreshBitfield(int mode, const char *bits, int length, int pieceLength);
-    int lackPiece() const;
+    void refreshBitfield(int mode, const char *bits, int length, int pieceLength) override;
+    int lackPiece() const override;
 
     PieceGate &gate() { return m_gate; }
     libvlc_media_player_t *mediaPlayer() const { return m_player; }

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "player/piecegate.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <atomic>
+#include <mutex>
+
+class PieceSource;
+class StreamingEngine;
+
+// Decides when a file that may still be downloading plays, waits or reopens:
+// it owns the piece state, the streaming mode and the checks that poll for
+// missing data, drives the engine, and tells the window what to show. The
+// window owns no streaming state of its own.
+class StreamingPolicy : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum PlayState { Stopped = 0, Paused = 1, Playing = 2, Caching = 3 };
+    enum class Source { None, PlainFile, TorrentFile };
+    using Mode = PieceGate::Mode;
+
+    explicit StreamingPolicy(StreamingEngine *engine, QObject *parent = nullptr);
+
+    void setPieceSource(PieceSource *source) { m_pieceSource = source; }
+    void setCheckIntervals(int piece, int file, int lastPiece);
+
+    // Opening. resumePos is the position saved for the file (0..1).
+    void openPlainFile(const QString &path, float resumePos);
+    void openTorrentFile(const QString &path, const QString &torrentHash, int fileIndex, bool piece0Exist,
+        const QString &bitField, int pieceLength, float resumePos);
+    void stop();
+    // The play button: true when the state changed.
+    bool userPlay();
+    bool userPause();
+
+    // From the engine's threads: records and answers at once; false while
+    // events are not processed yet (nothing may be posted then).
+    bool engineEvent(int type);
+    // The engine reached the end of the media (GUI thread).
+    void mediaEnded();
+    // The start of the one-second tick: reacts to a missing piece. True when
+    // the position display should follow (playing or paused).
+    bool tick();
+    // Playback moved on by itself: keeps the position to save.
+    void followPlayback();
+    // Ends the file once the current time reached the length.
+    void checkEnd();
+
+    bool seekable();
+    void pieceCheck();
+    void torrentFileCheck();
+    void lastPieceCheck();
+    void bitFieldRefresh(const QString &bitField, int pieceSize);
+    // Both in hundredths of the length.
+    void userMovePosition(int newPosition);
+    void userChangePosition(int newPosition);
+
+    int playState() const { return m_playState; }
+    Source source() const { return m_source; }
+    Mode mode() const;
+    bool playerCanSeek() const { return m_playerCanSeek; }
+    float pos() const { return m_pos; }
+    void setPos(float pos) { m_pos = pos; }
+    float resumePos() const { return m_resumePos; }
+    QString torrentHash() const { return m_torrentHash; }
+    int fileIndex() const { return m_fileIndex; }
+    QString bitField() const { return m_bitField; }
+    int pieceLength() const { return m_pieceLength; }
+    int lackPiece() const { return m_BtFileLackPiece; }
+    // What the overlay shows; empty when hidden.
+    QString message() const { return m_message; }
+    bool sliderEnabled() const { return m_sliderEnabled; }
+    bool pieceCheckActive() const { return pieceCheckTimer.isActive(); }
+    bool fileCheckActive() const { return fileCheckTimer.isActive(); }
+    bool lastPieceCheckActive() const { return lastPieceCheckTimer.isActive(); }
+
+signals:
+    // An empty text hides the message; autoClear hides it after a while.
+    void messageChanged(const QString &text, bool autoClear);
+    void sliderRowChanged(bool enabled);
+    // The play button's picture: the pause image or the play image, and its frame.
+    void playImageChanged(bool pauseImage, int frame);
+    // Playback starts or goes on after a wait: start and pause pages go away.
+    void playbackStarted();
+    void endOfFile();
+
+private:
+    void refreshEngine(Mode mode);
+    // Pieces that held playback are in: play on in the given mode.
+    void resumeWithPieces(Mode mode);
+    void showMessage(const QString &text, bool autoClear);
+    void setSliderRow(bool enabled);
+    void waitForHead();
+    bool pieceReady(int piece);
+
+    StreamingEngine *m_engine;
+    PieceSource *m_pieceSource = nullptr;
+
+    Source m_source = Source::None;
+    QString m_torrentHash;
+    int m_fileIndex = -1;
+    QString m_bitField;
+    int m_pieceLength = 0;
+    bool m_playerCanSeek = false;
+    float m_pos = 0;
+    float m_resumePos = 0;
+    int m_playState = Stopped;
+    QString m_message;
+    bool m_sliderEnabled = false;
+
+    QTimer pieceCheckTimer;
+    QTimer fileCheckTimer;
+    QTimer lastPieceCheckTimer;
+
+    // Written by the engine's threads, read by the tick.
+    std::atomic<int> m_BtFileLackPiece { -1 };
+    std::atomic<bool> m_lackPiecePending { false };
+    std::atomic<bool> m_eventsEnabled { false };
+    // What the engine's threads may read of the piece string: a copy.
+    std::mutex m_engineCopyLock;
+    QByteArray m_engineBits;
+    int m_enginePieceLength = 0;
+    bool m_engineCanSeek = false;
+};
