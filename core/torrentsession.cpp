@@ -598,6 +598,12 @@ void TorrentSession::extendWindow(const lt::torrent_handle &h, const QBitArray &
         else
             bands.emplace_back(lt::piece_index_t(d.piece), lt::download_priority_t(std::uint8_t(priority)));
     }
+    // Where the end is not needed at open it still comes early: players
+    // show a file as seekable only once they have its end.
+    if (!tailPlanned && end < tailStart)
+        for (int piece = tailStart; piece <= p.fileEnd; ++piece)
+            if (!have.testBit(piece))
+                bands.emplace_back(lt::piece_index_t(piece), lt::download_priority_t(std::uint8_t(6)));
     h.prioritize_pieces(bands);
     for (const StreamingPlan::Deadline &d : std::as_const(next))
         h.set_piece_deadline(lt::piece_index_t(d.piece), d.milliseconds);

@@ -339,8 +339,15 @@ std::optional<StallFigures> measurePlay(const QString &display, const QString &l
     if (!s.secondStart({ link }))
         return std::nullopt;
     qint64 first = s.waitForLine(QStringLiteral("ui: playing at"), 60000, t0);
-    if (first < 0)
+    if (first < 0) {
+        out() << "  no first frame; the player's last lines:\n"
+              << s.log()
+                     .split(QLatin1Char('\n'))
+                     .mid(qMax(0, int(s.log().count(QLatin1Char('\n'))) - 25))
+                     .join(QLatin1Char('\n'))
+              << Qt::endl;
         return std::nullopt;
+    }
     StallFigures figures;
     if (play.seekPercent > 0) {
         figures.seek = seekTo(s, play.seekPercent, t0, &first);
@@ -538,6 +545,9 @@ int main(int argc, char *argv[])
     };
     const int rounds = smoke ? 1 : qMax(1, option(QStringLiteral("--rounds"), QStringLiteral("3")).toInt());
     const int playSeconds = option(QStringLiteral("--play"), QStringLiteral("30")).toInt();
+    // --cases start,stalls,pack,seek,full: a subset, for a quick look.
+    const QStringList cases = option(QStringLiteral("--cases"), QStringLiteral("start,stalls,pack,seek,full"))
+                                  .split(QLatin1Char(','));
     const QString clips = option(QStringLiteral("--clips"),
         QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
             .filePath(QStringLiteral("morvane-bench")));
@@ -596,8 +606,8 @@ int main(int argc, char *argv[])
         std::unique_ptr<SeedProcess> packSeed;
     };
     QList<Clip *> clipList;
-    Clip mp4Clip { QStringLiteral("MP4"), mp4, nullptr, nullptr, QString() };
-    Clip mkvClip { QStringLiteral("MKV"), mkv, nullptr, nullptr, QString() };
+    Clip mp4Clip { QStringLiteral("MP4"), mp4, nullptr, nullptr, QString(), nullptr };
+    Clip mkvClip { QStringLiteral("MKV"), mkv, nullptr, nullptr, QString(), nullptr };
     clipList << &mp4Clip;
     if (!smoke)
         clipList << &mkvClip;
@@ -640,7 +650,7 @@ int main(int argc, char *argv[])
     out() << "first frame after a link is handed to a running player (s; median of " << rounds << ")"
           << Qt::endl;
     bool complete = true;
-    for (qint64 rate : rates) {
+    for (qint64 rate : cases.contains(QStringLiteral("start")) ? rates : QList<qint64> {}) {
         if (rate > 0 && !shaper.setRate(rate))
             return 1;
         for (Clip *clip : std::as_const(clipList)) {
@@ -690,7 +700,7 @@ int main(int argc, char *argv[])
 
     if (!smoke) {
         // 1.5 times the clip's mean bitrate.
-        for (Clip *clip : std::as_const(clipList)) {
+        for (Clip *clip : cases.contains(QStringLiteral("stalls")) ? clipList : QList<Clip *> {}) {
             const qint64 rate = QFileInfo(clip->path).size() * 3 / 2 / 120;
             if (!shaper.setRate(rate))
                 return 1;
@@ -724,6 +734,8 @@ int main(int argc, char *argv[])
             if (!shaper.setRate(rate))
                 return 1;
             for (const bool pack : { true, false }) {
+                if (!cases.contains(pack ? QStringLiteral("pack") : QStringLiteral("seek")))
+                    continue;
                 SeedProcess *seed = pack ? clip->packSeed.get() : clip->seed.get();
                 QList<qint64> stalls, stallMs, seek;
                 for (int round = 0; round < rounds; ++round) {
@@ -764,25 +776,27 @@ int main(int argc, char *argv[])
         }
 
         // The whole download while it plays, against what the link allows.
-        if (!shaper.setRate(2000000))
-            return 1;
-        QList<qint64> done;
-        for (int round = 0; round < rounds; ++round) {
-            const auto figures = measurePlay(xvfb.display(), mp4Clip.seed->magnet(),
-                { 10, 0, { { mp4Clip.path, QFileInfo(mp4Clip.path).fileName() } } });
-            if (!figures || figures->complete < 0) {
-                complete = false;
-                continue;
+        if (cases.contains(QStringLiteral("full"))) {
+            if (!shaper.setRate(2000000))
+                return 1;
+            QList<qint64> done;
+            for (int round = 0; round < rounds; ++round) {
+                const auto figures = measurePlay(xvfb.display(), mp4Clip.seed->magnet(),
+                    { 10, 0, { { mp4Clip.path, QFileInfo(mp4Clip.path).fileName() } } });
+                if (!figures || figures->complete < 0) {
+                    complete = false;
+                    continue;
+                }
+                done << figures->complete;
             }
-            done << figures->complete;
+            const qint64 bound = QFileInfo(mp4Clip.path).size() * 1000 / 2000000;
+            out() << QStringLiteral(
+                "2 MB/s MP4 full download while playing: %1 s (runs %2), link bound %3 s, ratio %4")
+                         .arg(ms(median(done)).trimmed(), list(done), ms(bound).trimmed())
+                         .arg(median(done) > 0 ? double(median(done)) / double(bound) : -1.0, 0, 'f', 2)
+                  << Qt::endl;
+            summary.insert(QStringLiteral("MP4 full download"), median(done));
         }
-        const qint64 bound = QFileInfo(mp4Clip.path).size() * 1000 / 2000000;
-        out() << QStringLiteral(
-            "2 MB/s MP4 full download while playing: %1 s (runs %2), link bound %3 s, ratio %4")
-                     .arg(ms(median(done)).trimmed(), list(done), ms(bound).trimmed())
-                     .arg(median(done) > 0 ? double(median(done)) / double(bound) : -1.0, 0, 'f', 2)
-              << Qt::endl;
-        summary.insert(QStringLiteral("MP4 full download"), median(done));
     }
     for (Clip *clip : std::as_const(clipList)) {
         clip->seed->stop();
