@@ -505,6 +505,15 @@ void TorrentSession::play(
     p.tailFirst = name.endsWith(QLatin1String(".mkv")) || name.endsWith(QLatin1String(".webm"));
     p.headNext = fileStart;
     m_playing = p;
+    const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
+    bool complete = true;
+    for (int piece = fileStart; piece <= fileEnd && complete; ++piece)
+        complete = have.testBit(piece);
+    if (complete) {
+        // Nothing to stream: no one need give way.
+        m_playing = Playing();
+        return;
+    }
     setYielding(true);
     applyLayers(h);
 }

@@ -737,6 +737,16 @@ void TestCoreService::playbackOrder()
     QVERIFY(!done.isEmpty());
     // Pieces already asked for when the order changed may still land.
     QVERIFY2(count(done.value(8), others) <= 3, qPrintable(done.value(8)));
+
+    // A restart is not a playback: its priorities stay out of what is saved.
+    const int from = m_client->mark();
+    m_client->send(21, { "" });
+    QVERIFY(m_client->waitFor(21, 15000, {}, from));
+    const QByteArray stored = readFile(backupFolder() + '/' + hash + ".resume");
+    QVERIFY(stored.contains("6:pieces"));
+    QVERIFY(!stored.contains("14:piece_priority"));
+    QVERIFY(!stored.contains("13:file_priority"));
+    QVERIFY(!stored.contains("19:sequential_downloadi1e"));
 }
 
 void TestCoreService::channelMove()
