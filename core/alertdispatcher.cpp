@@ -56,6 +56,9 @@ void AlertDispatcher::drain()
             emit stateChanged(metadata->handle);
         } else if (auto *piece = lt::alert_cast<lt::piece_finished_alert>(a)) {
             emit pieceFinished(piece->handle, static_cast<int>(piece->piece_index));
+        } else if (auto *read = lt::alert_cast<lt::read_piece_alert>(a)) {
+            emit pieceRead(read->handle, static_cast<int>(read->piece),
+                read->error ? QByteArray() : QByteArray(read->buffer.get(), qsizetype(read->size)));
         } else if (auto *paused = lt::alert_cast<lt::torrent_paused_alert>(a)) {
             emit stateChanged(paused->handle);
         } else if (auto *resumed = lt::alert_cast<lt::torrent_resumed_alert>(a)) {

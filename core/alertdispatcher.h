@@ -33,6 +33,8 @@ signals:
     void resumeDataFailed(const lt::torrent_handle &handle);
     void metadataReceived(const lt::torrent_handle &handle);
     void pieceFinished(const lt::torrent_handle &handle, int piece);
+    // The bytes of a piece asked for with read_piece(); empty on failure.
+    void pieceRead(const lt::torrent_handle &handle, int piece, const QByteArray &data);
     // Paused, resumed, finished, checked: worth saving resume data.
     void stateChanged(const lt::torrent_handle &handle);
     // Files checked: the piece picker starts afresh from here.

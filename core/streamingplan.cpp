@@ -1,47 +1,32 @@
 #include "streamingplan.h"
 
-#include <QSet>
-
 namespace {
-constexpr qint64 headBytes = 1024 * 1024;
-constexpr qint64 tailBytes = 1024 * 1024;
-constexpr qint64 windowBytes = 1024 * 1024;
-constexpr int minimumHead = 5; // the player checks five pieces before it starts
-constexpr int minimumWindow = 5;
-constexpr int headStepMs = 25;
-constexpr int windowStepMs = 50;
+// 6 Mbit/s: above most HD files, so an unknown file is not starved.
+constexpr qint64 assumedBytesPerSecond = 6'000'000 / 8;
+constexpr qint64 slowestBytesPerSecond = 32 * 1024;
+constexpr qint64 fastestBytesPerSecond = 100'000'000 / 8;
+constexpr qint64 windowSeconds = 20;
+constexpr int minimumWindow = 4;
+constexpr qint64 tailBytes = 512 * 1024;
 
-bool present(const QBitArray &have, int piece)
-{
-    return piece >= 0 && piece < have.size() && have.testBit(piece);
-}
-
-// Appends pieces [from, to] that are missing and not planned yet.
-void plan(QList<StreamingPlan::Deadline> &out, QSet<int> &seen, int from, int to, int &deadline, int step,
-    const QBitArray &have)
-{
-    for (int piece = from; piece <= to; ++piece) {
-        if (seen.contains(piece))
-            continue;
-        seen.insert(piece);
-        if (present(have, piece))
-            continue;
-        out.append({ piece, deadline });
-        deadline += step;
-    }
-}
-}
-
-int StreamingPlan::piecesFor(qint64 bytes, qint64 pieceLength)
+int piecesFor(qint64 bytes, qint64 pieceLength)
 {
     if (pieceLength <= 0)
         return 1;
     return int(qMax<qint64>(1, (bytes + pieceLength - 1) / pieceLength));
 }
+}
 
-int StreamingPlan::headCount(qint64 pieceLength)
+qint64 StreamingPlan::bytesPerSecond(qint64 fileBytes, double durationSeconds)
 {
-    return qMax(minimumHead, piecesFor(headBytes, pieceLength));
+    if (fileBytes <= 0 || !(durationSeconds >= 1.0))
+        return assumedBytesPerSecond;
+    return qBound(slowestBytesPerSecond, qint64(double(fileBytes) / durationSeconds), fastestBytesPerSecond);
+}
+
+int StreamingPlan::windowCount(qint64 pieceLength, qint64 bytesPerSecond)
+{
+    return qMax(minimumWindow, piecesFor(windowSeconds * qMax<qint64>(1, bytesPerSecond), pieceLength));
 }
 
 int StreamingPlan::tailCount(qint64 pieceLength)
@@ -49,35 +34,39 @@ int StreamingPlan::tailCount(qint64 pieceLength)
     return piecesFor(tailBytes, pieceLength);
 }
 
-int StreamingPlan::windowCount(qint64 pieceLength)
+int StreamingPlan::tailStart(int fileStart, int fileEnd, qint64 pieceLength)
 {
-    return qMax(minimumWindow, piecesFor(windowBytes, pieceLength));
+    return qMax(fileStart, fileEnd - tailCount(pieceLength) + 1);
 }
 
-QList<StreamingPlan::Deadline> StreamingPlan::forStart(
-    int firstPiece, int lastPiece, qint64 pieceLength, const QBitArray &have)
+int StreamingPlan::bandPriority(int rank)
 {
-    QList<Deadline> out;
-    if (firstPiece < 0 || lastPiece < firstPiece)
-        return out;
-    QSet<int> seen;
-    int deadline = 0;
-    plan(out, seen, firstPiece, qMin(lastPiece, firstPiece + headCount(pieceLength) - 1), deadline,
-        headStepMs, have);
-    plan(out, seen, qMax(firstPiece, lastPiece - tailCount(pieceLength) + 1), lastPiece, deadline, headStepMs,
-        have);
-    return out;
+    // Two with a deadline: what a first frame needs, and few enough that
+    // picking among them at random costs little.
+    if (rank < 2)
+        return 7;
+    if (rank < 4)
+        return 6;
+    if (rank < 8)
+        return 5;
+    return 4;
 }
 
-QList<StreamingPlan::Deadline> StreamingPlan::forWindow(
-    int firstWanted, int lastPiece, qint64 pieceLength, const QBitArray &have)
+QList<StreamingPlan::Deadline> StreamingPlan::forWindow(int origin, int from, int to, qint64 pieceLength,
+    qint64 bytesPerSecond, qint64 elapsedMs, const QBitArray &have)
 {
     QList<Deadline> out;
-    if (firstWanted < 0 || lastPiece < firstWanted)
+    if (from < 0 || to < from || pieceLength <= 0 || bytesPerSecond <= 0)
         return out;
-    QSet<int> seen;
-    int deadline = 0;
-    plan(out, seen, firstWanted, qMin(lastPiece, firstWanted + windowCount(pieceLength) - 1), deadline,
-        windowStepMs, have);
+    int previous = -1;
+    for (int piece = from; piece <= to; ++piece) {
+        if (piece < have.size() && have.testBit(piece))
+            continue;
+        const qint64 due = qint64(piece - origin) * pieceLength * 1000 / bytesPerSecond - elapsedMs;
+        // Equal deadlines would leave the order to libtorrent.
+        const int milliseconds = int(qMax<qint64>(previous + 1, qMin<qint64>(due, 1 << 30)));
+        out.append({ piece, milliseconds });
+        previous = milliseconds;
+    }
     return out;
 }

@@ -4,8 +4,8 @@
 #include <QList>
 #include <QtGlobal>
 
-// Which pieces a played file needs first, and by when. Pure arithmetic so
-// that the order can be checked without a swarm.
+// Which pieces a played file needs, and by when. Pure arithmetic so that
+// the order can be checked without a swarm.
 class StreamingPlan
 {
 public:
@@ -16,20 +16,22 @@ public:
         bool operator==(const Deadline &other) const = default;
     };
 
-    // Pieces at the start of a file, sized for a player's first frames.
-    static int headCount(qint64 pieceLength);
-    // Pieces at the end: containers keep their index there.
+    // Bytes of media per second of playback: from the file's duration when
+    // known, else a typical HD bitrate.
+    static qint64 bytesPerSecond(qint64 fileBytes, double durationSeconds);
+    // Pieces that hold the next stretch of playback ahead of the wanted one.
+    static int windowCount(qint64 pieceLength, qint64 bytesPerSecond);
+    // Pieces at the end, where containers keep their index.
     static int tailCount(qint64 pieceLength);
-    // Pieces right ahead of the play position that get a deadline.
-    static int windowCount(qint64 pieceLength);
+    static int tailStart(int fileStart, int fileEnd, qint64 pieceLength);
 
-    // A file starts playing: its head and its tail first, head before tail.
-    static QList<Deadline> forStart(int firstPiece, int lastPiece, qint64 pieceLength, const QBitArray &have);
-    // Playback needs data from firstWanted on: a window with deadlines that
-    // grow with the distance.
-    static QList<Deadline> forWindow(
-        int firstWanted, int lastPiece, qint64 pieceLength, const QBitArray &have);
+    // The piece priority of the rank-th missing piece of a window: 7 (a
+    // deadline) for the next ones, then lower bands, none below 4.
+    static int bandPriority(int rank);
 
-private:
-    static int piecesFor(qint64 bytes, qint64 pieceLength);
+    // The missing pieces of [from, to], each due when playback that left
+    // `origin` elapsedMs ago reaches it; strictly increasing, the first at 0
+    // at the earliest.
+    static QList<Deadline> forWindow(int origin, int from, int to, qint64 pieceLength, qint64 bytesPerSecond,
+        qint64 elapsedMs, const QBitArray &have);
 };

@@ -1,6 +1,7 @@
 #include "torrentsession.h"
 
 #include "alertdispatcher.h"
+#include "mediahead.h"
 #include "rowbuilder.h"
 #include "streamingplan.h"
 
@@ -36,13 +37,13 @@ constexpr qint64 maxTorrentFileBytes = 32 * 1024 * 1024;
 // Well-known DHT routers, libtorrent's back-up when it knows no nodes.
 constexpr const char *dhtRouters = "dht.libtorrent.org:25401,router.bittorrent.com:6881,"
                                    "router.utorrent.com:6881,dht.transmissionbt.com:6881";
-// Libtorrent orders pieces by priority and availability together, and
-// halves the availability of priorities 4-6: in a swarm of one seed a 6
-// beats a 7. Only 7 (availability ignored) and 1-4 keep their order under
-// every availability, so those are the layers used.
+// Layers below the window's bands (4-7): the played file ahead of the
+// player, then behind it, then the other files.
 constexpr lt::download_priority_t otherFilesPriority { 1 };
-constexpr lt::download_priority_t behindPriority { 3 };
-constexpr lt::download_priority_t playedFilePriority { 4 };
+constexpr lt::download_priority_t behindPriority { 2 };
+constexpr lt::download_priority_t playedFilePriority { 3 };
+// What other downloads get while a file plays: enough to keep their peers.
+constexpr int yieldingBytesPerSecond = 64 * 1024;
 
 // A tracker may be used in loopback mode only when it is on this machine.
 bool isLoopbackUrl(const std::string &url)
@@ -97,6 +98,7 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
     connect(m_alerts, &AlertDispatcher::resumeDataReady, this, &TorrentSession::onResumeData);
     connect(m_alerts, &AlertDispatcher::resumeDataFailed, this, &TorrentSession::onResumeDataFailed);
     connect(m_alerts, &AlertDispatcher::pieceFinished, this, &TorrentSession::onPieceFinished);
+    connect(m_alerts, &AlertDispatcher::pieceRead, this, &TorrentSession::onPieceRead);
     connect(m_alerts, &AlertDispatcher::stateChanged, this,
         [this](const lt::torrent_handle &h) { requestSave(h, lt::torrent_handle::save_info_dict); });
     connect(m_alerts, &AlertDispatcher::checked, this, &TorrentSession::reapplyStreaming);
@@ -322,6 +324,8 @@ QString TorrentSession::add(lt::add_torrent_params params, const QString &knownK
     }
     m_torrents.insert(key, h);
     m_keysById.insert(h.id(), key);
+    if (!m_playing.hash.isEmpty())
+        setYielding(true);
     if (boost) {
         for (const lt::tcp::endpoint &peer : hints)
             h.connect_peer(peer);
@@ -350,6 +354,13 @@ void TorrentSession::restore()
             qCWarning(lcCore).noquote()
                 << "stored download" << entry.hash << "unreadable:" << QString::fromStdString(ec.message());
             continue;
+        }
+        // Saved by a core that streamed in sequential mode: its priorities
+        // only served that playback. Back to rarest-first.
+        if (params.flags & lt::torrent_flags::sequential_download) {
+            params.flags &= ~lt::torrent_flags::sequential_download;
+            params.file_priorities.clear();
+            params.piece_priorities.clear();
         }
         QString error;
         if (add(std::move(params), entry.hash, &error).isEmpty())
@@ -417,9 +428,11 @@ bool TorrentSession::remove(const QString &hash, bool withFiles)
     m_statusCache.forget(key);
     m_descriptions.remove(key);
     m_diskTrouble.remove(key);
-    m_streaming.remove(key);
-    if (m_played.hash == key)
-        m_played = Played();
+    m_yielding.remove(key);
+    if (m_playing.hash == key) {
+        m_playing = Playing();
+        setYielding(false);
+    }
     m_session->remove_torrent(h, withFiles ? lt::session_handle::delete_files : lt::remove_flags_t {});
     m_store.remove(key);
     return true;
@@ -458,19 +471,12 @@ void TorrentSession::resumeAll()
 
 bool TorrentSession::setPlayedFile(const QString &hash, int fileRow, QString *error)
 {
-    const lt::torrent_handle h = handle(hash);
+    const QString key = hash.toLower();
+    const lt::torrent_handle h = handle(key);
     if (!h.is_valid()) {
         *error = QStringLiteral("unknown download");
         return false;
     }
-    if (!applyPlayedFile(h, fileRow, error))
-        return false;
-    m_streaming.insert(hash.toLower(), Streaming { fileRow, -1, -1, -1 });
-    return true;
-}
-
-bool TorrentSession::applyPlayedFile(const lt::torrent_handle &h, int fileRow, QString *error)
-{
     const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
     if (!info) {
         *error = QStringLiteral("no metadata yet");
@@ -482,57 +488,24 @@ bool TorrentSession::applyPlayedFile(const lt::torrent_handle &h, int fileRow, Q
         *error = QStringLiteral("no file %1").arg(fileRow);
         return false;
     }
-    // The played file before the others, which stay wanted, only later.
-    // Setting file priorities also resets every piece priority.
-    std::vector<lt::download_priority_t> priorities = h.get_file_priorities();
-    priorities.resize(std::size_t(files.num_files()), lt::default_priority);
-    for (const lt::file_index_t file : visible)
-        priorities[std::size_t(static_cast<int>(file))] = otherFilesPriority;
+    // The player says it again on every open: keep the live window.
+    if (m_playing.hash == key && m_playing.fileRow == fileRow)
+        return true;
     const lt::file_index_t played = visible.at(fileRow);
-    priorities[std::size_t(static_cast<int>(played))] = playedFilePriority;
-    h.prioritize_files(priorities);
-
     const int first = RowBuilder::firstPiece(files, played);
-    const int last = RowBuilder::lastPiece(files, played);
-    m_played = { keyOf(h), first, last };
-
-    // Head and tail above the rest of the file; deadlines order them.
-    const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
-    const QList<StreamingPlan::Deadline> plan
-        = StreamingPlan::forStart(first, last, info->piece_length(), have);
-    std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> urgent;
-    for (const StreamingPlan::Deadline &d : plan)
-        urgent.emplace_back(lt::piece_index_t(d.piece), lt::top_priority);
-    h.prioritize_pieces(urgent);
-    h.clear_piece_deadlines();
-    for (const StreamingPlan::Deadline &d : plan)
-        h.set_piece_deadline(lt::piece_index_t(d.piece), d.milliseconds);
+    play(key, h, fileRow, first, RowBuilder::lastPiece(files, played), first);
     return true;
 }
 
 bool TorrentSession::setStreamingWindow(
     const QString &hash, int fileStart, int firstWanted, int fileEnd, QString *error)
 {
-    const lt::torrent_handle h = handle(hash);
+    const QString key = hash.toLower();
+    const lt::torrent_handle h = handle(key);
     if (!h.is_valid()) {
         *error = QStringLiteral("unknown download");
         return false;
     }
-    Streaming streaming = m_streaming.value(hash.toLower());
-    streaming.fileStart = fileStart;
-    streaming.firstWanted = firstWanted;
-    streaming.fileEnd = fileEnd;
-    if (!applyWindow(h, streaming, error))
-        return false;
-    m_streaming.insert(hash.toLower(), streaming);
-    return true;
-}
-
-bool TorrentSession::applyWindow(const lt::torrent_handle &h, const Streaming &window, QString *error)
-{
-    const int fileStart = window.fileStart;
-    const int firstWanted = window.firstWanted;
-    const int fileEnd = window.fileEnd;
     const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
     if (!info) {
         *error = QStringLiteral("no metadata yet");
@@ -542,48 +515,259 @@ bool TorrentSession::applyWindow(const lt::torrent_handle &h, const Streaming &w
         *error = QStringLiteral("pieces %1 %2 %3 out of range").arg(fileStart).arg(firstWanted).arg(fileEnd);
         return false;
     }
-    m_played = { keyOf(h), fileStart, fileEnd };
-
+    const qint64 pieceLength = info->piece_length();
     const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
-    const QList<StreamingPlan::Deadline> plan
-        = StreamingPlan::forWindow(firstWanted, fileEnd, info->piece_length(), have);
-    // Libtorrent picks at random among pieces of one priority, and its
-    // deadlines barely change that with one peer: layers make the order.
-    // The pieces the player waits for on top; the rest of the file up to
-    // its end (with the tail, for seeking) next; what lies behind the play
-    // position below that (a seek back also lowers what an earlier window
-    // raised).
-    const int nearEnd = qMin(fileEnd, firstWanted + StreamingPlan::windowCount(info->piece_length()) - 1);
-    // The tail stays on top as well: players read a container's end before
-    // they show anything, and the file is not seekable until it is there.
-    const int tailStart = qMax(fileStart, fileEnd - StreamingPlan::tailCount(info->piece_length()) + 1);
-    std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> layers;
-    for (int piece = fileStart; piece <= fileEnd; ++piece) {
-        if (have.testBit(piece))
-            continue;
-        lt::download_priority_t priority = playedFilePriority;
-        if (piece >= tailStart || (piece >= firstWanted && piece <= nearEnd))
-            priority = lt::top_priority;
-        else if (piece < firstWanted)
-            priority = behindPriority;
-        layers.emplace_back(lt::piece_index_t(piece), priority);
+    const int ahead = qMin(fileEnd,
+        firstWanted + StreamingPlan::windowCount(pieceLength, qMax<qint64>(1, m_playing.bytesPerSecond)) - 1);
+    bool missing = false;
+    for (int piece = firstWanted; piece <= ahead && !missing; ++piece)
+        missing = !have.testBit(piece);
+
+    if (m_playing.hash != key || m_playing.fileStart != fileStart || m_playing.fileEnd != fileEnd) {
+        if (!missing)
+            return true; // nothing to fetch there
+        play(key, h, -1, fileStart, fileEnd, firstWanted);
     }
-    h.prioritize_pieces(layers);
-    // Within a layer, in file order: the piece after the window is the one
-    // playback needs next.
-    h.set_flags(lt::torrent_flags::sequential_download);
-    // A new window replaces the old one: after a seek the old place is moot.
-    // (A deadline also lifts its piece to 7: only the near pieces get one.)
-    h.clear_piece_deadlines();
-    int after = 0;
-    for (const StreamingPlan::Deadline &d : plan) {
-        h.set_piece_deadline(lt::piece_index_t(d.piece), d.milliseconds);
-        after = qMax(after, d.milliseconds);
+    Playing &p = m_playing;
+    if (firstWanted == p.origin || !missing)
+        return true; // a repeated or satisfied request: the window stands
+    const int tailStart = StreamingPlan::tailStart(fileStart, fileEnd, pieceLength);
+    if (firstWanted >= tailStart && p.origin < tailStart) {
+        // The decoder looks at the container's end and comes back to the
+        // head at once: fetch the end first, keep the window.
+        p.tailWanted = true;
+        planTail(h, have, 0);
+        return true;
     }
-    for (int piece = qMax(tailStart, nearEnd + 1); piece <= fileEnd; ++piece)
-        if (!have.testBit(piece))
-            h.set_piece_deadline(lt::piece_index_t(piece), after += 50);
+    int frontier = p.origin;
+    while (frontier < firstWanted && have.testBit(frontier))
+        ++frontier;
+    const bool caughtUp = firstWanted > p.origin && frontier == firstWanted;
+    p.origin = firstWanted;
+    p.since.start();
+    if (caughtUp) {
+        // Playback reached the first missing piece: only the times change.
+        extendWindow(h, have);
+        return true;
+    }
+    // A seek: what lay between is no longer urgent.
+    applyLayers(h);
     return true;
+}
+
+void TorrentSession::play(
+    const QString &key, const lt::torrent_handle &h, int fileRow, int fileStart, int fileEnd, int origin)
+{
+    if (!m_playing.hash.isEmpty())
+        stopPlaying();
+    const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
+    const lt::file_storage &files = info->files();
+    Playing p;
+    p.hash = key;
+    p.fileRow = fileRow;
+    p.fileStart = fileStart;
+    p.fileEnd = fileEnd;
+    p.fileOffset = qint64(fileStart) * info->piece_length();
+    p.fileBytes = qint64(fileEnd - fileStart + 1) * info->piece_length();
+    const lt::file_index_t file = files.file_index_at_piece(lt::piece_index_t(fileStart));
+    QString name;
+    for (lt::file_index_t f = file; f < files.end_file(); ++f) {
+        if (files.file_flags(f) & lt::file_storage::flag_pad_file || files.file_size(f) == 0)
+            continue;
+        if (RowBuilder::lastPiece(files, f) == fileEnd) {
+            p.fileOffset = files.file_offset(f);
+            p.fileBytes = files.file_size(f);
+            name = QString::fromStdString(std::string(files.file_name(f))).toLower();
+            break;
+        }
+    }
+    p.origin = origin;
+    p.since.start();
+    p.bytesPerSecond = StreamingPlan::bytesPerSecond(p.fileBytes, 0);
+    // Until its head is read, a Matroska name is believed.
+    p.tailFirst = name.endsWith(QLatin1String(".mkv")) || name.endsWith(QLatin1String(".webm"));
+    p.headNext = fileStart;
+    m_playing = p;
+    const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
+    bool complete = true;
+    for (int piece = fileStart; piece <= fileEnd && complete; ++piece)
+        complete = have.testBit(piece);
+    if (complete) {
+        // Nothing to stream: no one need give way.
+        m_playing = Playing();
+        return;
+    }
+    setYielding(true);
+    applyLayers(h);
+}
+
+void TorrentSession::stopPlaying()
+{
+    const lt::torrent_handle h = handle(m_playing.hash);
+    m_playing = Playing();
+    setYielding(false);
+    if (!h.is_valid() || !h.torrent_file())
+        return;
+    // Back to plain rarest-first. Deadlines go first: clearing them
+    // afterwards could lower the pieces again.
+    h.clear_piece_deadlines();
+    h.prioritize_pieces(std::vector<lt::download_priority_t>(
+        std::size_t(h.torrent_file()->num_pieces()), lt::default_priority));
+}
+
+void TorrentSession::setYielding(bool yielding)
+{
+    if (!yielding) {
+        for (const QString &key : std::as_const(m_yielding)) {
+            const lt::torrent_handle h = handle(key);
+            if (h.is_valid())
+                h.set_download_limit(0);
+        }
+        m_yielding.clear();
+        return;
+    }
+    for (auto it = m_torrents.cbegin(); it != m_torrents.cend(); ++it) {
+        if (it.key() == m_playing.hash || m_yielding.contains(it.key()))
+            continue;
+        it.value().set_download_limit(yieldingBytesPerSecond);
+        m_yielding.insert(it.key());
+    }
+}
+
+void TorrentSession::applyLayers(const lt::torrent_handle &h)
+{
+    const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
+    if (!info)
+        return;
+    Playing &p = m_playing;
+    // Clear before setting priorities: clearing afterwards can lower the
+    // pieces that had a deadline.
+    h.clear_piece_deadlines();
+    // Libtorrent picks at random among pieces of one priority: layers make
+    // the order. Ahead of the player, then behind it, then other files.
+    std::vector<lt::download_priority_t> layers(std::size_t(info->num_pieces()), otherFilesPriority);
+    for (int piece = p.fileStart; piece <= p.fileEnd; ++piece)
+        layers[std::size_t(piece)] = piece < p.origin ? behindPriority : playedFilePriority;
+    h.prioritize_pieces(layers);
+    const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
+    p.windowEnd = -1;
+    extendWindow(h, have);
+    if (p.tailWanted)
+        planTail(h, have, 0);
+    else if (p.tailFirst && p.origin == p.fileStart)
+        planTail(h, have, 1); // right after the first head piece
+    readHead(h, have);
+}
+
+void TorrentSession::extendWindow(const lt::torrent_handle &h, const QBitArray &have)
+{
+    const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
+    Playing &p = m_playing;
+    if (!info || p.origin < 0)
+        return;
+    int frontier = p.origin;
+    while (frontier <= p.fileEnd && have.testBit(frontier))
+        ++frontier;
+    const int end = qMin(p.fileEnd,
+        qMax(frontier, p.origin) + StreamingPlan::windowCount(info->piece_length(), p.bytesPerSecond) - 1);
+    const QList<StreamingPlan::Deadline> plan = StreamingPlan::forWindow(
+        p.origin, p.origin, end, info->piece_length(), p.bytesPerSecond, p.since.elapsed(), have);
+    // An end fetched early keeps its earlier deadline.
+    const int tailStart = StreamingPlan::tailStart(p.fileStart, p.fileEnd, info->piece_length());
+    const bool tailPlanned = (p.tailFirst || p.tailWanted) && p.origin < tailStart;
+    // Libtorrent picks at random among pieces of one priority, deadline or
+    // not: only the next pieces get a deadline, the rest of the window
+    // steps down in bands that keep the order.
+    std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> bands;
+    QList<StreamingPlan::Deadline> next;
+    int rank = 0;
+    for (const StreamingPlan::Deadline &d : plan) {
+        if (tailPlanned && d.piece >= tailStart)
+            continue;
+        const int priority = StreamingPlan::bandPriority(rank++);
+        if (priority == int(lt::top_priority))
+            next.append(d);
+        else
+            bands.emplace_back(lt::piece_index_t(d.piece), lt::download_priority_t(std::uint8_t(priority)));
+    }
+    // Where the end is not needed at open it still comes early: players
+    // show a file as seekable only once they have its end.
+    if (!tailPlanned && end < tailStart)
+        for (int piece = tailStart; piece <= p.fileEnd; ++piece)
+            if (!have.testBit(piece))
+                bands.emplace_back(lt::piece_index_t(piece), lt::download_priority_t(std::uint8_t(6)));
+    h.prioritize_pieces(bands);
+    for (const StreamingPlan::Deadline &d : std::as_const(next))
+        h.set_piece_deadline(lt::piece_index_t(d.piece), d.milliseconds);
+    p.windowEnd = qMax(p.windowEnd, end);
+}
+
+void TorrentSession::planTail(const lt::torrent_handle &h, const QBitArray &have, int milliseconds)
+{
+    const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
+    const Playing &p = m_playing;
+    if (!info)
+        return;
+    for (int piece = StreamingPlan::tailStart(p.fileStart, p.fileEnd, info->piece_length());
+         piece <= p.fileEnd; ++piece) {
+        if (!have.testBit(piece))
+            h.set_piece_deadline(lt::piece_index_t(piece), milliseconds);
+    }
+}
+
+void TorrentSession::readHead(const lt::torrent_handle &h, const QBitArray &have)
+{
+    const int piece = m_playing.headNext;
+    if (piece >= 0 && have.testBit(piece))
+        h.read_piece(lt::piece_index_t(piece));
+}
+
+void TorrentSession::onPieceRead(const lt::torrent_handle &h, int piece, const QByteArray &data)
+{
+    Playing &p = m_playing;
+    if (keyOf(h) != p.hash || piece != p.headNext || p.headNext < 0)
+        return;
+    const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
+    if (!info || data.isEmpty()) {
+        p.headNext = -1;
+        return;
+    }
+    const qint64 pieceStart = qint64(piece) * info->piece_length();
+    const qint64 from = qMax<qint64>(0, p.fileOffset - pieceStart);
+    p.head += data.mid(from, qMax<qint64>(0, p.fileOffset + p.fileBytes - pieceStart - from));
+    // Both containers say what matters in their first kilobytes.
+    if (p.head.size() < 64 * 1024 && piece < p.fileEnd) {
+        p.headNext = piece + 1;
+        readHead(h, piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces()));
+        return;
+    }
+    p.headNext = -1;
+    const MediaHead::Facts facts = MediaHead::read(p.head);
+    p.head.clear();
+    const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
+    bool retime = false;
+    if (facts.kind != MediaHead::Kind::Unknown && facts.needsTail != p.tailFirst) {
+        p.tailFirst = facts.needsTail;
+        if (p.tailFirst && p.origin == p.fileStart) {
+            planTail(h, have, 0);
+        } else if (!p.tailFirst && !p.tailWanted) {
+            // The end in playback order again.
+            for (int t = StreamingPlan::tailStart(p.fileStart, p.fileEnd, info->piece_length());
+                 t <= p.fileEnd; ++t)
+                if (t > p.windowEnd)
+                    h.reset_piece_deadline(lt::piece_index_t(t));
+            retime = true;
+        }
+    }
+    const qint64 rate = StreamingPlan::bytesPerSecond(p.fileBytes, facts.durationSeconds);
+    qCDebug(lcCore).noquote() << "played file:" << facts.durationSeconds << "s," << rate
+                              << "bytes/s, tail first" << p.tailFirst;
+    if (facts.durationSeconds > 0 && rate != p.bytesPerSecond) {
+        p.bytesPerSecond = rate;
+        retime = true;
+    }
+    if (retime)
+        extendWindow(h, have);
 }
 
 QStringList TorrentSession::descriptionRow(const QString &hash) const
@@ -765,8 +949,26 @@ void TorrentSession::onResumeData(const lt::torrent_handle &h, const QByteArray 
     const QString key = keyOf(h);
     if (key.isEmpty())
         return; // removed meanwhile: its file must stay gone
-    m_store.save(key, data);
+    const bool yielding = m_yielding.contains(key);
+    m_store.save(key, key == m_playing.hash || yielding ? withoutStreaming(data, yielding) : data);
     settleSaveAll(key);
+}
+
+QByteArray TorrentSession::withoutStreaming(const QByteArray &resumeData, bool yielding) const
+{
+    // A restart is not a playback: nothing of the window may outlive it.
+    lt::error_code ec;
+    lt::add_torrent_params params
+        = lt::read_resume_data({ resumeData.constData(), int(resumeData.size()) }, ec);
+    if (ec)
+        return resumeData;
+    params.flags &= ~lt::torrent_flags::sequential_download;
+    params.piece_priorities.clear();
+    params.file_priorities.clear();
+    if (yielding)
+        params.download_limit = 0;
+    const std::vector<char> buffer = lt::write_resume_data_buf(params);
+    return QByteArray(buffer.data(), qsizetype(buffer.size()));
 }
 
 void TorrentSession::onResumeDataFailed(const lt::torrent_handle &h)
@@ -778,22 +980,33 @@ void TorrentSession::onResumeDataFailed(const lt::torrent_handle &h)
 
 void TorrentSession::reapplyStreaming(const lt::torrent_handle &h)
 {
-    const QString key = keyOf(h);
-    const auto it = m_streaming.constFind(key);
-    if (key.isEmpty() || it == m_streaming.constEnd())
-        return;
-    QString error;
-    if (it->fileRow >= 0)
-        applyPlayedFile(h, it->fileRow, &error);
-    if (it->firstWanted >= 0)
-        applyWindow(h, *it, &error);
+    if (!keyOf(h).isEmpty() && keyOf(h) == m_playing.hash)
+        applyLayers(h);
 }
 
 void TorrentSession::onPieceFinished(const lt::torrent_handle &h, int piece)
 {
     const QString key = keyOf(h);
-    if (!key.isEmpty() && key == m_played.hash && piece >= m_played.firstPiece && piece <= m_played.lastPiece)
-        emit playedPieceFinished(key, piece);
+    Playing &p = m_playing;
+    if (key.isEmpty() || key != p.hash || piece < p.fileStart || piece > p.fileEnd)
+        return;
+    emit playedPieceFinished(key, piece);
+    const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
+    if (!info)
+        return;
+    const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
+    bool complete = true;
+    for (int i = p.fileStart; i <= p.fileEnd && complete; ++i)
+        complete = have.testBit(i);
+    if (complete) {
+        // Nothing left to stream: the torrent and the others download as usual.
+        stopPlaying();
+        return;
+    }
+    if (piece == p.headNext)
+        readHead(h, have);
+    if (piece >= p.origin && piece <= p.windowEnd)
+        extendWindow(h, have);
 }
 
 void TorrentSession::setDiskRetryInterval(int milliseconds)

@@ -5,6 +5,8 @@
 #include "sessionstatefile.h"
 #include "statuscache.h"
 
+#include <QBitArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -96,20 +98,24 @@ signals:
     void refused(const QString &hash, const QString &name, const QString &why);
 
 private:
-    struct Played
+    // The file being played and the window of pieces ahead of the player.
+    // One at a time: playing a file elsewhere ends the previous one.
+    struct Playing
     {
         QString hash;
-        int firstPiece = -1;
-        int lastPiece = -1;
-    };
-    // The player's last wishes per download, applied again once libtorrent
-    // has checked the files (priorities set while checking do not last).
-    struct Streaming
-    {
-        int fileRow = -1;
+        int fileRow = -1; // -1 when only a window was asked for
         int fileStart = -1;
-        int firstWanted = -1;
         int fileEnd = -1;
+        qint64 fileOffset = 0; // bytes into the torrent
+        qint64 fileBytes = 0;
+        int origin = -1; // where playback reads
+        QElapsedTimer since; // when it read there
+        int windowEnd = -1; // last piece given a deadline
+        qint64 bytesPerSecond = 0;
+        bool tailFirst = false; // the container is read from its end at open
+        bool tailWanted = false; // the player is reading the end
+        int headNext = -1; // next piece to read for the head's facts; -1: done
+        QByteArray head;
     };
 
     lt::settings_pack sessionSettings() const;
@@ -125,9 +131,20 @@ private:
     void onResumeData(const lt::torrent_handle &handle, const QByteArray &data);
     void onResumeDataFailed(const lt::torrent_handle &handle);
     void onPieceFinished(const lt::torrent_handle &handle, int piece);
+    void onPieceRead(const lt::torrent_handle &handle, int piece, const QByteArray &data);
     void savePeriodically();
-    bool applyPlayedFile(const lt::torrent_handle &handle, int fileRow, QString *error);
-    bool applyWindow(const lt::torrent_handle &handle, const Streaming &window, QString *error);
+    QByteArray withoutStreaming(const QByteArray &resumeData, bool yielding) const;
+    // Starts playing pieces [fileStart, fileEnd] of a download from origin.
+    void play(const QString &key, const lt::torrent_handle &handle, int fileRow, int fileStart, int fileEnd,
+        int origin);
+    void stopPlaying();
+    // Priorities for the whole torrent and a fresh window from the origin.
+    void applyLayers(const lt::torrent_handle &handle);
+    // The window from the origin, up to its size past the first missing piece.
+    void extendWindow(const lt::torrent_handle &handle, const QBitArray &have);
+    void planTail(const lt::torrent_handle &handle, const QBitArray &have, int milliseconds);
+    void readHead(const lt::torrent_handle &handle, const QBitArray &have);
+    void setYielding(bool yielding);
     void reapplyStreaming(const lt::torrent_handle &handle);
     void settleSaveAll(const QString &key);
     void onStatusUpdated(const std::vector<lt::torrent_status> &statuses);
@@ -144,8 +161,9 @@ private:
     AlertDispatcher *m_alerts = nullptr;
     QHash<QString, lt::torrent_handle> m_torrents;
     QHash<quint32, QString> m_keysById;
-    Played m_played;
-    QHash<QString, Streaming> m_streaming;
+    Playing m_playing;
+    // Other downloads slowed while a file plays.
+    QSet<QString> m_yielding;
     QSet<QString> m_pendingSaveAll;
     QTimer m_saveTimer;
     QTimer m_saveAllTimeout;

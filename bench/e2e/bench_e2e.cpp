@@ -3,8 +3,11 @@
 // MorvaneCore on a private X server, fed by local seeds whose upload is
 // shaped in the kernel (a private network namespace with only loopback).
 //
-//   bench_e2e [--rounds N] [--play S] [--clips DIR]   full run (root: unshare, tc)
-//   bench_e2e --smoke                                   one short, unshaped pass
+//   bench_e2e [--rounds N] [--play S] [--clips DIR] [--peer]   full run (root: unshare, tc)
+//   bench_e2e --smoke                                            one short, unshaped pass
+//
+// --peer also runs ../shared/peer-bench (its own namespace) and prints its
+// figures beside ours.
 #include "app/preferences.h"
 #include "tests/e2e/playersession.h"
 #include "tests/support/seedprocess.h"
@@ -16,10 +19,15 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryFile>
 #include <QTextStream>
 #include <QtEndian>
 
@@ -189,11 +197,14 @@ struct StallFigures
     int stalls = -1;
     qint64 stallMs = -1;
     qint64 playedMs = -1;
+    qint64 seek = -1; // seek click → playing past the target
+    qint64 complete = -1; // link handed over → every file downloaded
 };
 
-void writeSettings()
+void writeSettings(const QString &savePath)
 {
     Preferences settings;
+    settings.setSavePath(savePath);
     // Stamped by the updater on a real install; with the handler registered
     // too, start-up goes straight to the window.
     settings.setValue(QStringLiteral("/config/time"), QDateTime::currentDateTime().toString(Qt::ISODate));
@@ -207,9 +218,11 @@ struct Player
     TemporaryHome home;
     std::unique_ptr<PlayerSession> session;
 
+    QString savePath() const { return QDir(home.path()).filePath(QStringLiteral("downloads")); }
+
     bool start(const QString &display)
     {
-        writeSettings();
+        writeSettings(savePath());
         session = std::make_unique<PlayerSession>(home.environment(), display);
         if (!session->isValid() || !session->registerHandler() || !session->start({}))
             return false;
@@ -223,6 +236,55 @@ struct Player
 qint64 since(qint64 at, qint64 from)
 {
     return at < 0 || from < 0 ? -1 : at - from;
+}
+
+// Seeks to percent of the clip once the player allows seeking (the last
+// piece is there); the time from the click until the engine plays past the
+// target, or -1. *resumedAt: when, on the session's clock.
+qint64 seekTo(PlayerSession &s, int percent, qint64 t0, qint64 *resumedAt)
+{
+    if (s.waitForScreen(
+            [](const PlayerSession::Screen &sc) { return sc.seekEnabled && sc.total > 0; }, 30000, t0)
+        < 0)
+        return -1;
+    const PlayerSession::Screen before = s.screen();
+    const QPoint target(
+        before.slider.x() + before.slider.width() * percent / 100, before.slider.center().y());
+    const qint64 clickAt = s.now();
+    if (!s.click(target))
+        return -1;
+    // Resumed: the engine reports a time past percent - 5 % of the clip, after the click.
+    const qint64 threshold = qint64(before.total) * 1000 * (percent - 5) / 100;
+    const QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired()) {
+        const QStringList lines = s.log().split(QLatin1Char('\n'));
+        for (const QString &line : lines) {
+            const qint64 at = line.section(QLatin1Char(' '), 0, 0).toLongLong();
+            const int mark = int(line.indexOf(QLatin1String("ui: playing at ")));
+            if (at < clickAt || mark < 0)
+                continue;
+            if (line.mid(mark + 15).trimmed().toLongLong() >= threshold) {
+                if (resumedAt)
+                    *resumedAt = at;
+                return at - clickAt;
+            }
+        }
+        s.waitForLine(QStringLiteral("ui: playing at"), 100, s.now());
+    }
+    return -1;
+}
+
+bool sameContent(const QString &a, const QString &b)
+{
+    QFile left(a);
+    QFile right(b);
+    if (!left.open(QIODevice::ReadOnly) || !right.open(QIODevice::ReadOnly) || left.size() != right.size())
+        return false;
+    while (!left.atEnd()) {
+        if (left.read(1 << 20) != right.read(1 << 20))
+            return false;
+    }
+    return true;
 }
 
 std::optional<StartFigures> measureStart(const QString &display, const QString &link, bool magnet, bool seek)
@@ -253,53 +315,47 @@ std::optional<StartFigures> measureStart(const QString &display, const QString &
     if (!seek)
         return figures;
 
-    // Seek to 75 % once the player allows seeking (the last piece is there).
-    if (s.waitForScreen(
-            [](const PlayerSession::Screen &sc) { return sc.seekEnabled && sc.total > 0; }, 30000, t0)
-        < 0)
-        return figures;
-    const PlayerSession::Screen before = s.screen();
-    const QPoint target(before.slider.x() + before.slider.width() * 75 / 100, before.slider.center().y());
-    const qint64 clickAt = s.now();
-    if (!s.click(target))
-        return figures;
-    // Resumed: the engine reports a time past 70 % of the clip, after the click.
-    const qint64 threshold = qint64(before.total) * 1000 * 70 / 100;
-    const QDeadlineTimer deadline(30000);
-    while (!deadline.hasExpired()) {
-        const QStringList lines = s.log().split(QLatin1Char('\n'));
-        for (const QString &line : lines) {
-            const qint64 at = line.section(QLatin1Char(' '), 0, 0).toLongLong();
-            const int mark = int(line.indexOf(QLatin1String("ui: playing at ")));
-            if (at < clickAt || mark < 0)
-                continue;
-            if (line.mid(mark + 15).trimmed().toLongLong() >= threshold) {
-                figures.seek = at - clickAt;
-                return figures;
-            }
-        }
-        s.waitForLine(QStringLiteral("ui: playing at"), 100, s.now());
-    }
+    figures.seek = seekTo(s, 75, t0, nullptr);
     return figures;
 }
 
-// Plays from a magnet for playSeconds of wall time after the first frame;
-// stall time is the wall time the clip did not advance.
-std::optional<StallFigures> measureStalls(const QString &display, const SeedProcess &seed, int playSeconds)
+struct PlayCase
+{
+    int playSeconds = 30;
+    int seekPercent = 0; // 0: no seek; else stalls count from the seek on
+    // Files to wait for after playing: source → path under the save folder.
+    QList<QPair<QString, QString>> downloads;
+};
+
+// Plays from a link for playSeconds of wall time after the first frame (or
+// after a seek); stall time is the wall time the clip did not advance.
+std::optional<StallFigures> measurePlay(const QString &display, const QString &link, const PlayCase &play)
 {
     Player player;
     if (!player.start(display))
         return std::nullopt;
     PlayerSession &s = *player.session;
     const qint64 t0 = s.now();
-    if (!s.secondStart({ seed.magnet() }))
+    if (!s.secondStart({ link }))
         return std::nullopt;
-    const qint64 first = s.waitForLine(QStringLiteral("ui: playing at"), 60000, t0);
-    if (first < 0)
+    qint64 first = s.waitForLine(QStringLiteral("ui: playing at"), 60000, t0);
+    if (first < 0) {
+        out() << "  no first frame; the player's last lines:\n"
+              << s.log()
+                     .split(QLatin1Char('\n'))
+                     .mid(qMax(0, int(s.log().count(QLatin1Char('\n'))) - 25))
+                     .join(QLatin1Char('\n'))
+              << Qt::endl;
         return std::nullopt;
-    const qint64 end = first + playSeconds * 1000;
-    s.waitForLine(QStringLiteral("bench: never printed"), int(playSeconds * 1000), s.now());
+    }
     StallFigures figures;
+    if (play.seekPercent > 0) {
+        figures.seek = seekTo(s, play.seekPercent, t0, &first);
+        if (figures.seek < 0)
+            return figures;
+    }
+    const qint64 end = first + play.playSeconds * 1000;
+    s.waitForLine(QStringLiteral("bench: never printed"), int(qMax<qint64>(0, end - s.now())), s.now());
     figures.stalls = 0;
     qint64 firstMedia = -1;
     qint64 lastMedia = -1;
@@ -322,7 +378,60 @@ std::optional<StallFigures> measureStalls(const QString &display, const SeedProc
     }
     figures.playedMs = lastMedia - firstMedia;
     figures.stallMs = qMax<qint64>(0, (lastWall - first) - figures.playedMs);
+
+    if (!play.downloads.isEmpty()) {
+        const QDeadlineTimer deadline(600000);
+        const QDir saved(player.savePath());
+        while (!deadline.hasExpired()) {
+            const bool all = std::all_of(
+                play.downloads.begin(), play.downloads.end(), [&](const QPair<QString, QString> &d) {
+                    return sameContent(d.first, saved.filePath(d.second));
+                });
+            if (all) {
+                figures.complete = s.now() - t0;
+                break;
+            }
+            s.waitForLine(QStringLiteral("bench: never printed"), 250, s.now());
+        }
+    }
     return figures;
+}
+
+// A two-file torrent whose second file is the clip: the first, not a
+// video, competes for the link.
+QString makePack(const QString &clip)
+{
+    const QFileInfo info(clip);
+    const QString folder
+        = info.absolutePath() + QStringLiteral("/pack-") + info.completeBaseName() + '-' + info.suffix();
+    const QString extras = folder + QStringLiteral("/a-extras.dat");
+    const QString video = folder + QStringLiteral("/b-") + info.fileName();
+    QDir().mkpath(folder);
+    if (!QFileInfo::exists(extras)) {
+        QFile file(extras + QStringLiteral(".part"));
+        if (!file.open(QIODevice::WriteOnly))
+            return QString();
+        QRandomGenerator generator(7);
+        QByteArray block(1 << 20, Qt::Uninitialized);
+        for (int i = 0; i < 24; ++i) {
+            generator.fillRange(reinterpret_cast<quint32 *>(block.data()), block.size() / 4);
+            file.write(block);
+        }
+        file.close();
+        if (!QFile::rename(extras + QStringLiteral(".part"), extras))
+            return QString();
+    }
+    if (!QFileInfo::exists(video) && !QFile::copy(clip, video))
+        return QString();
+    return folder;
+}
+
+QString runs(const QList<qint64> &values)
+{
+    QStringList p;
+    for (qint64 v : values)
+        p << QString::number(v);
+    return p.join(QLatin1Char(' '));
 }
 
 qint64 median(QList<qint64> values)
@@ -347,6 +456,82 @@ QString list(const QList<qint64> &values)
     return parts.join(QLatin1Char(' '));
 }
 
+// For the outer process, which compares with the peer after the inner run.
+void writeSummary(const QMap<QString, qint64> &summary)
+{
+    const QString path = qEnvironmentVariable("MORVANE_BENCH_SUMMARY");
+    if (path.isEmpty())
+        return;
+    QJsonObject object;
+    for (auto it = summary.cbegin(); it != summary.cend(); ++it)
+        object.insert(it.key(), it.value());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(QJsonDocument(object).toJson());
+}
+
+// Runs ../shared/peer-bench (it makes its own namespace and shaping) at the
+// same rates and prints its medians beside ours.
+bool runPeer(int rounds, const QString &summaryPath)
+{
+    const QString script
+        = QDir(QStringLiteral(MORVANE_SOURCE_DIR)).filePath(QStringLiteral("../shared/peer-bench/run.sh"));
+    const QString home = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
+                             .filePath(QStringLiteral("peer-bench"));
+    out() << "peer: " << QDir::cleanPath(script) << " (a few minutes)" << Qt::endl;
+    QProcess peer;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("RATES"), QStringLiteral("2000000 1000000"));
+    env.insert(QStringLiteral("CONTAINERS"), QStringLiteral("mp4 mkv"));
+    env.insert(QStringLiteral("LIMITERS"), QStringLiteral("tc"));
+    env.insert(QStringLiteral("REPS"), QString::number(rounds));
+    env.insert(QStringLiteral("PEER_BENCH_HOME"), home);
+    peer.setProcessEnvironment(env);
+    peer.setProcessChannelMode(QProcess::MergedChannels);
+    peer.setStandardOutputFile(home + QStringLiteral(".log"));
+    peer.start(QStringLiteral("bash"), { script });
+    if (!peer.waitForFinished(3600000) || peer.exitCode() != 0) {
+        out() << "peer: run failed, see " << home << ".log" << Qt::endl;
+        return false;
+    }
+    QMap<QString, QList<qint64>> cells;
+    QFile raw(home + QStringLiteral("/out/raw/webtorrent.jsonl"));
+    if (!raw.open(QIODevice::ReadOnly))
+        return false;
+    while (!raw.atEnd()) {
+        const QJsonObject line = QJsonDocument::fromJson(raw.readLine()).object();
+        const QJsonObject r = line.value(QStringLiteral("r")).toObject();
+        const QString cell = QStringLiteral("%1 MB/s %2")
+                                 .arg(line.value(QStringLiteral("rate")).toDouble() / 1e6)
+                                 .arg(line.value(QStringLiteral("container")).toString().toUpper());
+        for (const QString &key : { QStringLiteral("metadata_ms"), QStringLiteral("first_frame_ms"),
+                 QStringLiteral("seek_frame_ms"), QStringLiteral("done_ms") })
+            cells[cell + ' ' + key] << (r.contains(key) ? qint64(r.value(key).toDouble()) : -1);
+    }
+    QFile ours(summaryPath);
+    const QJsonObject summary
+        = ours.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(ours.readAll()).object() : QJsonObject();
+    const auto ratio = [](qint64 a, qint64 b) {
+        return a > 0 && b > 0 ? QString::number(double(a) / double(b), 'f', 2) : QStringLiteral("-");
+    };
+    for (const QString &cell : { QStringLiteral("2 MB/s MP4"), QStringLiteral("2 MB/s MKV"),
+             QStringLiteral("1 MB/s MP4"), QStringLiteral("1 MB/s MKV") }) {
+        const qint64 frame = median(cells.value(cell + QStringLiteral(" first_frame_ms")));
+        const qint64 seek = median(cells.value(cell + QStringLiteral(" seek_frame_ms")));
+        const qint64 ourFrame = qint64(summary.value(cell + QStringLiteral(" first frame")).toDouble(-1));
+        const qint64 ourSeek = qint64(summary.value(cell + QStringLiteral(" seek")).toDouble(-1));
+        out() << QStringLiteral(
+            "peer %1: metadata %2  first frame %3  seek to 90 s decoded %4  full download %5"
+            "   runs: %6   ours/peer: first frame %7, seek %8")
+                     .arg(cell, ms(median(cells.value(cell + QStringLiteral(" metadata_ms")))), ms(frame),
+                         ms(seek), ms(median(cells.value(cell + QStringLiteral(" done_ms")))),
+                         list(cells.value(cell + QStringLiteral(" first_frame_ms"))), ratio(ourFrame, frame),
+                         ratio(ourSeek, seek))
+              << Qt::endl;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -360,6 +545,9 @@ int main(int argc, char *argv[])
     };
     const int rounds = smoke ? 1 : qMax(1, option(QStringLiteral("--rounds"), QStringLiteral("3")).toInt());
     const int playSeconds = option(QStringLiteral("--play"), QStringLiteral("30")).toInt();
+    // --cases start,stalls,pack,seek,full: a subset, for a quick look.
+    const QStringList cases = option(QStringLiteral("--cases"), QStringLiteral("start,stalls,pack,seek,full"))
+                                  .split(QLatin1Char(','));
     const QString clips = option(QStringLiteral("--clips"),
         QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
             .filePath(QStringLiteral("morvane-bench")));
@@ -367,6 +555,9 @@ int main(int argc, char *argv[])
     // Shaping needs a network of our own; the same program again inside one.
     if (!smoke && !qEnvironmentVariableIsSet(kNamespaceMark)) {
         qputenv(kNamespaceMark, "1");
+        QTemporaryFile summary;
+        summary.open();
+        qputenv("MORVANE_BENCH_SUMMARY", summary.fileName().toLocal8Bit());
         QProcess inner;
         inner.setProcessChannelMode(QProcess::ForwardedChannels);
         inner.start(QStringLiteral("unshare"),
@@ -378,6 +569,8 @@ int main(int argc, char *argv[])
             return 1;
         }
         inner.waitForFinished(-1);
+        if (arguments.contains(QStringLiteral("--peer")) && !runPeer(rounds, summary.fileName()))
+            return 1;
         return inner.exitCode();
     }
 
@@ -410,10 +603,11 @@ int main(int argc, char *argv[])
         std::unique_ptr<SeedProcess> seed;
         std::unique_ptr<LoopbackTracker> tracker;
         QString torrent;
+        std::unique_ptr<SeedProcess> packSeed;
     };
     QList<Clip *> clipList;
-    Clip mp4Clip { QStringLiteral("MP4"), mp4, nullptr, nullptr, QString() };
-    Clip mkvClip { QStringLiteral("MKV"), mkv, nullptr, nullptr, QString() };
+    Clip mp4Clip { QStringLiteral("MP4"), mp4, nullptr, nullptr, QString(), nullptr };
+    Clip mkvClip { QStringLiteral("MKV"), mkv, nullptr, nullptr, QString(), nullptr };
     clipList << &mp4Clip;
     if (!smoke)
         clipList << &mkvClip;
@@ -434,6 +628,16 @@ int main(int argc, char *argv[])
             out() << "bench_e2e: no tracked .torrent" << Qt::endl;
             return 1;
         }
+        if (smoke)
+            continue;
+        const QString pack = makePack(clip->path);
+        clip->packSeed = std::make_unique<SeedProcess>(
+            pack, QStringList { QStringLiteral("--piece-size"), QString::number(kPieceSize) });
+        if (pack.isEmpty() || !clip->packSeed->start()) {
+            out() << "bench_e2e: pack seed failed: " << clip->packSeed->output() << Qt::endl;
+            return 1;
+        }
+        ports << clip->packSeed->port();
     }
     Shaper shaper;
     if (!smoke && !shaper.setUp(ports, 2000000)) {
@@ -442,10 +646,11 @@ int main(int argc, char *argv[])
     }
 
     const QList<qint64> rates = smoke ? QList<qint64> { 0 } : QList<qint64> { 2000000, 1000000 };
+    QMap<QString, qint64> summary; // medians in ms, for the peer's comparison
     out() << "first frame after a link is handed to a running player (s; median of " << rounds << ")"
           << Qt::endl;
     bool complete = true;
-    for (qint64 rate : rates) {
+    for (qint64 rate : cases.contains(QStringLiteral("start")) ? rates : QList<qint64> {}) {
         if (rate > 0 && !shaper.setRate(rate))
             return 1;
         for (Clip *clip : std::as_const(clipList)) {
@@ -466,6 +671,12 @@ int main(int argc, char *argv[])
                         seek << figures->seek;
                 }
                 const qint64 bound = rate > 0 ? 2 * kPieceSize * 1000 / rate : -1;
+                if (magnet && rate > 0) {
+                    const QString cell = QStringLiteral("%1 MB/s %2").arg(double(rate) / 1e6).arg(clip->name);
+                    summary.insert(cell + QStringLiteral(" first frame"), median(frame));
+                    if (!seek.isEmpty())
+                        summary.insert(cell + QStringLiteral(" seek"), median(seek));
+                }
                 out() << QStringLiteral(
                     "%1 %2 %3: metadata %4  head %5  decoder %6  first frame %7  (rate bound %8)")
                              .arg(rate > 0 ? QStringLiteral("%1 MB/s").arg(double(rate) / 1e6)
@@ -489,13 +700,14 @@ int main(int argc, char *argv[])
 
     if (!smoke) {
         // 1.5 times the clip's mean bitrate.
-        for (Clip *clip : std::as_const(clipList)) {
+        for (Clip *clip : cases.contains(QStringLiteral("stalls")) ? clipList : QList<Clip *> {}) {
             const qint64 rate = QFileInfo(clip->path).size() * 3 / 2 / 120;
             if (!shaper.setRate(rate))
                 return 1;
             QList<qint64> stalls, stallMs;
             for (int round = 0; round < rounds; ++round) {
-                const auto figures = measureStalls(xvfb.display(), *clip->seed, playSeconds);
+                const auto figures
+                    = measurePlay(xvfb.display(), clip->seed->magnet(), { playSeconds, 0, {} });
                 if (!figures) {
                     complete = false;
                     continue;
@@ -510,18 +722,88 @@ int main(int argc, char *argv[])
                          .arg(rate / 1000)
                          .arg(playSeconds)
                          .arg(median(stalls))
-                         .arg([&stalls] {
-                             QStringList p;
-                             for (qint64 v : stalls)
-                                 p << QString::number(v);
-                             return p.join(QLatin1Char(' '));
-                         }())
+                         .arg(runs(stalls))
                          .arg(ms(median(stallMs)).trimmed(), list(stallMs))
                   << Qt::endl;
         }
+
+        // The second file of a pack, and a seek to the middle followed by
+        // 30 s of play, at the same rate.
+        for (Clip *clip : std::as_const(clipList)) {
+            const qint64 rate = QFileInfo(clip->path).size() * 3 / 2 / 120;
+            if (!shaper.setRate(rate))
+                return 1;
+            for (const bool pack : { true, false }) {
+                if (!cases.contains(pack ? QStringLiteral("pack") : QStringLiteral("seek")))
+                    continue;
+                SeedProcess *seed = pack ? clip->packSeed.get() : clip->seed.get();
+                QList<qint64> stalls, stallMs, seek;
+                for (int round = 0; round < rounds; ++round) {
+                    const auto figures = measurePlay(
+                        xvfb.display(), seed->magnet(), { pack ? playSeconds : 30, pack ? 0 : 50, {} });
+                    if (!figures || figures->stalls < 0) {
+                        complete = false;
+                        continue;
+                    }
+                    stalls << figures->stalls;
+                    stallMs << figures->stallMs;
+                    seek << figures->seek;
+                }
+                const QString figures = QStringLiteral("stalls %1 (runs %2), stall time %3 s (runs %4)")
+                                            .arg(median(stalls))
+                                            .arg(runs(stalls))
+                                            .arg(ms(median(stallMs)).trimmed(), list(stallMs));
+                if (pack)
+                    out() << QStringLiteral(
+                        "%1 second file of two at %2 kB/s (1.5x bitrate), %3 s played: %4")
+                                 .arg(clip->name)
+                                 .arg(rate / 1000)
+                                 .arg(playSeconds)
+                                 .arg(figures)
+                          << Qt::endl;
+                else
+                    out() << QStringLiteral(
+                        "%1 seek to 50% at %2 kB/s (1.5x bitrate): resumed after %3 (runs %4), then 30 s "
+                        "played: %5")
+                                 .arg(clip->name)
+                                 .arg(rate / 1000)
+                                 .arg(ms(median(seek)).trimmed(), list(seek), figures)
+                          << Qt::endl;
+                summary.insert(
+                    clip->name + (pack ? QStringLiteral(" pack stalls") : QStringLiteral(" seek50 stalls")),
+                    median(stalls));
+            }
+        }
+
+        // The whole download while it plays, against what the link allows.
+        if (cases.contains(QStringLiteral("full"))) {
+            if (!shaper.setRate(2000000))
+                return 1;
+            QList<qint64> done;
+            for (int round = 0; round < rounds; ++round) {
+                const auto figures = measurePlay(xvfb.display(), mp4Clip.seed->magnet(),
+                    { 10, 0, { { mp4Clip.path, QFileInfo(mp4Clip.path).fileName() } } });
+                if (!figures || figures->complete < 0) {
+                    complete = false;
+                    continue;
+                }
+                done << figures->complete;
+            }
+            const qint64 bound = QFileInfo(mp4Clip.path).size() * 1000 / 2000000;
+            out() << QStringLiteral(
+                "2 MB/s MP4 full download while playing: %1 s (runs %2), link bound %3 s, ratio %4")
+                         .arg(ms(median(done)).trimmed(), list(done), ms(bound).trimmed())
+                         .arg(median(done) > 0 ? double(median(done)) / double(bound) : -1.0, 0, 'f', 2)
+                  << Qt::endl;
+            summary.insert(QStringLiteral("MP4 full download"), median(done));
+        }
     }
-    for (Clip *clip : std::as_const(clipList))
+    for (Clip *clip : std::as_const(clipList)) {
         clip->seed->stop();
+        if (clip->packSeed)
+            clip->packSeed->stop();
+    }
+    writeSummary(summary);
     xvfb.stop();
     if (!complete)
         out() << "bench_e2e: some runs did not reach a first frame" << Qt::endl;

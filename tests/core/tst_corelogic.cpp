@@ -1,5 +1,6 @@
 // The core's arithmetic and parsing, without a swarm.
 #include "core/coresettings.h"
+#include "core/mediahead.h"
 #include "core/statuscache.h"
 #include "core/streamingplan.h"
 #include "core/torrentfetcher.h"
@@ -7,8 +8,10 @@
 #include "ftptestserver.h"
 
 #include "tests/support/httpserver.h"
+#include "tests/support/testmedia.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -17,8 +20,6 @@
 #include <libtorrent/bencode.hpp>
 #include <libtorrent/create_torrent.hpp>
 #include <limits>
-
-Q_DECLARE_METATYPE(QList<StreamingPlan::Deadline>)
 
 class TestCoreLogic : public QObject
 {
@@ -41,10 +42,10 @@ private slots:
     void fetchUnderCaps();
     void isHash_data();
     void isHash();
-    void startPlan_data();
-    void startPlan();
     void windowPlan();
     void statusRowsFollowChangedPieces();
+    void mediaHead_data();
+    void mediaHead();
 };
 
 void TestCoreLogic::portFrom_data()
@@ -315,72 +316,88 @@ void TestCoreLogic::isHash()
     QCOMPARE(TorrentSession::isHash(text), hash);
 }
 
-void TestCoreLogic::startPlan_data()
-{
-    QTest::addColumn<int>("first");
-    QTest::addColumn<int>("last");
-    QTest::addColumn<qint64>("pieceLength");
-    QTest::addColumn<QString>("have"); // '1' present, by torrent piece
-    QTest::addColumn<QList<int>>("order");
-
-    // 4 MiB pieces: five head pieces, one tail piece.
-    QTest::newRow("head then tail") << 10 << 40 << qint64(4 << 20) << QString()
-                                    << QList<int> { 10, 11, 12, 13, 14, 40 };
-    QTest::newRow("present pieces skipped")
-        << 10 << 40 << qint64(4 << 20) << QString(11, '0') + "1" + QString(40, '0')
-        << QList<int> { 10, 12, 13, 14, 40 };
-    QTest::newRow("small file, no repeats")
-        << 3 << 5 << qint64(4 << 20) << QString() << QList<int> { 3, 4, 5 };
-    // 512 KiB pieces: a two-piece tail (1 MiB).
-    QTest::newRow("two tail pieces") << 0 << 20 << qint64(512 << 10) << QString()
-                                     << QList<int> { 0, 1, 2, 3, 4, 19, 20 };
-}
-
-void TestCoreLogic::startPlan()
-{
-    QFETCH(int, first);
-    QFETCH(int, last);
-    QFETCH(qint64, pieceLength);
-    QFETCH(QString, have);
-    QFETCH(QList<int>, order);
-    QBitArray bits(have.size());
-    for (int i = 0; i < have.size(); ++i)
-        bits.setBit(i, have.at(i) == '1');
-    const QList<StreamingPlan::Deadline> plan = StreamingPlan::forStart(first, last, pieceLength, bits);
-    QList<int> pieces;
-    int previous = -1;
-    for (const StreamingPlan::Deadline &d : plan) {
-        pieces.append(d.piece);
-        QVERIFY(d.milliseconds > previous); // earlier pieces are due earlier
-        previous = d.milliseconds;
-    }
-    QCOMPARE(pieces, order);
-}
-
 void TestCoreLogic::windowPlan()
 {
-    // 256 KiB pieces: a 1 MiB window would be 4 pieces; the player checks 5.
-    QList<StreamingPlan::Deadline> plan = StreamingPlan::forWindow(100, 400, 256 * 1024, QBitArray());
-    QCOMPARE(plan.size(), 5);
-    for (int i = 0; i < plan.size(); ++i) {
-        QCOMPARE(plan.at(i).piece, 100 + i);
-        if (i > 0)
-            QVERIFY(plan.at(i).milliseconds > plan.at(i - 1).milliseconds);
-    }
-    // 64 KiB pieces: 16 pieces make the megabyte.
-    QCOMPARE(StreamingPlan::forWindow(0, 400, 64 * 1024, QBitArray()).size(), 16);
+    // A 60 MB file of 120 s: 500 kB/s; 20 s of it in 256 KiB pieces.
+    const qint64 rate = StreamingPlan::bytesPerSecond(60'000'000, 120);
+    QCOMPARE(rate, 500000);
+    QCOMPARE(StreamingPlan::windowCount(256 * 1024, rate), 39);
+    // Without a duration a typical HD rate; tiny pieces still make a window.
+    QCOMPARE(StreamingPlan::bytesPerSecond(60'000'000, 0), 750000);
+    QCOMPARE(StreamingPlan::windowCount(4 << 20, 1000), 4);
 
-    // Present pieces are skipped; the window stops at the file's end.
-    QBitArray have(400);
-    have.setBit(101);
-    plan = StreamingPlan::forWindow(100, 102, 256 * 1024, have);
-    QCOMPARE(plan.size(), 2);
-    QCOMPARE(plan.at(0).piece, 100);
-    QCOMPARE(plan.at(1).piece, 102);
+    // Half a second of playback per piece, due when playback gets there.
+    auto pieces = [](const QList<StreamingPlan::Deadline> &plan) {
+        QList<QPair<int, int>> out;
+        for (const StreamingPlan::Deadline &d : plan)
+            out.append({ d.piece, d.milliseconds });
+        return out;
+    };
+    const qint64 halfSecond = 2 * 256 * 1024;
+    QCOMPARE(pieces(StreamingPlan::forWindow(100, 100, 103, 256 * 1024, halfSecond, 0, QBitArray())),
+        (QList<QPair<int, int>> { { 100, 0 }, { 101, 500 }, { 102, 1000 }, { 103, 1500 } }));
+    // 1.2 s later, extending from 102: what is overdue is due now, in order;
+    // present pieces are skipped.
+    QBitArray have(200);
+    have.setBit(103);
+    QCOMPARE(pieces(StreamingPlan::forWindow(100, 101, 105, 256 * 1024, halfSecond, 1200, have)),
+        (QList<QPair<int, int>> { { 101, 0 }, { 102, 1 }, { 104, 800 }, { 105, 1300 } }));
 
+    // Bands step down from the deadline pieces and never below the rest of
+    // the file's layers.
+    QList<int> bands;
+    for (int rank : { 0, 1, 2, 3, 4, 7, 8, 500 })
+        bands << StreamingPlan::bandPriority(rank);
+    QCOMPARE(bands, (QList<int> { 7, 7, 6, 6, 5, 5, 4, 4 }));
+
+    // The tail never starts before the file.
+    QCOMPARE(StreamingPlan::tailStart(10, 40, 256 * 1024), 39);
+    QCOMPARE(StreamingPlan::tailStart(10, 10, 256 * 1024), 10);
     // Nonsense ranges plan nothing.
-    QVERIFY(StreamingPlan::forWindow(10, 5, 256 * 1024, QBitArray()).isEmpty());
-    QVERIFY(StreamingPlan::forStart(-1, 5, 256 * 1024, QBitArray()).isEmpty());
+    QVERIFY(StreamingPlan::forWindow(10, 10, 5, 256 * 1024, halfSecond, 0, QBitArray()).isEmpty());
+    QVERIFY(StreamingPlan::forWindow(10, -1, 5, 256 * 1024, halfSecond, 0, QBitArray()).isEmpty());
+}
+
+void TestCoreLogic::mediaHead_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("truncate"); // 0: the whole clip
+    QTest::addColumn<int>("container");
+    QTest::addColumn<bool>("durationKnown");
+    QTest::addColumn<bool>("needsTail");
+    const int mp4 = int(MediaHead::Kind::Mp4);
+    QTest::newRow("index first") << int(TestMedia::FaststartMp4) << 0 << mp4 << true << false;
+    QTest::newRow("index last") << int(TestMedia::TrailingIndexMp4) << 0 << mp4 << false << true;
+    QTest::newRow("matroska") << int(TestMedia::Matroska) << 0 << int(MediaHead::Kind::Matroska) << true
+                              << true;
+    // Cut inside the index: no duration, no overrun.
+    QTest::newRow("index cut short") << int(TestMedia::FaststartMp4) << 60 << mp4 << false << false;
+    QTest::newRow("matroska cut short")
+        << int(TestMedia::Matroska) << 60 << int(MediaHead::Kind::Matroska) << false << true;
+}
+
+void TestCoreLogic::mediaHead()
+{
+    QFETCH(int, kind);
+    QFETCH(int, truncate);
+    QFETCH(int, container);
+    QFETCH(bool, durationKnown);
+    QFETCH(bool, needsTail);
+    const QString path = TestMedia::clip(TestMedia::Kind(kind), 6);
+    QVERIFY(!path.isEmpty());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray head = file.read(truncate ? truncate : 256 * 1024);
+    const MediaHead::Facts facts = MediaHead::read(head);
+    QCOMPARE(int(facts.kind), container);
+    QCOMPARE(facts.needsTail, needsTail);
+    if (durationKnown)
+        QVERIFY2(qAbs(facts.durationSeconds - 6) < 0.2, qPrintable(QString::number(facts.durationSeconds)));
+    else
+        QCOMPARE(facts.durationSeconds, 0.0);
+
+    // Anything else is no container at all.
+    QCOMPARE(int(MediaHead::read(QByteArray(4096, 'x')).kind), int(MediaHead::Kind::Unknown));
 }
 
 // Rebuilding only the files a changed piece touches must give the row a

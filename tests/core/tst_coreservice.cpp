@@ -116,6 +116,8 @@ private slots:
     void killedCoreKeepsFinishedPieces();
     void streamingWindowComesFirst();
     void playedFileHeadAndTailFirst();
+    void playbackOrder_data();
+    void playbackOrder();
     void channelMove();
     void secondInstanceLeavesTheFirstServing();
     void socketIsForThisUserOnly();
@@ -728,6 +730,86 @@ void TestCoreService::playedFileHeadAndTailFirst()
     const int others
         = countOnes(ready.value(8), 0, first - 1) + countOnes(ready.value(8), first + 5, last - 8);
     QVERIFY2(others <= 4, qPrintable(ready.value(8)));
+}
+
+void TestCoreService::playbackOrder_data()
+{
+    QTest::addColumn<QString>("scene");
+    QTest::newRow("second file of two") << "second file";
+    QTest::newRow("after a seek") << "seek";
+    QTest::newRow("end read while playing") << "tail";
+}
+
+void TestCoreService::playbackOrder()
+{
+    // 1 MB/s, 256 KiB pieces: a piece every ~0.26 s. Only the order is
+    // compared, so a loaded machine only slows it down.
+    QFETCH(QString, scene);
+    const QString folder = QDir(m_home->path()).filePath(QStringLiteral("source/pack"));
+    if (scene == "second file")
+        QVERIFY(writeFile(folder + "/a-extra.bin", randomBytes(3 * 1024 * 1024, 41)));
+    QVERIFY(writeFile(folder + "/b-video.bin", randomBytes(8 * 1024 * 1024, 42)));
+    const auto seeder = seed(folder, { "--rate", "1000000" });
+    QVERIFY(seeder);
+    QVERIFY(startCore());
+    const QStringList row = addTorrent(seeder->torrentPath());
+    QVERIFY(!row.isEmpty());
+    const QString hash = seeder->hash();
+    const int videoRow = scene == "second file" && row.value(5) != "b-video.bin" ? 1 : 0;
+    m_client->send(9, { hash, QString::number(videoRow) });
+    const QStringList status = waitForStatus(
+        hash, [](const QStringList &) { return true; }, 10000);
+    const int first = scene == "second file" ? status.value(14 + 4 * videoRow).toInt() : 0;
+    const int last = scene == "second file" ? status.value(15 + 4 * videoRow).toInt() : 31;
+    QVERIFY(first > 0 || scene != "second file");
+    QCOMPARE(last - first, 31);
+
+    // Pieces that must all be in while at most a few of the others are.
+    QList<int> wanted;
+    QList<int> others;
+    if (scene == "second file") {
+        for (int i = first; i < first + 8; ++i)
+            wanted.append(i);
+        for (int i = 0; i < first; ++i)
+            others.append(i);
+    } else if (scene == "seek") {
+        // Play from the start, then jump: the old window must not win.
+        QVERIFY(!waitForStatus(
+            hash, [](const QStringList &r) { return countOnes(r.value(8), 0, 1) == 2; }, 30000)
+                     .isEmpty());
+        m_client->send(11, { hash, "0", "20", "31" });
+        for (int i = 20; i < 28; ++i)
+            wanted.append(i);
+        for (int i = 8; i < 20; ++i)
+            others.append(i);
+    } else {
+        // The decoder reads the end, then goes back to the head.
+        m_client->send(11, { hash, "0", "31", "31" });
+        // Said again by a player that polls: must not cost the head.
+        m_client->send(11, { hash, "0", "0", "31" });
+        wanted = { 0, 1, 2, 3, 4, 5, 31 };
+        for (int i = 8; i < 31; ++i)
+            others.append(i);
+    }
+    auto count = [](const QString &bits, const QList<int> &pieces) {
+        return int(std::count_if(pieces.begin(), pieces.end(),
+            [&](int i) { return i < bits.size() && bits.at(i) == QLatin1Char('1'); }));
+    };
+    const QStringList done = waitForStatus(
+        hash, [&](const QStringList &r) { return count(r.value(8), wanted) == wanted.size(); }, 60000);
+    QVERIFY(!done.isEmpty());
+    // Pieces already asked for when the order changed may still land.
+    QVERIFY2(count(done.value(8), others) <= 3, qPrintable(done.value(8)));
+
+    // A restart is not a playback: its priorities stay out of what is saved.
+    const int from = m_client->mark();
+    m_client->send(21, { "" });
+    QVERIFY(m_client->waitFor(21, 15000, {}, from));
+    const QByteArray stored = readFile(backupFolder() + '/' + hash + ".resume");
+    QVERIFY(stored.contains("6:pieces"));
+    QVERIFY(!stored.contains("14:piece_priority"));
+    QVERIFY(!stored.contains("13:file_priority"));
+    QVERIFY(!stored.contains("19:sequential_downloadi1e"));
 }
 
 void TestCoreService::channelMove()
