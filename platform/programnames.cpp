@@ -13,6 +13,8 @@ QString baseName(ProgramNames::Program program)
         return QStringLiteral("Kelvora");
     case ProgramNames::Updater:
         return QStringLiteral("updater");
+    case ProgramNames::Installer:
+        return QStringLiteral("MorvaneSetup");
     }
     return QString();
 }

@@ -7,7 +7,7 @@
 class ProgramNames
 {
 public:
-    enum Program { Player, Core, AssociationTool, Updater };
+    enum Program { Player, Core, AssociationTool, Updater, Installer };
 
     // The name of the program's file on this system.
     static QString fileName(Program program);

@@ -4,6 +4,7 @@
 #include "releasesignature.h"
 
 #include "app/misc.h"
+#include "platform/programnames.h"
 #include "platform/logging.h"
 #include "platform/processlist.h"
 #include "platform/programlauncher.h"
@@ -25,19 +26,10 @@
 namespace {
 constexpr qint64 maxVersionFileBytes = 64 * 1024;
 
-QString executableName(const QString &baseName)
-{
-#ifdef Q_OS_WIN
-    return baseName + QStringLiteral(".exe");
-#else
-    return baseName;
-#endif
-}
-
-const QString playerExecutable = executableName(QStringLiteral("Morvane"));
-const QString coreExecutable = executableName(QStringLiteral("MorvaneCore"));
+const QString playerExecutable = ProgramNames::fileName(ProgramNames::Player);
+const QString coreExecutable = ProgramNames::fileName(ProgramNames::Core);
 // Never a name from the address: it could name any file in the folder.
-const QString installerName = executableName(QStringLiteral("MorvaneSetup"));
+const QString installerName = ProgramNames::fileName(ProgramNames::Installer);
 
 // The updater names no application: ask for the player's folder by name.
 QString backupLocation()
