@@ -4,10 +4,10 @@
 #include "releasesignature.h"
 
 #include "app/misc.h"
-#include "platform/programnames.h"
 #include "platform/logging.h"
 #include "platform/processlist.h"
 #include "platform/programlauncher.h"
+#include "platform/programnames.h"
 
 #include <QCoreApplication>
 #include <QDate>
