@@ -2,11 +2,10 @@
 // torrents too large to list, a player that stops reading, a full disk, and
 // the way the player stops it. The real program on a local socket, peers on
 // 127.0.0.1 only.
+#include "coreharness.h"
 #include "corelink/coreprotocol.h"
 #include "corelink/framereader.h"
 #include "corelink/replyreader.h"
-#include "coreprocess.h"
-#include "coretestclient.h"
 
 #include "platform/processlist.h"
 #include "tests/support/seedprocess.h"
@@ -30,35 +29,6 @@
 #include <memory>
 
 namespace {
-constexpr int kPieceSize = 256 * 1024;
-
-QByteArray randomBytes(qsizetype size, quint32 seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
-    return bytes;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-int freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 qint64 rssKiB(qint64 pid)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
@@ -101,7 +71,7 @@ qint64 frameBytes(const CoreReply &reply)
 }
 }
 
-class TestCoreLimits : public QObject
+class TestCoreLimits : public QObject, public CoreHarness
 {
     Q_OBJECT
 
@@ -115,88 +85,17 @@ private slots:
     void fullOrReadOnlyDiskRecovers_data();
     void fullOrReadOnlyDiskRecovers();
     void quitKeepsEveryPiece();
-
-private:
-    void setSetting(const QString &key, const QVariant &value);
-    bool startCore(const QProcessEnvironment &extra = {});
-    std::unique_ptr<SeedProcess> seed(const QString &path, const QStringList &extra = {});
-    QStringList waitForStatus(
-        const QString &hash, const std::function<bool(const QStringList &)> &match, int timeoutMs);
-
-    std::unique_ptr<TemporaryHome> m_home;
-    std::unique_ptr<CoreProcess> m_core;
-    std::unique_ptr<CoreTestClient> m_client;
-    QString m_channel;
-    QString m_savePath;
-    int m_corePort = 0;
-    int m_serial = 0;
 };
 
 void TestCoreLimits::init()
 {
-    m_home = std::make_unique<TemporaryHome>();
-    QVERIFY(m_home->isValid());
-    m_channel
-        = QStringLiteral("MorvaneCoreLimits-%1-%2").arg(QCoreApplication::applicationPid()).arg(++m_serial);
-    m_savePath = QDir(m_home->path()).filePath(QStringLiteral("downloads"));
-    m_corePort = freePort();
-    setSetting(QStringLiteral("Preferences/Downloads/SavePath"), m_savePath);
-    setSetting(QStringLiteral("/config/portcheckbox"), true);
-    setSetting(QStringLiteral("/config/portlineEdit"), QString::number(m_corePort));
+    m_extendedReplies = true;
+    QVERIFY(setUpHome(QStringLiteral("MorvaneCoreLimits")));
 }
 
 void TestCoreLimits::cleanup()
 {
-    m_client.reset();
-    m_core.reset();
-    m_home.reset();
-}
-
-void TestCoreLimits::setSetting(const QString &key, const QVariant &value)
-{
-    QSettings settings(
-        m_home->dataHome() + QStringLiteral("/Morvane/BT_backup/data/Morvane.ini"), QSettings::IniFormat);
-    settings.setValue(key, value);
-}
-
-bool TestCoreLimits::startCore(const QProcessEnvironment &extra)
-{
-    QProcessEnvironment env = m_home->environment();
-    env.insert(extra);
-    m_core = std::make_unique<CoreProcess>(m_channel, env);
-    if (!m_core->start())
-        return false;
-    m_client = std::make_unique<CoreTestClient>();
-    if (!m_client->connectTo(m_channel))
-        return false;
-    m_client->send(CoreProtocol::ExtendedReplies, { "" });
-    return true;
-}
-
-std::unique_ptr<SeedProcess> TestCoreLimits::seed(const QString &path, const QStringList &extra)
-{
-    auto seeder = std::make_unique<SeedProcess>(path,
-        QStringList { "--piece-size", QString::number(kPieceSize), "--peer", QString::number(m_corePort) }
-            + extra);
-    if (!seeder->start()) {
-        qWarning().noquote() << seeder->output();
-        return nullptr;
-    }
-    return seeder;
-}
-
-QStringList TestCoreLimits::waitForStatus(
-    const QString &hash, const std::function<bool(const QStringList &)> &match, int timeoutMs)
-{
-    QStringList row;
-    m_client->waitFor(
-        CoreProtocol::StatusList, timeoutMs,
-        [&](const CoreReply &reply) {
-            row = CoreTestClient::statusRow(reply, hash);
-            return !row.isEmpty() && match(row);
-        },
-        m_client->mark());
-    return row;
+    tearDown();
 }
 
 void TestCoreLimits::largeTorrents_data()

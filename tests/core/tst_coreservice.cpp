@@ -1,8 +1,7 @@
 // MorvaneCore as the player meets it: the real program on a local socket,
 // fed by morvane-seed on 127.0.0.1.
+#include "coreharness.h"
 #include "corelink/coreprotocol.h"
-#include "coreprocess.h"
-#include "coretestclient.h"
 #include "ftptestserver.h"
 
 #include "tests/support/httpserver.h"
@@ -25,30 +24,6 @@
 #include <unistd.h>
 
 namespace {
-constexpr int kPieceSize = 256 * 1024;
-
-QByteArray randomBytes(qsizetype size, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = char(generator.generate() & 0xff);
-    return bytes;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Whether resume data records every piece as present: its top-level
 // "pieces" entry holds one byte per piece, bit 0 set for a piece we have.
 // Keys are sorted, so it comes after the info dictionary's piece hashes.
@@ -65,13 +40,6 @@ bool recordsEveryPiece(const QByteArray &resume)
     if (!ok || count <= 0 || pieces.size() != count)
         return false;
     return std::all_of(pieces.cbegin(), pieces.cend(), [](char b) { return (b & 1) != 0; });
-}
-
-int freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 
 int countOnes(const QString &bits, int from, int to)
@@ -95,7 +63,7 @@ QByteArray bstr(const QByteArray &s)
 }
 }
 
-class TestCoreService : public QObject
+class TestCoreService : public QObject, public CoreHarness
 {
     Q_OBJECT
 
@@ -128,81 +96,17 @@ private slots:
     void sessionStateKeptAcrossRestarts();
 
 private:
-    QString iniPath() const;
-    void setSetting(const QString &key, const QVariant &value);
-    QString backupFolder() const;
-    // Starts the core (on a known port) and connects the client.
-    bool startCore();
     QStringList addTorrent(const QString &torrentPath);
-    // Waits for a status row of hash that satisfies match.
-    QStringList waitForStatus(
-        const QString &hash, const std::function<bool(const QStringList &)> &match, int timeoutMs);
-    std::unique_ptr<SeedProcess> seed(const QString &path, const QStringList &extra = {});
-
-    std::unique_ptr<TemporaryHome> m_home;
-    std::unique_ptr<CoreProcess> m_core;
-    std::unique_ptr<CoreTestClient> m_client;
-    QString m_channel;
-    QString m_savePath;
-    int m_corePort = 0;
-    int m_serial = 0;
 };
 
 void TestCoreService::init()
 {
-    m_home = std::make_unique<TemporaryHome>();
-    QVERIFY(m_home->isValid());
-    m_channel
-        = QStringLiteral("MorvaneCoreTest-%1-%2").arg(QCoreApplication::applicationPid()).arg(++m_serial);
-    m_savePath = QDir(m_home->path()).filePath(QStringLiteral("downloads"));
-    m_corePort = freePort();
-    setSetting(QStringLiteral("Preferences/Downloads/SavePath"), m_savePath);
-    setSetting(QStringLiteral("/config/portcheckbox"), true);
-    setSetting(QStringLiteral("/config/portlineEdit"), QString::number(m_corePort));
+    QVERIFY(setUpHome(QStringLiteral("MorvaneCoreTest")));
 }
 
 void TestCoreService::cleanup()
 {
-    m_client.reset();
-    m_core.reset();
-    m_home.reset();
-}
-
-QString TestCoreService::iniPath() const
-{
-    return m_home->dataHome() + QStringLiteral("/Morvane/BT_backup/data/Morvane.ini");
-}
-
-QString TestCoreService::backupFolder() const
-{
-    return m_home->dataHome() + QStringLiteral("/Morvane/BT_backup/core");
-}
-
-void TestCoreService::setSetting(const QString &key, const QVariant &value)
-{
-    QSettings settings(iniPath(), QSettings::IniFormat);
-    settings.setValue(key, value);
-}
-
-bool TestCoreService::startCore()
-{
-    m_core = std::make_unique<CoreProcess>(m_channel, m_home->environment());
-    if (!m_core->start())
-        return false;
-    m_client = std::make_unique<CoreTestClient>();
-    return m_client->connectTo(m_channel);
-}
-
-std::unique_ptr<SeedProcess> TestCoreService::seed(const QString &path, const QStringList &extra)
-{
-    auto seeder = std::make_unique<SeedProcess>(path,
-        QStringList { "--piece-size", QString::number(kPieceSize), "--peer", QString::number(m_corePort) }
-            + extra);
-    if (!seeder->start()) {
-        qWarning().noquote() << seeder->output();
-        return nullptr;
-    }
-    return seeder;
+    tearDown();
 }
 
 QStringList TestCoreService::addTorrent(const QString &torrentPath)
@@ -211,20 +115,6 @@ QStringList TestCoreService::addTorrent(const QString &torrentPath)
     m_client->send(0, { torrentPath });
     const auto reply = m_client->waitFor(0, 10000, {}, from);
     return reply && reply->rows.size() == 1 ? reply->rows.first() : QStringList();
-}
-
-QStringList TestCoreService::waitForStatus(
-    const QString &hash, const std::function<bool(const QStringList &)> &match, int timeoutMs)
-{
-    QStringList row;
-    m_client->waitFor(
-        13, timeoutMs,
-        [&](const CoreReply &reply) {
-            row = CoreTestClient::statusRow(reply, hash);
-            return !row.isEmpty() && match(row);
-        },
-        m_client->mark());
-    return row;
 }
 
 void TestCoreService::addTorrentFile_data()
