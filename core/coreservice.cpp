@@ -30,8 +30,19 @@ CoreService::CoreService(const CoreSettings &settings, const QString &backupFold
     m_urgentTimer.setSingleShot(true);
     connect(&m_urgentTimer, &QTimer::timeout, this, &CoreService::sendStatus);
 
-    connect(m_session, &TorrentSession::metadataArrived, this, &CoreService::sendStatusSoon);
-    connect(m_session, &TorrentSession::playedPieceFinished, this, &CoreService::sendStatusSoon);
+    connect(m_session, &TorrentSession::metadataArrived, this, [this](const QString &hash) {
+        // Our own player rebuilds a magnet row from its description whenever
+        // it comes: no need to wait for it to ask after the next status list.
+        if (m_playerConnected && m_extendedReplies && m_magnetsListed.remove(hash))
+            describeMagnets({ hash });
+        sendStatusSoon();
+    });
+    connect(m_session, &TorrentSession::playedPieceFinished, this, [this](const QString &hash, int piece) {
+        // The status list is spaced out; a waiting read should not be.
+        if (m_playerConnected && m_extendedReplies)
+            emit reply(CoreProtocol::PieceFinished, { { hash, QString::number(piece) } });
+        sendStatusSoon();
+    });
     connect(m_session, &TorrentSession::statusReady, this, [this] {
         if (m_statusPending)
             emitStatus();
@@ -58,6 +69,7 @@ void CoreService::setPlayerConnected(bool connected)
     m_playerConnected = connected;
     // Each player says anew whether it reads our own replies.
     m_extendedReplies = false;
+    m_magnetsListed.clear();
     m_statusPending = false;
     m_statusSkipped = false;
     if (connected) {
@@ -238,6 +250,8 @@ void CoreService::addMagnets(const QStringList &uris)
             continue;
         }
         rows.append({ hash });
+        if (m_extendedReplies && !m_session->hasMetadata(hash))
+            m_magnetsListed.insert(hash);
     }
     if (!rows.isEmpty())
         sendRows(CoreProtocol::AddedMagnets, rows, false);

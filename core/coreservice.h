@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
@@ -67,6 +68,8 @@ private:
     TorrentSession *m_session;
     bool m_playerConnected = false;
     bool m_extendedReplies = false;
+    // Magnet rows this player lists without their files yet.
+    QSet<QString> m_magnetsListed;
     // A status list asked of libtorrent and not sent yet.
     bool m_statusPending = false;
     // A status list was due while the player was behind.

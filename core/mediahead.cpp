@@ -110,8 +110,9 @@ MediaHead::Facts MediaHead::readMatroska(const QByteArray &head)
 
     Facts facts;
     facts.kind = Kind::Matroska;
-    // Players read the Cues and tags at the end of the file when they open it.
-    facts.needsTail = true;
+    // The player's demuxer reads the Cues at the end only to seek: a read
+    // there asks for them when it comes.
+    facts.needsTail = false;
     qsizetype at = 0;
     quint64 id = 0;
     quint64 size = 0;

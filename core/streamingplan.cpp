@@ -6,6 +6,7 @@ constexpr qint64 assumedBytesPerSecond = 6'000'000 / 8;
 constexpr qint64 slowestBytesPerSecond = 32 * 1024;
 constexpr qint64 fastestBytesPerSecond = 100'000'000 / 8;
 constexpr qint64 windowSeconds = 20;
+constexpr qint64 cushionSeconds = 2;
 constexpr int minimumWindow = 4;
 constexpr qint64 tailBytes = 512 * 1024;
 
@@ -29,6 +30,11 @@ int StreamingPlan::windowCount(qint64 pieceLength, qint64 bytesPerSecond)
     return qMax(minimumWindow, piecesFor(windowSeconds * qMax<qint64>(1, bytesPerSecond), pieceLength));
 }
 
+int StreamingPlan::cushionCount(qint64 pieceLength, qint64 bytesPerSecond)
+{
+    return piecesFor(cushionSeconds * qMax<qint64>(1, bytesPerSecond), pieceLength);
+}
+
 int StreamingPlan::tailCount(qint64 pieceLength)
 {
     return piecesFor(tailBytes, pieceLength);
@@ -41,14 +47,13 @@ int StreamingPlan::tailStart(int fileStart, int fileEnd, qint64 pieceLength)
 
 int StreamingPlan::bandPriority(int rank)
 {
-    // Two with a deadline: what a first frame needs, and few enough that
-    // picking among them at random costs little.
-    if (rank < 2)
-        return 7;
-    if (rank < 4)
-        return 6;
-    if (rank < 8)
-        return 5;
+    // Libtorrent's own picker takes the highest priority first and picks at
+    // random within one; its deadline logic only joins in on its next tick.
+    // So the next three pieces get a priority each (the first a deadline,
+    // which also puts its requests first in line) and the rest of the window
+    // one band; the window is re-banded as pieces come.
+    if (rank < 3)
+        return 7 - rank;
     return 4;
 }
 

@@ -21,6 +21,8 @@ public:
     static qint64 bytesPerSecond(qint64 fileBytes, double durationSeconds);
     // Pieces that hold the next stretch of playback ahead of the wanted one.
     static int windowCount(qint64 pieceLength, qint64 bytesPerSecond);
+    // Pieces that hold the first seconds of playback from the wanted one.
+    static int cushionCount(qint64 pieceLength, qint64 bytesPerSecond);
     // Pieces at the end, where containers keep their index.
     static int tailCount(qint64 pieceLength);
     static int tailStart(int fileStart, int fileEnd, qint64 pieceLength);

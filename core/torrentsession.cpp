@@ -117,6 +117,7 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
             emit refused(key, name, why);
             return;
         }
+        headFirst(h);
         emit metadataArrived(key);
     });
 
@@ -335,6 +336,8 @@ QString TorrentSession::add(lt::add_torrent_params params, const QString &knownK
         params.flags &= ~lt::torrent_flags::paused;
         params.peers = hints;
     }
+    if (knownKey.isEmpty() && params.ti)
+        headFirst(h);
     if (knownKey.isEmpty()) {
         // On disk before the player hears of it: a kill right after the
         // answer must not lose the download.
@@ -536,6 +539,7 @@ bool TorrentSession::setStreamingWindow(
         // The decoder looks at the container's end and comes back to the
         // head at once: fetch the end first, keep the window.
         p.tailWanted = true;
+        p.tailFrom = p.tailFrom < 0 ? firstWanted : qMin(p.tailFrom, firstWanted);
         planTail(h, have, 0);
         return true;
     }
@@ -570,22 +574,18 @@ void TorrentSession::play(
     p.fileOffset = qint64(fileStart) * info->piece_length();
     p.fileBytes = qint64(fileEnd - fileStart + 1) * info->piece_length();
     const lt::file_index_t file = files.file_index_at_piece(lt::piece_index_t(fileStart));
-    QString name;
     for (lt::file_index_t f = file; f < files.end_file(); ++f) {
         if (files.file_flags(f) & lt::file_storage::flag_pad_file || files.file_size(f) == 0)
             continue;
         if (RowBuilder::lastPiece(files, f) == fileEnd) {
             p.fileOffset = files.file_offset(f);
             p.fileBytes = files.file_size(f);
-            name = QString::fromStdString(std::string(files.file_name(f))).toLower();
             break;
         }
     }
     p.origin = origin;
     p.since.start();
     p.bytesPerSecond = StreamingPlan::bytesPerSecond(p.fileBytes, 0);
-    // Until its head is read, a Matroska name is believed.
-    p.tailFirst = name.endsWith(QLatin1String(".mkv")) || name.endsWith(QLatin1String(".webm"));
     p.headNext = fileStart;
     m_playing = p;
     const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
@@ -599,6 +599,34 @@ void TorrentSession::play(
     }
     setYielding(true);
     applyLayers(h);
+}
+
+void TorrentSession::headFirst(const lt::torrent_handle &h)
+{
+    // A new download is most often played at once, its largest file (what
+    // auto-play picks). Without this, rarest-first's random pieces are in
+    // flight when the player says what it plays, and come first.
+    const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
+    if (!info || keyOf(h) == m_playing.hash)
+        return;
+    const lt::file_storage &files = info->files();
+    lt::file_index_t largest { -1 };
+    for (lt::file_index_t f : files.file_range())
+        if (!(files.file_flags(f) & lt::file_storage::flag_pad_file)
+            && (largest < lt::file_index_t { 0 } || files.file_size(f) > files.file_size(largest)))
+            largest = f;
+    if (largest < lt::file_index_t { 0 } || files.file_size(largest) == 0)
+        return;
+    const int first = int(static_cast<int>(files.map_file(largest, 0, 1).piece));
+    const int last = RowBuilder::lastPiece(files, largest);
+    // Ranked like the front of a played file's window: in order, ahead of
+    // rarest-first's random picks.
+    std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> bands;
+    for (int rank = 1; rank < 3 && first + rank <= last; ++rank)
+        bands.emplace_back(lt::piece_index_t(first + rank),
+            lt::download_priority_t(std::uint8_t(StreamingPlan::bandPriority(rank))));
+    h.prioritize_pieces(bands);
+    h.set_piece_deadline(lt::piece_index_t(first), 0);
 }
 
 void TorrentSession::stopPlaying()
@@ -675,6 +703,11 @@ void TorrentSession::extendWindow(const lt::torrent_handle &h, const QBitArray &
     // An end fetched early keeps its earlier deadline.
     const int tailStart = StreamingPlan::tailStart(p.fileStart, p.fileEnd, info->piece_length());
     const bool tailPlanned = (p.tailFirst || p.tailWanted) && p.origin < tailStart;
+    // Where the end is not needed at open it still comes early, players
+    // show a file as seekable only once they have its end: right after the
+    // next piece once the first seconds of playback are in.
+    const bool endEarly = !tailPlanned && p.origin < tailStart && !have.testBit(p.fileEnd)
+        && frontier - p.origin >= StreamingPlan::cushionCount(info->piece_length(), p.bytesPerSecond);
     // Libtorrent picks at random among pieces of one priority, deadline or
     // not: only the next pieces get a deadline, the rest of the window
     // steps down in bands that keep the order.
@@ -682,7 +715,7 @@ void TorrentSession::extendWindow(const lt::torrent_handle &h, const QBitArray &
     QList<StreamingPlan::Deadline> next;
     int rank = 0;
     for (const StreamingPlan::Deadline &d : plan) {
-        if (tailPlanned && d.piece >= tailStart)
+        if ((tailPlanned && d.piece >= tailStart) || (endEarly && d.piece == p.fileEnd))
             continue;
         const int priority = StreamingPlan::bandPriority(rank++);
         if (priority == int(lt::top_priority))
@@ -690,12 +723,10 @@ void TorrentSession::extendWindow(const lt::torrent_handle &h, const QBitArray &
         else
             bands.emplace_back(lt::piece_index_t(d.piece), lt::download_priority_t(std::uint8_t(priority)));
     }
-    // Where the end is not needed at open it still comes early: players
-    // show a file as seekable only once they have its end.
-    if (!tailPlanned && end < tailStart)
-        for (int piece = tailStart; piece <= p.fileEnd; ++piece)
-            if (!have.testBit(piece))
-                bands.emplace_back(lt::piece_index_t(piece), lt::download_priority_t(std::uint8_t(6)));
+    if (endEarly)
+        next.append({ p.fileEnd, next.isEmpty() ? 0 : next.first().milliseconds + 1 });
+    else if (!tailPlanned && end < p.fileEnd && !have.testBit(p.fileEnd))
+        bands.emplace_back(lt::piece_index_t(p.fileEnd), lt::download_priority_t(std::uint8_t(4)));
     h.prioritize_pieces(bands);
     for (const StreamingPlan::Deadline &d : std::as_const(next))
         h.set_piece_deadline(lt::piece_index_t(d.piece), d.milliseconds);
@@ -708,8 +739,10 @@ void TorrentSession::planTail(const lt::torrent_handle &h, const QBitArray &have
     const Playing &p = m_playing;
     if (!info)
         return;
-    for (int piece = StreamingPlan::tailStart(p.fileStart, p.fileEnd, info->piece_length());
-         piece <= p.fileEnd; ++piece) {
+    // Only what the player reads of the end: most containers keep their
+    // index in the last piece, and a read further back says so.
+    const int tailStart = StreamingPlan::tailStart(p.fileStart, p.fileEnd, info->piece_length());
+    for (int piece = qMax(tailStart, p.tailFrom < 0 ? p.fileEnd : p.tailFrom); piece <= p.fileEnd; ++piece) {
         if (!have.testBit(piece))
             h.set_piece_deadline(lt::piece_index_t(piece), milliseconds);
     }
@@ -990,6 +1023,7 @@ void TorrentSession::onPieceFinished(const lt::torrent_handle &h, int piece)
     Playing &p = m_playing;
     if (key.isEmpty() || key != p.hash || piece < p.fileStart || piece > p.fileEnd)
         return;
+    qCDebug(lcCore, "played piece %d in", piece);
     emit playedPieceFinished(key, piece);
     const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
     if (!info)

@@ -114,6 +114,7 @@ private:
         qint64 bytesPerSecond = 0;
         bool tailFirst = false; // the container is read from its end at open
         bool tailWanted = false; // the player is reading the end
+        int tailFrom = -1; // first piece of the end the player reads; -1: the last
         int headNext = -1; // next piece to read for the head's facts; -1: done
         QByteArray head;
     };
@@ -138,6 +139,7 @@ private:
     void play(const QString &key, const lt::torrent_handle &handle, int fileRow, int fileStart, int fileEnd,
         int origin);
     void stopPlaying();
+    void headFirst(const lt::torrent_handle &handle);
     // Priorities for the whole torrent and a fresh window from the origin.
     void applyLayers(const lt::torrent_handle &handle);
     // The window from the origin, up to its size past the first missing piece.

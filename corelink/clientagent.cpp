@@ -21,6 +21,7 @@ ClientAgent::ClientAgent(QObject *parent)
     connect(thread, &Thread::webRequestCheck, this, &ClientAgent::webRequestCheck);
     connect(thread, &Thread::serverReadyToClose, this, &ClientAgent::serverReadyToClose);
     connect(thread, &Thread::addFailedRows, this, &ClientAgent::addFailedRows);
+    connect(thread, &Thread::pieceFinishedRows, this, &ClientAgent::pieceFinishedRows);
 
     // the window's commands to the connection
     connect(this, &ClientAgent::_rebuildConnection, thread, &Thread::tryToConn);
@@ -54,6 +55,16 @@ void ClientAgent::sessionRequestPreCheck(CoreProtocol::RequestType requestType, 
         emit buildTemporaryItem(int(list.size()));
     }
     emit sessionRequestChecked(requestType, list);
+}
+
+void ClientAgent::pieceFinishedRows(const QList<QStringList> &rows)
+{
+    for (const QStringList &row : rows) {
+        bool ok = false;
+        const int piece = row.size() == 2 ? row.at(1).toInt(&ok) : -1;
+        if (ok && piece >= 0 && !row.at(0).isEmpty())
+            emit pieceFinished(row.at(0), piece);
+    }
 }
 
 void ClientAgent::addFailedRows(const QList<QStringList> &rows)

@@ -43,12 +43,15 @@ signals:
     // A torrent file, magnet link or address (as it was requested) that the
     // core could not add, and why.
     void addFailed(QString item, QString reason);
+    // A piece (of the torrent) of the played file was written.
+    void pieceFinished(QString hash, int piece);
 
 public slots:
     void sessionRequestPreCheck(CoreProtocol::RequestType requestType, QStringList list);
 
 private slots:
     void addFailedRows(const QList<QStringList> &rows);
+    void pieceFinishedRows(const QList<QStringList> &rows);
 
 private:
     ClientRequestTHread *thread;

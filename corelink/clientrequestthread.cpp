@@ -229,6 +229,9 @@ void ClientRequestTHread::recvCheck()
         case CoreProtocol::AddFailed:
             emit addFailedRows(reply.rows);
             break;
+        case CoreProtocol::PieceFinished:
+            emit pieceFinishedRows(reply.rows);
+            break;
         default:
             break;
         }

@@ -56,6 +56,7 @@ signals:
     void serverReadyToClose();
     // Rows [item, reason] of what the core could not add.
     void addFailedRows(QList<QStringList> rows);
+    void pieceFinishedRows(QList<QStringList> rows);
     // Questions for the user; each is answered through the slot below.
     void coreLost();
     void replyTimedOut();

@@ -16,6 +16,7 @@ bool replyHasRows(qint32 type)
     case MagnetDescriptions:
     case AddedUrls:
     case AddFailed:
+    case PieceFinished:
         return true;
     default:
         return false;

@@ -65,7 +65,7 @@ enum RequestType : qint32 {
     // Our own additions, unused by the types above; a core that does not know
     // them logs and ignores them.
     RateLimits = 30, // download KiB/s, upload KiB/s, max connections (0 = no limit)
-    ExtendedReplies = 31, // the player reads our own reply types (AddFailed)
+    ExtendedReplies = 31, // the player reads our own reply types (AddFailed, PieceFinished)
 };
 
 enum ReplyType : qint32 {
@@ -79,6 +79,9 @@ enum ReplyType : qint32 {
     // Our own: sent only to a player that asked with ExtendedReplies, since a
     // frame has no length and an older player could not skip it.
     AddFailed = 30, // rows: item (path, link or address), reason
+    // rows: hash, piece (of the torrent); a piece of the played file is
+    // written. Sent at once: a read of the player may be waiting for it.
+    PieceFinished = 31,
 };
 
 // Reply types that carry a QList<QStringList>; every other type is 4 bytes.

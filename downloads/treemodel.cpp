@@ -687,6 +687,20 @@ void TreeModel::torrentDataSet(QList<QStringList> list)
     refreshModel();
 }
 
+void TreeModel::pieceFinished(const QString &hash, int piece)
+{
+    TreeItem *item = findItemByHash(hash);
+    if (!item || piece < 0 || piece >= item->bitField.size())
+        return;
+    item->bitField[piece] = QLatin1Char('1');
+    for (TreeItem *file : std::as_const(item->children))
+        if (piece >= file->firstPiece && piece <= file->lastPiece
+            && piece - file->firstPiece < file->bitField.size())
+            file->bitField[piece - file->firstPiece] = QLatin1Char('1');
+    if (m_playingItem && (m_playingItem == item || m_playingItem->parentItem == item))
+        emit bitFieldRefresh(m_playingItem->bitField, m_playingItem->pieceLength);
+}
+
 void TreeModel::buildTemporaryItem(int num)
 {
     if (num <= 0)

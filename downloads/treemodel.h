@@ -108,6 +108,8 @@ public slots:
     void addedReturn(int type, QList<QStringList> list);
     void startupTorrent(QList<QStringList> list);
     void torrentDataSet(QList<QStringList> list);
+    // One piece of a torrent is in, ahead of the next status list.
+    void pieceFinished(const QString &hash, int piece);
     void addItemByTorrent(QList<QStringList> list, bool autoPlay);
     void addItemByTorrent(QList<QStringList> list);
     void addItemByMagnetUri(QList<QStringList> list, bool autoPlay);

@@ -62,6 +62,12 @@ void PieceGate::failBlockedReads()
     m_changed.notify_all();
 }
 
+void PieceGate::setAligned(bool aligned)
+{
+    std::lock_guard lock(m_mutex);
+    m_aligned = aligned;
+}
+
 bool PieceGate::hasBlockedRead() const
 {
     std::lock_guard lock(m_mutex);
@@ -101,7 +107,7 @@ qint64 PieceGate::servable(qint64 offset, qint64 length, int *missing) const
             *missing = int(qMin<qint64>(piece, INT_MAX));
             break;
         }
-        if (!pieceIsPresent(neighbour)) {
+        if (!m_aligned && !pieceIsPresent(neighbour)) {
             *missing = int(neighbour);
             break;
         }

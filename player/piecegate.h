@@ -14,8 +14,9 @@
 //
 // A read that waits reports the piece it waits for once per piece string.
 //
-// The file's offset inside its first piece is not known, so a byte at p may
-// lie in piece p/L or p/L + 1: both must be present before it is served.
+// Unless the file is known to start where its first piece starts, its offset
+// inside that piece is not known, so a byte at p may lie in piece p/L or
+// p/L + 1: both must be present before it is served.
 //
 // Reads run on the engine's threads; everything else may be called from any
 // thread.
@@ -37,6 +38,9 @@ public:
     void setEventSink(std::function<void(int event)> sink);
 
     void refreshBitfield(int mode, const char *bits, int length, int pieceLength);
+    // The file starts at the start of its first piece (the first file of a
+    // torrent): a byte at p lies in piece p/L. Kept until changed.
+    void setAligned(bool aligned);
     // Index within the piece string of the piece the last blocked read waits
     // for; -1 before any.
     int lackPiece() const;
@@ -70,6 +74,7 @@ private:
     std::function<void(int)> m_sink;
     std::function<void(qint64, const char *, qint64)> m_observer;
     int m_mode = PlainFile;
+    bool m_aligned = false;
     QByteArray m_bits;
     qint64 m_pieceLength = 0;
     int m_lackPiece = -1;

@@ -978,6 +978,7 @@ void player::wireCoreLink()
     connect(m_links, &LinkProcessor::addedReturn, m_model,
         qOverload<int, QList<QStringList>, bool>(&TreeModel::addedReturn));
     connect(m_agent, &ClientAgent::torrentDataSet, m_model, &TreeModel::torrentDataSet);
+    connect(m_agent, &ClientAgent::pieceFinished, m_model, &TreeModel::pieceFinished);
     connect(m_agent, &ClientAgent::serverStateCheck, this, &player::serverStateCheck);
     connect(m_agent, &ClientAgent::webRequestCheck, this, &player::webRequestCheckProcess);
     connect(m_agent, &ClientAgent::serverReadyToClose, this, &player::myQuit);

@@ -23,6 +23,10 @@ public:
     // Called from any thread, the engine's own included.
     virtual void refreshBitfield(int mode, const char *bits, int length, int pieceLength) = 0;
     virtual int lackPiece() const = 0;
+    // For the next open: whether the file is a download that may still miss
+    // pieces, and whether it starts where its first piece starts (then no
+    // neighbouring piece is needed to read a byte).
+    virtual void setSource(bool download, bool alignedToPieces) = 0;
     // Whether the file can be opened now: a download's file only appears on
     // disk with its first piece written.
     virtual bool isReadable(const QString &path) const { return QFileInfo(path).isFile(); }

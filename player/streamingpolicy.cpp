@@ -145,6 +145,7 @@ void StreamingPolicy::openPlainFile(const QString &path, float resumePos)
     m_playerCanSeek = false;
     m_resumePos = m_pos = resumePos;
 
+    m_engine->setSource(false, false);
     m_engine->open(path);
     showPieces();
     refreshEngine(Mode::PlainFile);
@@ -175,6 +176,10 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
     m_bitField = bitField;
     m_pieceLength = pieceLength;
     m_BtFileLackPiece = -1;
+    // The first file of a torrent starts with its first piece; where a later
+    // file starts inside its first piece is not known here.
+    m_aligned = !plain && fileIndex == 0;
+    m_engine->setSource(!plain, m_aligned);
     m_playerCanSeek = false;
     {
         // Opening asks for the piece string at once, from the engine's thread.
@@ -333,6 +338,7 @@ void StreamingPolicy::engineProgress(int type)
 void StreamingPolicy::firstFrame()
 {
     m_awaitingFrame = false;
+    qCDebug(lcPlayer, "first picture of this open");
     // Caching without a piece check running: the start's own wait.
     if (m_playState != Caching || pieceCheckTimer.isActive())
         return;
@@ -386,13 +392,16 @@ void StreamingPolicy::handleLack()
         qCDebug(lcPlayer, "error in mode 1, don't tell me about lack lastpiece");
         return;
     }
-    const bool ready = pieceReady(lack);
-    if (ready && m_playerCanSeek) {
+    if (pieceReady(lack)) {
         // Only the priority had to move; the engine gets the newer string
         // so that a read waiting for that piece goes on.
-        refreshEngine(Mode::Seekable);
-        setSliderRow(true);
-    } else if (m_playState == Playing || m_playState == Caching) {
+        refreshEngine(mode());
+        setSliderRow(m_playerCanSeek || m_lastPieceSeen);
+        return;
+    }
+    // Held at once, while the engine still has data in hand: once its
+    // demuxer waits in a read, a pause only takes effect after the read.
+    if (m_playState == Playing || m_playState == Caching) {
         m_engine->pause();
         m_playState = Caching;
         emit playImageChanged(false, 2);
@@ -409,7 +418,7 @@ bool StreamingPolicy::available(int piece) const
     if (piece < 0 || piece > last)
         return false;
     return m_bitField.at(piece) == QLatin1Char('1')
-        && m_bitField.at(qMin(piece + 1, last)) == QLatin1Char('1');
+        && (m_aligned || m_bitField.at(qMin(piece + 1, last)) == QLatin1Char('1'));
 }
 
 void StreamingPolicy::followPlayback()
@@ -530,16 +539,30 @@ void StreamingPolicy::bitFieldRefresh(const QString &bitField, int pieceSize)
     // rather than at the next poll.
     const int lack = m_BtFileLackPiece;
     const unsigned events = m_lackEvents;
+    const bool held = m_playState == Caching && pieceCheckTimer.isActive();
+    bool wake = false;
     if (m_playState != Stopped && events != m_wokenAt && available(lack)) {
-        if (m_playState != Caching || !pieceCheckTimer.isActive()) {
+        if (!held) {
             m_wokenAt = events;
+            wake = true;
             qCDebug(lcPlayer, "piece %d is in: the waiting read goes on", lack);
-            refreshEngine(mode());
         } else if (m_seeking) {
             m_wokenAt = events;
             piecesIn();
             return;
         }
+    }
+    // Running playback reads on through what came without waiting first.
+    // Held playback keeps its string: a read that went on would stop at a
+    // later piece and the hold would wait for that one instead.
+    if (m_playState != Stopped && !held) {
+        bool stale = false;
+        {
+            std::lock_guard lock(m_engineCopyLock);
+            stale = m_engineBits != m_bitField.toLatin1();
+        }
+        if (wake || stale)
+            refreshEngine(mode());
     }
     if (m_playState == Caching && pieceCheckTimer.isActive())
         pieceCheck();

@@ -129,6 +129,7 @@ private:
     QString m_path;
     QString m_torrentHash;
     int m_fileIndex = -1;
+    bool m_aligned = false;
     QString m_bitField;
     int m_pieceLength = 0;
     bool m_playerCanSeek = false;

@@ -266,6 +266,12 @@ void VlcEngine::open(const QString &path, double startSeconds)
     sources.push_back(std::make_unique<MediaSource>(MediaSource { &m_gate, QDir::toNativeSeparators(path) }));
     libvlc_media_t *media = libvlc_media_new_callbacks(
         m_instance, openCallback, readCallback, seekCallback, closeCallback, sources.back().get());
+    // libavformat's demuxers read the least before a first picture: VLC's
+    // own Matroska demuxer reads the whole first cluster and the index at
+    // the end at open (1.3 MB and the last piece for a 720p clip, against
+    // 0.56 MB and nothing at the end).
+    if (m_download)
+        libvlc_media_add_option(media, ":demux=avformat,any");
     if (startSeconds > 0) {
         const QByteArray option = ":start-time=" + QByteArray::number(startSeconds, 'f', 3);
         libvlc_media_add_option(media, option.constData());
@@ -393,6 +399,12 @@ bool VlcEngine::setSubtitleFile(const QString &path)
 void VlcEngine::refreshBitfield(int mode, const char *bits, int length, int pieceLength)
 {
     m_gate.refreshBitfield(mode, bits, length, pieceLength);
+}
+
+void VlcEngine::setSource(bool download, bool alignedToPieces)
+{
+    m_download = download;
+    m_gate.setAligned(alignedToPieces);
 }
 
 int VlcEngine::lackPiece() const

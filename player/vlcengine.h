@@ -86,6 +86,7 @@ public:
     // The two streaming extensions.
     void refreshBitfield(int mode, const char *bits, int length, int pieceLength) override;
     int lackPiece() const override;
+    void setSource(bool download, bool alignedToPieces) override;
 
     PieceGate &gate() { return m_gate; }
     libvlc_media_player_t *mediaPlayer() const { return m_player; }
@@ -104,6 +105,7 @@ private:
     QString m_path;
     std::atomic<qint64> m_knownLength { 0 };
     bool m_headless = false;
+    bool m_download = false; // the next open is of a download still being fetched
     // Under X11 only: without a window of ours libvlc would open its own.
     bool m_needsWindow = false;
     WId m_window = 0;

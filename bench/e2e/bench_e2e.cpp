@@ -24,6 +24,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -189,7 +190,12 @@ struct StartFigures
     qint64 metadata = -1; // link handed over → files known to the player
     qint64 head = -1; // → the player saw the head and started the engine
     qint64 frame = -1; // → the engine reports a playing time
+    // → the engine's first decoded picture. The engine reports a playing
+    // time only with its first position event, some 350 ms after the
+    // picture even when the whole file is on disk.
+    qint64 picture = -1;
     qint64 seek = -1; // seek click → playback resumed past the target
+    qint64 seekPicture = -1; // seek click → first picture at the target
 };
 
 struct StallFigures
@@ -233,6 +239,21 @@ struct Player
     }
 };
 
+// MORVANE_BENCH_LOGS=<folder>: every run's player and core log is kept
+// there, to see where a slow start or a stall spent its time.
+void keepLog(PlayerSession &s, const QString &what)
+{
+    const QString folder = qEnvironmentVariable("MORVANE_BENCH_LOGS");
+    if (folder.isEmpty())
+        return;
+    static int run = 0;
+    QDir().mkpath(folder);
+    QFile file(
+        QDir(folder).filePath(QStringLiteral("%1-%2.log").arg(++run, 3, 10, QLatin1Char('0')).arg(what)));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(s.log().toUtf8());
+}
+
 qint64 since(qint64 at, qint64 from)
 {
     return at < 0 || from < 0 ? -1 : at - from;
@@ -241,7 +262,7 @@ qint64 since(qint64 at, qint64 from)
 // Seeks to percent of the clip once the player allows seeking (the last
 // piece is there); the time from the click until the engine plays past the
 // target, or -1. *resumedAt: when, on the session's clock.
-qint64 seekTo(PlayerSession &s, int percent, qint64 t0, qint64 *resumedAt)
+qint64 seekTo(PlayerSession &s, int percent, qint64 t0, qint64 *resumedAt, qint64 *clickedAt = nullptr)
 {
     if (s.waitForScreen(
             [](const PlayerSession::Screen &sc) { return sc.seekEnabled && sc.total > 0; }, 30000, t0)
@@ -251,6 +272,8 @@ qint64 seekTo(PlayerSession &s, int percent, qint64 t0, qint64 *resumedAt)
     const QPoint target(
         before.slider.x() + before.slider.width() * percent / 100, before.slider.center().y());
     const qint64 clickAt = s.now();
+    if (clickedAt)
+        *clickedAt = clickAt;
     if (!s.click(target))
         return -1;
     // Resumed: the engine reports a time past percent - 5 % of the clip, after the click.
@@ -297,6 +320,7 @@ std::optional<StartFigures> measureStart(const QString &display, const QString &
         return std::nullopt;
     }
     PlayerSession &s = *player.session;
+    const auto keep = qScopeGuard([&s] { keepLog(s, QStringLiteral("start")); });
     const qint64 t0 = s.now();
     if (!s.secondStart({ link })) {
         out() << "  second start failed" << Qt::endl;
@@ -308,6 +332,7 @@ std::optional<StartFigures> measureStart(const QString &display, const QString &
         figures.metadata
             = since(s.lineTime(QStringLiteral("ready to rebuild item for magnetUri_refreshed.."), t0), t0);
     figures.head = since(s.lineTime(QStringLiteral("ui: message finsh.."), t0), t0);
+    figures.picture = since(s.lineTime(QStringLiteral(" first picture of this open"), t0), t0);
     if (figures.frame < 0) {
         out() << s.log() << Qt::endl;
         return figures;
@@ -315,7 +340,10 @@ std::optional<StartFigures> measureStart(const QString &display, const QString &
     if (!seek)
         return figures;
 
-    figures.seek = seekTo(s, 75, t0, nullptr);
+    qint64 clickAt = -1;
+    figures.seek = seekTo(s, 75, t0, nullptr, &clickAt);
+    // A seek into a missing stretch reopens the media there.
+    figures.seekPicture = since(s.lineTime(QStringLiteral(" first picture of this open"), clickAt), clickAt);
     return figures;
 }
 
@@ -335,6 +363,7 @@ std::optional<StallFigures> measurePlay(const QString &display, const QString &l
     if (!player.start(display))
         return std::nullopt;
     PlayerSession &s = *player.session;
+    const auto keep = qScopeGuard([&s] { keepLog(s, QStringLiteral("play")); });
     const qint64 t0 = s.now();
     if (!s.secondStart({ link }))
         return std::nullopt;
@@ -528,6 +557,13 @@ bool runPeer(int rounds, const QString &summaryPath)
                          list(cells.value(cell + QStringLiteral(" first_frame_ms"))), ratio(ourFrame, frame),
                          ratio(ourSeek, seek))
               << Qt::endl;
+        out() << QStringLiteral("peer %1 beside our first picture: ours/peer: first frame %2, seek %3")
+                     .arg(cell,
+                         ratio(qint64(summary.value(cell + QStringLiteral(" first picture")).toDouble(-1)),
+                             frame),
+                         ratio(qint64(summary.value(cell + QStringLiteral(" seek picture")).toDouble(-1)),
+                             seek))
+              << Qt::endl;
     }
     return true;
 }
@@ -655,7 +691,7 @@ int main(int argc, char *argv[])
             return 1;
         for (Clip *clip : std::as_const(clipList)) {
             for (bool magnet : { true, false }) {
-                QList<qint64> meta, head, frame, seek;
+                QList<qint64> meta, head, frame, seek, picture, seekPicture;
                 for (int round = 0; round < rounds; ++round) {
                     const bool withSeek = magnet && (smoke || rate == 2000000);
                     const auto figures = measureStart(
@@ -667,15 +703,21 @@ int main(int argc, char *argv[])
                     meta << figures->metadata;
                     head << figures->head;
                     frame << figures->frame;
-                    if (withSeek)
+                    picture << figures->picture;
+                    if (withSeek) {
                         seek << figures->seek;
+                        seekPicture << figures->seekPicture;
+                    }
                 }
                 const qint64 bound = rate > 0 ? 2 * kPieceSize * 1000 / rate : -1;
                 if (magnet && rate > 0) {
                     const QString cell = QStringLiteral("%1 MB/s %2").arg(double(rate) / 1e6).arg(clip->name);
                     summary.insert(cell + QStringLiteral(" first frame"), median(frame));
-                    if (!seek.isEmpty())
+                    summary.insert(cell + QStringLiteral(" first picture"), median(picture));
+                    if (!seek.isEmpty()) {
                         summary.insert(cell + QStringLiteral(" seek"), median(seek));
+                        summary.insert(cell + QStringLiteral(" seek picture"), median(seekPicture));
+                    }
                 }
                 out() << QStringLiteral(
                     "%1 %2 %3: metadata %4  head %5  decoder %6  first frame %7  (rate bound %8)")
@@ -688,12 +730,21 @@ int main(int argc, char *argv[])
                              .arg(ms(median(frame)))
                              .arg(ms(bound))
                       << "   runs: " << list(frame) << Qt::endl;
-                if (!seek.isEmpty())
+                const QString rateText = rate > 0 ? QStringLiteral("%1 MB/s").arg(double(rate) / 1e6)
+                                                  : QStringLiteral("unshaped");
+                out() << QStringLiteral("%1 %2 %3: first picture %4   runs: %5")
+                             .arg(rateText, clip->name,
+                                 magnet ? QStringLiteral("magnet ") : QStringLiteral("torrent"),
+                                 ms(median(picture)), list(picture))
+                      << Qt::endl;
+                if (!seek.isEmpty()) {
                     out() << QStringLiteral("%1 %2 seek to 75%: resumed after %3   runs: %4")
-                                 .arg(rate > 0 ? QStringLiteral("%1 MB/s").arg(double(rate) / 1e6)
-                                               : QStringLiteral("unshaped"),
-                                     clip->name, ms(median(seek)), list(seek))
+                                 .arg(rateText, clip->name, ms(median(seek)), list(seek))
                           << Qt::endl;
+                    out() << QStringLiteral("%1 %2 seek to 75%: first picture after %3   runs: %4")
+                                 .arg(rateText, clip->name, ms(median(seekPicture)), list(seekPicture))
+                          << Qt::endl;
+                }
             }
         }
     }

@@ -343,12 +343,13 @@ private slots:
         QCOMPARE(m_player->playState(), int(player::Playing));
         QVERIFY(!m_player->playerCanSeek());
         QVERIFY(!slider_("processSlider")->isEnabled());
-        // The container reads its tail at open: the core is asked for it at
-        // once, and the start waits for it with the message up.
-        QTRY_VERIFY_WITH_TIMEOUT(m_pieces.readyQueries.contains(31), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Caching), 2000);
-        QVERIFY2(m_player->messageText().startsWith("data caching.."), qPrintable(m_player->messageText()));
+        // A download's demuxer needs no index from the end to start: it
+        // plays while the last piece is missing, and never asks for it.
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() > 0, 5000);
+        QVERIFY(!m_pieces.readyQueries.contains(31));
+        QCOMPARE(m_player->playState(), int(player::Playing));
         QVERIFY(!m_player->playerCanSeek());
+        QVERIFY(!slider_("processSlider")->isEnabled());
 
         // The last piece arrives: the slider comes back, playback goes on.
         clip.repair();

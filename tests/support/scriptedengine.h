@@ -31,6 +31,8 @@ public:
     float positionNow = 0;
     int lack = -1;
     bool readable = true;
+    bool download = false;
+    bool aligned = false;
 
     void open(const QString &path, double startSeconds = 0) override
     {
@@ -62,5 +64,10 @@ public:
         refreshes << Refresh { mode, QByteArray(bits, length), pieceLength };
     }
     int lackPiece() const override { return lack; }
+    void setSource(bool isDownload, bool isAligned) override
+    {
+        download = isDownload;
+        aligned = isAligned;
+    }
     bool isReadable(const QString &) const override { return readable; }
 };
