@@ -540,7 +540,7 @@ bool TorrentSession::setStreamingWindow(
         // head at once: fetch the end first, keep the window.
         p.tailWanted = true;
         p.tailFrom = p.tailFrom < 0 ? firstWanted : qMin(p.tailFrom, firstWanted);
-        planTail(h, have, 0);
+        planTail(h, have);
         return true;
     }
     int frontier = p.origin;
@@ -598,6 +598,7 @@ void TorrentSession::play(
         return;
     }
     setYielding(true);
+    m_session->apply_settings(requestQueueSettings(int(info->piece_length())));
     applyLayers(h);
 }
 
@@ -622,11 +623,28 @@ void TorrentSession::headFirst(const lt::torrent_handle &h)
     // Ranked like the front of a played file's window: in order, ahead of
     // rarest-first's random picks.
     std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> bands;
-    for (int rank = 1; rank < 3 && first + rank <= last; ++rank)
+    for (int rank = 0; rank < 3 && first + rank <= last; ++rank)
         bands.emplace_back(lt::piece_index_t(first + rank),
             lt::download_priority_t(std::uint8_t(StreamingPlan::bandPriority(rank))));
     h.prioritize_pieces(bands);
-    h.set_piece_deadline(lt::piece_index_t(first), 0);
+}
+
+lt::settings_pack TorrentSession::requestQueueSettings(int playedPieceLength)
+{
+    // A peer serves requests in the order they were made, and what is
+    // picked for it stays its own until it came: while a file plays, keep
+    // that to the ordered front of the window. Left alone, a fast peer is
+    // handed whole runs of pieces at once (20 s of its rate), picked at
+    // random in the window's last band, and the next piece waits behind them.
+    const lt::settings_pack defaults = lt::default_settings();
+    lt::settings_pack pack;
+    pack.set_int(lt::settings_pack::whole_pieces_threshold,
+        playedPieceLength > 0 ? 0 : defaults.get_int(lt::settings_pack::whole_pieces_threshold));
+    pack.set_int(lt::settings_pack::max_out_request_queue,
+        playedPieceLength > 0
+            ? int(qBound(qint64(16), 3 * qint64(playedPieceLength) / lt::default_block_size, qint64(500)))
+            : defaults.get_int(lt::settings_pack::max_out_request_queue));
+    return pack;
 }
 
 void TorrentSession::stopPlaying()
@@ -634,6 +652,7 @@ void TorrentSession::stopPlaying()
     const lt::torrent_handle h = handle(m_playing.hash);
     m_playing = Playing();
     setYielding(false);
+    m_session->apply_settings(requestQueueSettings(0));
     if (!h.is_valid() || !h.torrent_file())
         return;
     // Back to plain rarest-first. Deadlines go first: clearing them
@@ -680,10 +699,16 @@ void TorrentSession::applyLayers(const lt::torrent_handle &h)
     const QBitArray have = piecesOf(h.status(lt::torrent_handle::query_pieces), info->num_pieces());
     p.windowEnd = -1;
     extendWindow(h, have);
-    if (p.tailWanted)
-        planTail(h, have, 0);
-    else if (p.tailFirst && p.origin == p.fileStart)
-        planTail(h, have, 1); // right after the first head piece
+    if (p.tailWanted || (p.tailFirst && p.origin == p.fileStart))
+        planTail(h, have);
+    // A new place to play from (a start or a seek): the peers' request
+    // queues are full of what the old place needed. A deadline due now puts
+    // the first missing piece's requests at the front of a queue.
+    int wanted = p.origin;
+    while (wanted <= p.fileEnd && have.testBit(wanted))
+        ++wanted;
+    if (wanted <= p.fileEnd)
+        h.set_piece_deadline(lt::piece_index_t(wanted), 0);
     readHead(h, have);
 }
 
@@ -704,36 +729,34 @@ void TorrentSession::extendWindow(const lt::torrent_handle &h, const QBitArray &
     const int tailStart = StreamingPlan::tailStart(p.fileStart, p.fileEnd, info->piece_length());
     const bool tailPlanned = (p.tailFirst || p.tailWanted) && p.origin < tailStart;
     // Where the end is not needed at open it still comes early, players
-    // show a file as seekable only once they have its end: right after the
-    // next piece once the first seconds of playback are in.
-    const bool endEarly = !tailPlanned && p.origin < tailStart && !have.testBit(p.fileEnd)
-        && frontier - p.origin >= StreamingPlan::cushionCount(info->piece_length(), p.bytesPerSecond);
-    // Libtorrent picks at random among pieces of one priority, deadline or
-    // not: only the next pieces get a deadline, the rest of the window
-    // steps down in bands that keep the order.
+    // show a file as seekable only once they have its end: beside the next
+    // piece once the first seconds of playback are in.
+    const int cushion = StreamingPlan::cushionCount(info->piece_length(), p.bytesPerSecond);
+    int near = 0; // pieces present of the first seconds: a hole does not hold the end back
+    for (int piece = p.origin; piece < qMin(p.fileEnd, p.origin + 2 * cushion); ++piece)
+        near += have.testBit(piece) ? 1 : 0;
+    const bool endEarly = !tailPlanned && p.origin < tailStart && !have.testBit(p.fileEnd) && near >= cushion;
+    // Priorities only, no deadlines: libtorrent's picker leaves a piece with
+    // a deadline to its deadline logic, which asks for it only once the
+    // deadline is near and on its own tick (the next piece was seen waiting
+    // a second while lower ones were asked for).
     std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> bands;
-    QList<StreamingPlan::Deadline> next;
     int rank = 0;
     for (const StreamingPlan::Deadline &d : plan) {
         if ((tailPlanned && d.piece >= tailStart) || (endEarly && d.piece == p.fileEnd))
             continue;
-        const int priority = StreamingPlan::bandPriority(rank++);
-        if (priority == int(lt::top_priority))
-            next.append(d);
-        else
-            bands.emplace_back(lt::piece_index_t(d.piece), lt::download_priority_t(std::uint8_t(priority)));
+        bands.emplace_back(lt::piece_index_t(d.piece),
+            lt::download_priority_t(std::uint8_t(StreamingPlan::bandPriority(rank++))));
     }
     if (endEarly)
-        next.append({ p.fileEnd, next.isEmpty() ? 0 : next.first().milliseconds + 1 });
+        bands.emplace_back(lt::piece_index_t(p.fileEnd), lt::top_priority);
     else if (!tailPlanned && end < p.fileEnd && !have.testBit(p.fileEnd))
         bands.emplace_back(lt::piece_index_t(p.fileEnd), lt::download_priority_t(std::uint8_t(4)));
     h.prioritize_pieces(bands);
-    for (const StreamingPlan::Deadline &d : std::as_const(next))
-        h.set_piece_deadline(lt::piece_index_t(d.piece), d.milliseconds);
     p.windowEnd = qMax(p.windowEnd, end);
 }
 
-void TorrentSession::planTail(const lt::torrent_handle &h, const QBitArray &have, int milliseconds)
+void TorrentSession::planTail(const lt::torrent_handle &h, const QBitArray &have)
 {
     const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
     const Playing &p = m_playing;
@@ -742,10 +765,12 @@ void TorrentSession::planTail(const lt::torrent_handle &h, const QBitArray &have
     // Only what the player reads of the end: most containers keep their
     // index in the last piece, and a read further back says so.
     const int tailStart = StreamingPlan::tailStart(p.fileStart, p.fileEnd, info->piece_length());
+    std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> end;
     for (int piece = qMax(tailStart, p.tailFrom < 0 ? p.fileEnd : p.tailFrom); piece <= p.fileEnd; ++piece) {
         if (!have.testBit(piece))
-            h.set_piece_deadline(lt::piece_index_t(piece), milliseconds);
+            end.emplace_back(lt::piece_index_t(piece), lt::top_priority);
     }
+    h.prioritize_pieces(end);
 }
 
 void TorrentSession::readHead(const lt::torrent_handle &h, const QBitArray &have)
@@ -782,14 +807,9 @@ void TorrentSession::onPieceRead(const lt::torrent_handle &h, int piece, const Q
     if (facts.kind != MediaHead::Kind::Unknown && facts.needsTail != p.tailFirst) {
         p.tailFirst = facts.needsTail;
         if (p.tailFirst && p.origin == p.fileStart) {
-            planTail(h, have, 0);
+            planTail(h, have);
         } else if (!p.tailFirst && !p.tailWanted) {
-            // The end in playback order again.
-            for (int t = StreamingPlan::tailStart(p.fileStart, p.fileEnd, info->piece_length());
-                 t <= p.fileEnd; ++t)
-                if (t > p.windowEnd)
-                    h.reset_piece_deadline(lt::piece_index_t(t));
-            retime = true;
+            retime = true; // the end in playback order again
         }
     }
     const qint64 rate = StreamingPlan::bytesPerSecond(p.fileBytes, facts.durationSeconds);

@@ -139,12 +139,15 @@ private:
     void play(const QString &key, const lt::torrent_handle &handle, int fileRow, int fileStart, int fileEnd,
         int origin);
     void stopPlaying();
+    // Request queue settings while a file with pieces of this length plays;
+    // 0: the defaults again.
+    static lt::settings_pack requestQueueSettings(int playedPieceLength);
     void headFirst(const lt::torrent_handle &handle);
     // Priorities for the whole torrent and a fresh window from the origin.
     void applyLayers(const lt::torrent_handle &handle);
     // The window from the origin, up to its size past the first missing piece.
     void extendWindow(const lt::torrent_handle &handle, const QBitArray &have);
-    void planTail(const lt::torrent_handle &handle, const QBitArray &have, int milliseconds);
+    void planTail(const lt::torrent_handle &handle, const QBitArray &have);
     void readHead(const lt::torrent_handle &handle, const QBitArray &have);
     void setYielding(bool yielding);
     void reapplyStreaming(const lt::torrent_handle &handle);

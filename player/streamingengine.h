@@ -27,6 +27,9 @@ public:
     // pieces, and whether it starts where its first piece starts (then no
     // neighbouring piece is needed to read a byte).
     virtual void setSource(bool download, bool alignedToPieces) = 0;
+    // What the engine keeps read ahead of its demuxer: when a read waits,
+    // this much still plays before the demuxer waits too.
+    virtual qint64 readAheadBytes() const { return 0; }
     // Whether the file can be opened now: a download's file only appears on
     // disk with its first piece written.
     virtual bool isReadable(const QString &path) const { return QFileInfo(path).isFile(); }

@@ -20,6 +20,12 @@ QString finishedText()
     return QCoreApplication::translate("player", "finsh..");
 }
 
+// Waiting longer for a piece before holding playback risks a visible stop.
+constexpr qint64 maxGraceMs = 500;
+// The clock starts at the first picture only on a link this much (in
+// tenths) faster than the file plays.
+constexpr qint64 startFactorTenths = 17; // measured 1.5x links read 1.3-1.6, 2x links 1.8-2.1
+
 } // namespace
 
 StreamingPolicy::StreamingPolicy(StreamingEngine *engine, QObject *parent)
@@ -32,6 +38,8 @@ StreamingPolicy::StreamingPolicy(StreamingEngine *engine, QObject *parent)
     connect(&pieceCheckTimer, &QTimer::timeout, this, &StreamingPolicy::pieceCheck);
     connect(&fileCheckTimer, &QTimer::timeout, this, &StreamingPolicy::torrentFileCheck);
     connect(&lastPieceCheckTimer, &QTimer::timeout, this, &StreamingPolicy::lastPieceCheck);
+    m_holdTimer.setSingleShot(true);
+    connect(&m_holdTimer, &QTimer::timeout, this, &StreamingPolicy::hold);
 }
 
 void StreamingPolicy::setCheckIntervals(int piece, int file, int lastPiece)
@@ -135,6 +143,7 @@ void StreamingPolicy::openPlainFile(const QString &path, float resumePos)
     m_eventsEnabled = true;
     pieceCheckTimer.stop();
     fileCheckTimer.stop();
+    m_holdTimer.stop();
     m_lackPiecePending = false;
     m_BtFileLackPiece = -1;
     m_source = Source::PlainFile;
@@ -163,6 +172,7 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
     bool piece0Exist, const QString &bitField, int pieceLength, float resumePos)
 {
     pieceCheckTimer.stop();
+    m_holdTimer.stop();
     m_pos = 0;
     m_eventsEnabled = true;
     m_lackPiecePending = false;
@@ -176,6 +186,9 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
     m_bitField = bitField;
     m_pieceLength = pieceLength;
     m_BtFileLackPiece = -1;
+    m_arrivals.invalidate();
+    m_arrivedPieces = 0;
+    m_lastArrivalMs = 0;
     // The first file of a torrent starts with its first piece; where a later
     // file starts inside its first piece is not known here.
     m_aligned = !plain && fileIndex == 0;
@@ -237,6 +250,8 @@ void StreamingPolicy::startStreaming()
     m_awaitingFrame = true;
     m_seeking = false;
     m_firstTimeSeen = -1;
+    m_pictureSeen = false;
+    m_startHeldAt = -1;
     // Until this open's first read waits, nothing is known to be missing.
     m_BtFileLackPiece = -1;
     m_lastPieceSeen = false;
@@ -256,6 +271,7 @@ void StreamingPolicy::startStreaming()
 void StreamingPolicy::stop()
 {
     m_awaitingFrame = false;
+    m_holdTimer.stop();
     m_playState = Stopped;
     m_source = Source::None;
     m_bitField.clear();
@@ -280,6 +296,10 @@ bool StreamingPolicy::userPlay()
         return false;
     m_engine->play();
     m_playState = Playing;
+    // Paused by the user while a read waited: the wait goes on from here.
+    const int lack = m_BtFileLackPiece;
+    if (m_source == Source::TorrentFile && lack >= 0 && !available(lack))
+        m_holdTimer.start(int(halfReadAheadMs()));
     return true;
 }
 
@@ -324,21 +344,49 @@ void StreamingPolicy::engineProgress(int type)
     if (!m_awaitingFrame)
         return;
     if (type == VlcEngine::VideoOutput) {
-        firstFrame();
+        // The picture is up, but the clock starts only once the engine holds
+        // a little more: until then a read that waits only asks.
+        if (!m_pictureSeen) {
+            qCDebug(lcPlayer, "first picture of this open");
+            m_pictureSeen = true;
+            holdStartIfSlow();
+        }
         return;
     }
-    // Without a picture (no video), time that moves on says the same.
+    // Position events come only while the clock runs; without a picture (no
+    // video), time that moves on says the same.
     const qint64 now = m_engine->time();
-    if (m_firstTimeSeen < 0)
+    if (m_pictureSeen && now > 0)
+        firstFrame();
+    else if (m_firstTimeSeen < 0)
         m_firstTimeSeen = now;
     else if (now > m_firstTimeSeen)
         firstFrame();
 }
 
+void StreamingPolicy::holdStartIfSlow()
+{
+    const qint64 length = m_engine->length();
+    const qint64 bytes = qint64(m_bitField.size()) * m_pieceLength;
+    const int from = int(m_bitField.indexOf(QLatin1Char('0'), qMax(0, int(m_BtFileLackPiece))));
+    if (from < 0 || length <= 0 || bytes <= 0 || !m_arrivals.isValid())
+        return;
+    // A link not well above the file's rate would stop playback again a
+    // moment after it started: the clock waits for a few pieces, as after a
+    // stop, with the picture up.
+    const qint64 arrived = m_arrivedPieces * m_pieceLength * 1000 / qMax<qint64>(1, m_lastArrivalMs);
+    const qint64 needed = bytes * 1000 / length;
+    if (m_arrivedPieces == 0 || arrived * 10 >= needed * startFactorTenths)
+        return;
+    qCDebug(lcPlayer, "the clock waits for pieces from %d (%lld B/s in, %lld B/s played)", from,
+        static_cast<long long>(arrived), static_cast<long long>(needed));
+    m_startHeldAt = from;
+    m_engine->pause();
+}
+
 void StreamingPolicy::firstFrame()
 {
     m_awaitingFrame = false;
-    qCDebug(lcPlayer, "first picture of this open");
     // Caching without a piece check running: the start's own wait.
     if (m_playState != Caching || pieceCheckTimer.isActive())
         return;
@@ -399,8 +447,33 @@ void StreamingPolicy::handleLack()
         setSliderRow(m_playerCanSeek || m_lastPieceSeen);
         return;
     }
-    // Held at once, while the engine still has data in hand: once its
-    // demuxer waits in a read, a pause only takes effect after the read.
+    // The engine still plays what it read ahead. The pause must come while
+    // it does: once its demuxer waits in a read too, a pause only takes
+    // effect after the read, and the clock will have run on. Half of it is
+    // time for the piece to come without a visible stop.
+    const qint64 grace = halfReadAheadMs();
+    if (m_playState == Playing && grace > 0) {
+        m_holdTimer.start(int(grace));
+        return;
+    }
+    hold();
+}
+
+qint64 StreamingPolicy::halfReadAheadMs() const
+{
+    const qint64 length = m_engine->length();
+    const qint64 bytes = qint64(m_bitField.size()) * m_pieceLength;
+    if (length <= 0 || bytes <= 0)
+        return 0;
+    return qMin<qint64>(maxGraceMs, m_engine->readAheadBytes() * length / bytes / 2);
+}
+
+void StreamingPolicy::hold()
+{
+    m_holdTimer.stop();
+    const int lack = m_BtFileLackPiece;
+    if (m_playState == Playing && lack >= 0 && available(lack))
+        return; // came in time
     if (m_playState == Playing || m_playState == Caching) {
         m_engine->pause();
         m_playState = Caching;
@@ -469,6 +542,7 @@ void StreamingPolicy::piecesIn()
 void StreamingPolicy::resumeWithPieces(Mode mode)
 {
     m_seeking = false;
+    m_holdTimer.stop();
     pieceCheckTimer.stop();
     emit playbackStarted();
     refreshEngine(mode);
@@ -523,13 +597,41 @@ void StreamingPolicy::lastPieceCheck()
     }
 }
 
+void StreamingPolicy::countArrivals(const QString &bitField)
+{
+    // From the first piece that came after the open: the rate of the link,
+    // not of the wait for metadata and the first request.
+    const qsizetype now = bitField.count(QLatin1Char('1'));
+    const qsizetype before = m_bitField.count(QLatin1Char('1'));
+    if (now <= before || bitField.size() != m_bitField.size())
+        return;
+    if (!m_arrivals.isValid()) {
+        m_arrivals.start();
+    } else {
+        m_arrivedPieces += now - before;
+        m_lastArrivalMs = m_arrivals.elapsed();
+    }
+}
+
 void StreamingPolicy::bitFieldRefresh(const QString &bitField, int pieceSize)
 {
     if (m_source != Source::TorrentFile)
         return;
+    countArrivals(bitField);
     m_bitField = bitField;
     m_pieceLength = pieceSize;
     showPieces();
+    if (m_startHeldAt >= 0 && m_awaitingFrame) {
+        const int last = int(m_bitField.size()) - 1;
+        bool ready = true;
+        for (int piece = m_startHeldAt; piece <= qMin(m_startHeldAt + 2, last) && ready; ++piece)
+            ready = m_bitField.at(piece) == QLatin1Char('1');
+        if (ready) {
+            m_startHeldAt = -1;
+            refreshEngine(mode());
+            m_engine->play();
+        }
+    }
     if (m_message.startsWith(cachingText())) {
         const QString text = cachingMessage();
         if (text != m_message)
@@ -544,6 +646,7 @@ void StreamingPolicy::bitFieldRefresh(const QString &bitField, int pieceSize)
     if (m_playState != Stopped && events != m_wokenAt && available(lack)) {
         if (!held) {
             m_wokenAt = events;
+            m_holdTimer.stop();
             wake = true;
             qCDebug(lcPlayer, "piece %d is in: the waiting read goes on", lack);
         } else if (m_seeking) {

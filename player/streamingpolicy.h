@@ -3,6 +3,7 @@
 #include "player/piecegate.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -115,8 +116,17 @@ private:
     // A read waits for a piece: ask the core for it at once, and hold
     // playback if it is running.
     void handleLack();
+    // Media time in half of what the engine reads ahead; 0 when unknown.
+    qint64 halfReadAheadMs() const;
+    // Pauses with "data caching.." until the pieces are in, unless the
+    // missing one came meanwhile.
+    void hold();
     void engineProgress(int type);
     void firstFrame();
+    // At the first picture: holds the clock until a few pieces are in when
+    // they come too slowly to keep up.
+    void holdStartIfSlow();
+    void countArrivals(const QString &bitField);
     // Whether the gate would serve the piece now (it and its neighbour).
     bool available(int piece) const;
     void piecesIn();
@@ -147,6 +157,11 @@ private:
     // read can go on, where running playback keeps a little more in hand.
     bool m_seeking = false;
     qint64 m_firstTimeSeen = -1;
+    bool m_pictureSeen = false;
+    int m_startHeldAt = -1; // first of the pieces the clock waits for
+    QElapsedTimer m_arrivals; // since the first piece came after the open
+    qint64 m_arrivedPieces = 0; // pieces come since then
+    qint64 m_lastArrivalMs = 0; // when the last of them came
     // Counts missing-piece events; the one a blocked read was woken for.
     std::atomic<unsigned> m_lackEvents { 0 };
     unsigned m_wokenAt = 0;
@@ -154,6 +169,8 @@ private:
     QTimer pieceCheckTimer;
     QTimer fileCheckTimer;
     QTimer lastPieceCheckTimer;
+    // Runs while a read waits and playback still plays what was read ahead.
+    QTimer m_holdTimer;
 
     // Written by the engine's threads, read by the tick.
     std::atomic<int> m_BtFileLackPiece { -1 };

@@ -77,6 +77,8 @@ const int marqueeTopLeft = 4 | 1;
 const int marqueeMargin = 10;
 const int marqueePixels = 14;
 
+const int readAheadKiB = 256;
+
 } // namespace
 
 QStringList VlcEngine::instanceArguments(const QStringList &extraArguments)
@@ -85,7 +87,8 @@ QStringList VlcEngine::instanceArguments(const QStringList &extraArguments)
         QStringLiteral("--ignore-config") };
     // Small prefetch: reads follow playback instead of running megabytes
     // ahead into pieces that are not there yet.
-    arguments << QStringLiteral("--prefetch-buffer-size=256") << QStringLiteral("--prefetch-read-size=65536");
+    arguments << QStringLiteral("--prefetch-buffer-size=%1").arg(readAheadKiB)
+              << QStringLiteral("--prefetch-read-size=65536");
 #ifndef Q_OS_WIN
     // Qt owns the X connection; VLC must not use Xlib behind its back.
     arguments << QStringLiteral("--no-xlib");
@@ -405,6 +408,11 @@ void VlcEngine::setSource(bool download, bool alignedToPieces)
 {
     m_download = download;
     m_gate.setAligned(alignedToPieces);
+}
+
+qint64 VlcEngine::readAheadBytes() const
+{
+    return readAheadKiB * 1024;
 }
 
 int VlcEngine::lackPiece() const

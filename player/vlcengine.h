@@ -87,6 +87,7 @@ public:
     void refreshBitfield(int mode, const char *bits, int length, int pieceLength) override;
     int lackPiece() const override;
     void setSource(bool download, bool alignedToPieces) override;
+    qint64 readAheadBytes() const override;
 
     PieceGate &gate() { return m_gate; }
     libvlc_media_player_t *mediaPlayer() const { return m_player; }

@@ -42,9 +42,22 @@ private:
         QVERIFY(m_policy->engineEvent(VlcEngine::LackData));
         QCoreApplication::processEvents();
     }
-    void firstPicture()
+    // The first picture, a read that waits before the clock runs (-1: none),
+    // then the first position event.
+    void firstPicture(int readWaitsFor = -1)
     {
         QVERIFY(m_policy->engineEvent(VlcEngine::VideoOutput));
+        QCoreApplication::processEvents();
+        QVERIFY(m_policy->awaitingFirstFrame());
+        if (readWaitsFor >= 0) {
+            const int pauses = m_engine.pauses;
+            engineLacks(readWaitsFor);
+            QVERIFY(m_pieces.readyQueries.contains(readWaitsFor));
+            QCOMPARE(m_engine.pauses, pauses);
+            QVERIFY(m_policy->awaitingFirstFrame());
+        }
+        m_engine.timeMs = qMax<qint64>(m_engine.timeMs, 40);
+        QVERIFY(m_policy->engineEvent(VlcEngine::PositionChanged));
         QCoreApplication::processEvents();
         QVERIFY(!m_policy->awaitingFirstFrame());
     }
@@ -142,7 +155,9 @@ private slots:
             QVERIFY2(m_policy->message().startsWith(QStringLiteral("data caching.. 100 % ")),
                 qPrintable(m_policy->message()));
         }
-        firstPicture();
+        // The clock needs a little more than the picture: a read that waits
+        // in between only asks for its piece.
+        firstPicture(lack >= 0 ? 5 : -1);
         QCOMPARE(m_policy->playState(), int(Policy::Playing));
         QCOMPARE(m_policy->message(), QString());
         QCOMPARE(m_policy->sliderEnabled(), mode == 2);
@@ -216,6 +231,30 @@ private slots:
         QVERIFY(!m_policy->pieceCheckActive());
         QCOMPARE(messages.last().at(0).toString(), QStringLiteral("finsh.."));
         QCOMPARE(messages.last().at(1).toBool(), true);
+    }
+
+    void waitWithinWhatWasReadAhead()
+    {
+        // Ten pieces of 256 KiB playing ten seconds: 256 KiB read ahead is a
+        // second of playback, half of it the time a missing piece may take.
+        m_engine.lengthMs = 10000;
+        m_engine.readAhead = 262144;
+        openTorrent("1111100001");
+        firstPicture();
+        engineLacks(5);
+        QCOMPARE(m_pieces.readyQueries.last(), 5); // asked for at once
+        QCOMPARE(m_engine.pauses, 0);
+        QCOMPARE(m_policy->message(), QString());
+        arrive("1111110001");
+        QTest::qWait(700);
+        QCOMPARE(m_engine.pauses, 0);
+        QCOMPARE(m_policy->playState(), int(Policy::Playing));
+        // A piece that does not come in time stops playback, while the
+        // engine still has data in hand to pause on.
+        engineLacks(6);
+        QTRY_COMPARE_WITH_TIMEOUT(m_engine.pauses, 1, 1000);
+        QCOMPARE(m_policy->playState(), int(Policy::Caching));
+        QVERIFY(m_policy->message().startsWith(QStringLiteral("data caching..")));
     }
 
     void headOnlyBecomesSeekable()

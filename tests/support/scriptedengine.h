@@ -33,6 +33,7 @@ public:
     bool readable = true;
     bool download = false;
     bool aligned = false;
+    qint64 readAhead = 0;
 
     void open(const QString &path, double startSeconds = 0) override
     {
@@ -70,4 +71,5 @@ public:
         aligned = isAligned;
     }
     bool isReadable(const QString &) const override { return readable; }
+    qint64 readAheadBytes() const override { return readAhead; }
 };
