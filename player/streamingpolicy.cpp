@@ -299,7 +299,7 @@ bool StreamingPolicy::userPlay()
     // Paused by the user while a read waited: the wait goes on from here.
     const int lack = m_BtFileLackPiece;
     if (m_source == Source::TorrentFile && lack >= 0 && !available(lack))
-        m_holdTimer.start(int(halfReadAheadMs()));
+        m_holdTimer.start(int(graceMs()));
     return true;
 }
 
@@ -449,9 +449,9 @@ void StreamingPolicy::handleLack()
     }
     // The engine still plays what it read ahead. The pause must come while
     // it does: once its demuxer waits in a read too, a pause only takes
-    // effect after the read, and the clock will have run on. Half of it is
-    // time for the piece to come without a visible stop.
-    const qint64 grace = halfReadAheadMs();
+    // effect after the read, and the clock will have run on. Until then the
+    // piece may come without a visible stop.
+    const qint64 grace = graceMs();
     if (m_playState == Playing && grace > 0) {
         m_holdTimer.start(int(grace));
         return;
@@ -459,13 +459,13 @@ void StreamingPolicy::handleLack()
     hold();
 }
 
-qint64 StreamingPolicy::halfReadAheadMs() const
+qint64 StreamingPolicy::graceMs() const
 {
     const qint64 length = m_engine->length();
     const qint64 bytes = qint64(m_bitField.size()) * m_pieceLength;
     if (length <= 0 || bytes <= 0)
         return 0;
-    return qMin<qint64>(maxGraceMs, m_engine->readAheadBytes() * length / bytes / 2);
+    return qMin<qint64>(maxGraceMs, m_engine->readAheadBytes() * length / bytes * 3 / 4);
 }
 
 void StreamingPolicy::hold()

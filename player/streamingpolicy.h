@@ -116,8 +116,9 @@ private:
     // A read waits for a piece: ask the core for it at once, and hold
     // playback if it is running.
     void handleLack();
-    // Media time in half of what the engine reads ahead; 0 when unknown.
-    qint64 halfReadAheadMs() const;
+    // How long a read may wait before playback holds: the media time in
+    // three quarters of what the engine reads ahead; 0 when unknown.
+    qint64 graceMs() const;
     // Pauses with "data caching.." until the pieces are in, unless the
     // missing one came meanwhile.
     void hold();

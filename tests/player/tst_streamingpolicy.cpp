@@ -236,7 +236,7 @@ private slots:
     void waitWithinWhatWasReadAhead()
     {
         // Ten pieces of 256 KiB playing ten seconds: 256 KiB read ahead is a
-        // second of playback, half of it the time a missing piece may take.
+        // second of playback, of which a missing piece may take 500 ms.
         m_engine.lengthMs = 10000;
         m_engine.readAhead = 262144;
         openTorrent("1111100001");
