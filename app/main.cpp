@@ -1,5 +1,5 @@
 #include "app/myproxystyle.h"
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "app/singleapplication.h"
 #include "dialogs/firstrun.h"
 #include "links/parameterpaths.h"

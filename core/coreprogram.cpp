@@ -5,8 +5,8 @@
 #include "coresettings.h"
 #include "torrentsession.h"
 
-#include "app/misc.h"
-#include "app/preferences.h"
+#include "settings/misc.h"
+#include "settings/preferences.h"
 #include "platform/logging.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "coreserver.h"
 
-#include "corelink/coreprotocol.h"
+#include "protocol/coreprotocol.h"
 #include "platform/logging.h"
 
 #include <QFileInfo>

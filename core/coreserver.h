@@ -1,6 +1,6 @@
 #pragma once
 
-#include "corelink/requestreader.h"
+#include "protocol/requestreader.h"
 
 #include <QList>
 #include <QObject>

@@ -4,8 +4,8 @@
 #include "torrentfetcher.h"
 #include "torrentsession.h"
 
-#include "app/preferences.h"
-#include "corelink/coreprotocol.h"
+#include "settings/preferences.h"
+#include "protocol/coreprotocol.h"
 #include "platform/logging.h"
 
 namespace {

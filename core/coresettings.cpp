@@ -1,6 +1,6 @@
 #include "coresettings.h"
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #include "core/coreprogram.h"
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "platform/stopsignal.h"
 
 #include <QCoreApplication>

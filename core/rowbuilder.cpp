@@ -1,6 +1,6 @@
 #include "rowbuilder.h"
 
-#include "corelink/framereader.h"
+#include "protocol/framereader.h"
 
 #include <QDir>
 

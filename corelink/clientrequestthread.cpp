@@ -1,6 +1,6 @@
 #include "corelink/clientrequestthread.h"
 
-#include "corelink/coreprotocol.h"
+#include "protocol/coreprotocol.h"
 #include "platform/logging.h"
 
 #include <QPointer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/preferences.h"
-#include "corelink/coreprotocol.h"
-#include "corelink/replyreader.h"
+#include "settings/preferences.h"
+#include "protocol/coreprotocol.h"
+#include "protocol/replyreader.h"
 
 #include <QList>
 #include <QLocalSocket>

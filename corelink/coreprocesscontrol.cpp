@@ -1,8 +1,8 @@
 #include "corelink/coreprocesscontrol.h"
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "corelink/clientagent.h"
-#include "corelink/coreprotocol.h"
+#include "protocol/coreprotocol.h"
 #include "platform/logging.h"
 #include "platform/processlist.h"
 #include "platform/programlauncher.h"

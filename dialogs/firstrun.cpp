@@ -1,6 +1,6 @@
 #include "firstrun.h"
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "assoc/urihandler.h"
 #include "dialogs/wizard.h"
 #include "platform/logging.h"

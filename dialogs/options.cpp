@@ -1,7 +1,7 @@
 #include "options.h"
 #include "ui_options.h"
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "dialogs/elevatedlauncher.h"
 #include "dialogs/folderchooser.h"
 

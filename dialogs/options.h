@@ -1,6 +1,6 @@
 #pragma once
 
-#include "corelink/coreprotocol.h"
+#include "protocol/coreprotocol.h"
 
 #include <QDialog>
 #include <QPoint>

@@ -1,7 +1,7 @@
 #include "wizard.h"
 #include "ui_wizard.h"
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "dialogs/elevatedlauncher.h"
 #include "dialogs/folderchooser.h"
 

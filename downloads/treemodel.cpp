@@ -1,6 +1,6 @@
 #include "treemodel.h"
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "platform/logging.h"
 #include "replyrow.h"
 #include "treeitem.h"

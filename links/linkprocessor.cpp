@@ -1,7 +1,7 @@
 #include "linkprocessor.h"
 
-#include "app/misc.h"
-#include "app/preferences.h"
+#include "settings/misc.h"
+#include "settings/preferences.h"
 #include "parameterpaths.h"
 #include "platform/logging.h"
 #include "websites.h"

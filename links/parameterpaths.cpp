@@ -1,6 +1,6 @@
 #include "parameterpaths.h"
 
-#include "app/misc.h"
+#include "settings/misc.h"
 
 #include <QDir>
 #include <QFileInfo>

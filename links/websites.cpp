@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 
 namespace {
 QString hostSetting(const QString &key)

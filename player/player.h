@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "player/streamingpolicy.h"
 #include "player/vlcengine.h"
 

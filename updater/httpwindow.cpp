@@ -3,7 +3,7 @@
 #include "http.h"
 #include "releasesignature.h"
 
-#include "app/misc.h"
+#include "settings/misc.h"
 #include "platform/logging.h"
 #include "platform/processlist.h"
 #include "platform/programlauncher.h"

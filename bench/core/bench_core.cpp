@@ -6,7 +6,7 @@
 
 #include "core/rowbuilder.h"
 #include "core/statuscache.h"
-#include "corelink/coreprotocol.h"
+#include "protocol/coreprotocol.h"
 
 #include "tests/support/seedprocess.h"
 #include "tests/support/temporaryhome.h"

@@ -3,8 +3,8 @@
 // the connection reads it, in 64 KiB pieces, and in one piece.
 //   bench_replydecode [--iterations N] [--rows N]
 
-#include "corelink/coreprotocol.h"
-#include "corelink/replyreader.h"
+#include "protocol/coreprotocol.h"
+#include "protocol/replyreader.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -8,7 +8,7 @@
 //
 // --peer also runs ../shared/peer-bench (its own namespace) and prints its
 // figures beside ours.
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "tests/e2e/playersession.h"
 #include "tests/support/seedprocess.h"
 #include "tests/support/temporaryhome.h"

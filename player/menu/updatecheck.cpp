@@ -1,6 +1,6 @@
 #include "updatecheck.h"
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "links/websites.h"
 #include "platform/logging.h"
 #include "platform/programlauncher.h"

@@ -1,6 +1,6 @@
 #include "webpages.h"
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "links/websites.h"
 #include "mywebview.h"
 #include "platform/logging.h"

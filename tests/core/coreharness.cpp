@@ -1,6 +1,6 @@
 #include "coreharness.h"
 
-#include "corelink/coreprotocol.h"
+#include "protocol/coreprotocol.h"
 
 #include <QCoreApplication>
 #include <QDebug>

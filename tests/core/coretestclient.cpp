@@ -1,6 +1,6 @@
 #include "coretestclient.h"
 
-#include "corelink/coreprotocol.h"
+#include "protocol/coreprotocol.h"
 
 #include <QDeadlineTimer>
 #include <QTest>

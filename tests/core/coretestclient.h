@@ -1,7 +1,7 @@
 #pragma once
 
-#include "corelink/coreprotocol.h"
-#include "corelink/replyreader.h"
+#include "protocol/coreprotocol.h"
+#include "protocol/replyreader.h"
 
 #include <QList>
 #include <QLocalSocket>

@@ -3,9 +3,9 @@
 // the way the player stops it. The real program on a local socket, peers on
 // 127.0.0.1 only.
 #include "coreharness.h"
-#include "corelink/coreprotocol.h"
-#include "corelink/framereader.h"
-#include "corelink/replyreader.h"
+#include "protocol/coreprotocol.h"
+#include "protocol/framereader.h"
+#include "protocol/replyreader.h"
 
 #include "platform/processlist.h"
 #include "tests/support/seedprocess.h"

@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "corelink/clientagent.h"
 #include "corelink/clientrequestthread.h"
 #include "corelink/coreprocesscontrol.h"

@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "dialogs/about.h"
 #include "dialogs/options.h"
 #include "dialogs/wizard.h"

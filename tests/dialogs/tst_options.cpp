@@ -1,5 +1,5 @@
-#include "app/misc.h"
-#include "app/preferences.h"
+#include "settings/misc.h"
+#include "settings/preferences.h"
 #include "dialogs/elevatedlauncher.h"
 #include "dialogs/options.h"
 #include "modalwatcher.h"

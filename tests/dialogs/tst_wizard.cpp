@@ -1,5 +1,5 @@
-#include "app/misc.h"
-#include "app/preferences.h"
+#include "settings/misc.h"
+#include "settings/preferences.h"
 #include "assoc/urihandler.h"
 #include "dialogs/elevatedlauncher.h"
 #include "dialogs/firstrun.h"

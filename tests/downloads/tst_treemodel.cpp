@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
 #include "replyrows.h"

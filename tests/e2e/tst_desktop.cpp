@@ -1,6 +1,6 @@
 // The real Morvane as a new user meets it on a desktop: first starts in a
 // fresh home, files handed over by a file manager, on a private X server.
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "tests/e2e/playersession.h"
 #include "tests/support/temporaryhome.h"
 #include "tests/support/testmedia.h"

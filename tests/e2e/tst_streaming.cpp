@@ -1,6 +1,6 @@
 // The whole road of a magnet link: a rate-limited seed on loopback, the real
 // MorvaneCore and the real Morvane on a private X server, watched from outside.
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "tests/e2e/playersession.h"
 #include "tests/support/seedprocess.h"
 #include "tests/support/temporaryhome.h"

@@ -1,7 +1,7 @@
 // The real Morvane with the maker's web pages on (a loopback server), on a
 // private X server: the video stays in the window's video area, windowed and
 // in full screen, the bars are drawn, and no other window appears.
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "tests/e2e/playersession.h"
 #include "tests/support/httpserver.h"
 #include "tests/support/temporaryhome.h"

@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "links/linkprocessor.h"
 #include "links/parameterpaths.h"
 #include "tests/support/requestspy.h"

@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "links/openurl.h"
 #include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"

@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "player/menu/mainmenu.h"
 #include "player/menu/mywebview.h"
 #include "player/menu/updatecheck.h"

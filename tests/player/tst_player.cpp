@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "corelink/clientagent.h"
 #include "dialogs/options.h"
 #include "downloads/treeitem.h"

@@ -1,6 +1,6 @@
 #include "fakecore.h"
 
-#include "corelink/coreprotocol.h"
+#include "protocol/coreprotocol.h"
 
 #include <QCoreApplication>
 #include <QLocalServer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "corelink/coreprotocol.h"
-#include "corelink/requestreader.h"
+#include "protocol/coreprotocol.h"
+#include "protocol/requestreader.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,5 +1,5 @@
-#include "app/misc.h"
-#include "app/preferences.h"
+#include "settings/misc.h"
+#include "settings/preferences.h"
 #include "platform/processlist.h"
 #include "tests/support/httpserver.h"
 #include "tests/support/temporaryhome.h"

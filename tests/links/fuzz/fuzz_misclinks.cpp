@@ -1,5 +1,5 @@
 // bc://bt/ and pipe-form morvane:// links into magnet URIs, and the address test.
-#include "app/misc.h"
+#include "settings/misc.h"
 
 #include <QString>
 

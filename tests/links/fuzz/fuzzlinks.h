@@ -4,7 +4,7 @@
 // a web server configured (so every branch is reachable), an offscreen
 // application, and the checks every request sent for a link must pass.
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "tests/support/temporaryhome.h"
 
 #include <QApplication>

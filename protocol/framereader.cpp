@@ -1,6 +1,6 @@
-#include "corelink/framereader.h"
+#include "protocol/framereader.h"
 
-#include "corelink/coreprotocol.h"
+#include "protocol/coreprotocol.h"
 
 #include <QtEndian>
 

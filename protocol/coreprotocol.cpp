@@ -1,4 +1,4 @@
-#include "corelink/coreprotocol.h"
+#include "protocol/coreprotocol.h"
 
 #include <QDataStream>
 #include <QIODevice>

@@ -7,8 +7,8 @@
 //   - delivery does not depend on how the bytes were cut;
 //   - nothing is delivered past a corrupt frame.
 
-#include "corelink/coreprotocol.h"
-#include "corelink/framereader.h"
+#include "protocol/coreprotocol.h"
+#include "protocol/framereader.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "corelink/coreprotocol.h"
-#include "corelink/framereader.h"
+#include "protocol/coreprotocol.h"
+#include "protocol/framereader.h"
 
 // Reads reply frames (core -> player).
 class ReplyReader : public FrameReader

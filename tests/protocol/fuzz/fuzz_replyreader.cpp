@@ -1,6 +1,6 @@
 #include "fuzzframes.h"
 
-#include "corelink/replyreader.h"
+#include "protocol/replyreader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

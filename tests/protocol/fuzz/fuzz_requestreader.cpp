@@ -1,6 +1,6 @@
 #include "fuzzframes.h"
 
-#include "corelink/requestreader.h"
+#include "protocol/requestreader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

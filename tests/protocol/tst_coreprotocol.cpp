@@ -1,6 +1,6 @@
-#include "corelink/coreprotocol.h"
-#include "corelink/replyreader.h"
-#include "corelink/requestreader.h"
+#include "protocol/coreprotocol.h"
+#include "protocol/replyreader.h"
+#include "protocol/requestreader.h"
 
 #include <QDataStream>
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "app/misc.h"
+#include "settings/misc.h"
 #include "tests/support/temporaryhome.h"
 
 #include <QDir>
