@@ -1,11 +1,11 @@
 #include "app/myproxystyle.h"
-#include "settings/preferences.h"
 #include "app/singleapplication.h"
 #include "dialogs/firstrun.h"
 #include "links/parameterpaths.h"
 #include "platform/logging.h"
 #include "platform/webenginesandbox.h"
 #include "player/player.h"
+#include "settings/preferences.h"
 
 #include <QDir>
 #include <QLocale>

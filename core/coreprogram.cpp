@@ -5,9 +5,9 @@
 #include "coresettings.h"
 #include "torrentsession.h"
 
+#include "platform/logging.h"
 #include "settings/misc.h"
 #include "settings/preferences.h"
-#include "platform/logging.h"
 
 #include <QDir>
 

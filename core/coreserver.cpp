@@ -1,7 +1,7 @@
 #include "coreserver.h"
 
-#include "protocol/coreprotocol.h"
 #include "platform/logging.h"
+#include "protocol/coreprotocol.h"
 
 #include <QFileInfo>
 #include <QLocalServer>

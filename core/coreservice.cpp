@@ -4,9 +4,9 @@
 #include "torrentfetcher.h"
 #include "torrentsession.h"
 
-#include "settings/preferences.h"
-#include "protocol/coreprotocol.h"
 #include "platform/logging.h"
+#include "protocol/coreprotocol.h"
+#include "settings/preferences.h"
 
 namespace {
 constexpr int statusIntervalMs = 1000;

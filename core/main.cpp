@@ -1,7 +1,7 @@
 #include "core/coreprogram.h"
 
-#include "settings/preferences.h"
 #include "platform/stopsignal.h"
+#include "settings/preferences.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 #include "corelink/clientrequestthread.h"
 
-#include "protocol/coreprotocol.h"
 #include "platform/logging.h"
+#include "protocol/coreprotocol.h"
 
 #include <QPointer>
 

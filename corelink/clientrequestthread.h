@@ -1,8 +1,8 @@
 #pragma once
 
-#include "settings/preferences.h"
 #include "protocol/coreprotocol.h"
 #include "protocol/replyreader.h"
+#include "settings/preferences.h"
 
 #include <QList>
 #include <QLocalSocket>

@@ -1,12 +1,12 @@
 #include "corelink/coreprocesscontrol.h"
 
-#include "settings/preferences.h"
 #include "corelink/clientagent.h"
-#include "protocol/coreprotocol.h"
 #include "platform/logging.h"
 #include "platform/processlist.h"
 #include "platform/programlauncher.h"
 #include "platform/programnames.h"
+#include "protocol/coreprotocol.h"
+#include "settings/preferences.h"
 
 #include <QCoreApplication>
 #include <QDir>

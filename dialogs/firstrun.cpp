@@ -1,9 +1,9 @@
 #include "firstrun.h"
 
-#include "settings/preferences.h"
 #include "assoc/urihandler.h"
 #include "dialogs/wizard.h"
 #include "platform/logging.h"
+#include "settings/preferences.h"
 
 bool FirstRun::wizardDue(const QString &configTime, const HandlerCheck &isUriHandlerRegistered)
 {

@@ -1,9 +1,9 @@
 #include "options.h"
 #include "ui_options.h"
 
-#include "settings/preferences.h"
 #include "dialogs/elevatedlauncher.h"
 #include "dialogs/folderchooser.h"
+#include "settings/preferences.h"
 
 #include <QMessageBox>
 #include <QMouseEvent>

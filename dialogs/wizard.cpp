@@ -1,9 +1,9 @@
 #include "wizard.h"
 #include "ui_wizard.h"
 
-#include "settings/preferences.h"
 #include "dialogs/elevatedlauncher.h"
 #include "dialogs/folderchooser.h"
+#include "settings/preferences.h"
 
 Wizard::Wizard(QWidget *parent)
     : QDialog(parent)

@@ -1,8 +1,8 @@
 #include "treemodel.h"
 
-#include "settings/preferences.h"
 #include "platform/logging.h"
 #include "replyrow.h"
+#include "settings/preferences.h"
 #include "treeitem.h"
 
 #include <QDir>

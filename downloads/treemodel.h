@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/coreprotocol.h"
 #include "filelisticons.h"
+#include "protocol/coreprotocol.h"
 
 #include <QAbstractItemModel>
 #include <QHash>

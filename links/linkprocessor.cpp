@@ -1,9 +1,9 @@
 #include "linkprocessor.h"
 
-#include "settings/misc.h"
-#include "settings/preferences.h"
 #include "parameterpaths.h"
 #include "platform/logging.h"
+#include "settings/misc.h"
+#include "settings/preferences.h"
 #include "websites.h"
 
 #include <QDesktopServices>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/coreprotocol.h"
 #include "linkparameters.h"
+#include "protocol/coreprotocol.h"
 
 #include <QList>
 #include <QObject>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "settings/preferences.h"
 #include "player/streamingpolicy.h"
 #include "player/vlcengine.h"
+#include "settings/preferences.h"
 
 #include <QDialog>
 #include <QHash>

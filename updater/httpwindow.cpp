@@ -3,11 +3,11 @@
 #include "http.h"
 #include "releasesignature.h"
 
-#include "settings/misc.h"
 #include "platform/logging.h"
 #include "platform/processlist.h"
 #include "platform/programlauncher.h"
 #include "platform/programnames.h"
+#include "settings/misc.h"
 
 #include <QCoreApplication>
 #include <QDate>

@@ -1,10 +1,10 @@
 #include "updatecheck.h"
 
-#include "settings/preferences.h"
 #include "links/websites.h"
 #include "platform/logging.h"
 #include "platform/programlauncher.h"
 #include "platform/programnames.h"
+#include "settings/preferences.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "webpages.h"
 
-#include "settings/preferences.h"
 #include "links/websites.h"
 #include "mywebview.h"
 #include "platform/logging.h"
+#include "settings/preferences.h"
 
 #include <QLabel>
 

@@ -1,8 +1,8 @@
 // MorvaneCore as the player meets it: the real program on a local socket,
 // fed by morvane-seed on 127.0.0.1.
 #include "coreharness.h"
-#include "protocol/coreprotocol.h"
 #include "ftptestserver.h"
+#include "protocol/coreprotocol.h"
 
 #include "tests/support/httpserver.h"
 #include "tests/support/seedprocess.h"

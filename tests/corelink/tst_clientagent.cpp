@@ -1,9 +1,9 @@
-#include "settings/preferences.h"
 #include "corelink/clientagent.h"
 #include "corelink/clientrequestthread.h"
 #include "corelink/coreprompt.h"
-#include "protocol/coreprotocol.h"
 #include "corelinktestkit.h"
+#include "protocol/coreprotocol.h"
+#include "settings/preferences.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/temporaryhome.h"
 

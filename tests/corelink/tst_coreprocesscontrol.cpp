@@ -1,9 +1,9 @@
-#include "settings/preferences.h"
 #include "corelink/clientagent.h"
 #include "corelink/clientrequestthread.h"
 #include "corelink/coreprocesscontrol.h"
 #include "corelinktestkit.h"
 #include "platform/processlist.h"
+#include "settings/preferences.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/temporaryhome.h"
 

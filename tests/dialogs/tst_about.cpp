@@ -1,7 +1,7 @@
-#include "settings/preferences.h"
 #include "dialogs/about.h"
 #include "dialogs/options.h"
 #include "dialogs/wizard.h"
+#include "settings/preferences.h"
 #include "tests/support/temporaryhome.h"
 
 #include <QDateTime>

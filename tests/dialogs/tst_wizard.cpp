@@ -1,11 +1,11 @@
-#include "settings/misc.h"
-#include "settings/preferences.h"
 #include "assoc/urihandler.h"
 #include "dialogs/elevatedlauncher.h"
 #include "dialogs/firstrun.h"
 #include "dialogs/wizard.h"
 #include "modalwatcher.h"
 #include "recordingtool.h"
+#include "settings/misc.h"
+#include "settings/preferences.h"
 #include "tests/support/temporaryhome.h"
 
 #include <QApplication>

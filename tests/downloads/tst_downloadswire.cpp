@@ -1,4 +1,3 @@
-#include "settings/preferences.h"
 #include "corelink/clientagent.h"
 #include "corelink/clientrequestthread.h"
 #include "downloads/downloadscontroller.h"
@@ -6,6 +5,7 @@
 #include "downloads/treemodel.h"
 #include "player/treemodelpieces.h"
 #include "replyrows.h"
+#include "settings/preferences.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/temporaryhome.h"
 

@@ -1,7 +1,7 @@
-#include "settings/preferences.h"
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
 #include "replyrows.h"
+#include "settings/preferences.h"
 #include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
 

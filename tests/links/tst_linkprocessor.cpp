@@ -1,6 +1,6 @@
-#include "settings/preferences.h"
 #include "links/linkprocessor.h"
 #include "links/parameterpaths.h"
+#include "settings/preferences.h"
 #include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
 #include "tests/support/urlrecorder.h"

@@ -1,5 +1,5 @@
-#include "settings/preferences.h"
 #include "links/openurl.h"
+#include "settings/preferences.h"
 #include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
 

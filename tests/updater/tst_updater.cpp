@@ -1,6 +1,6 @@
+#include "platform/processlist.h"
 #include "settings/misc.h"
 #include "settings/preferences.h"
-#include "platform/processlist.h"
 #include "tests/support/httpserver.h"
 #include "tests/support/temporaryhome.h"
 #include "updater/http.h"
