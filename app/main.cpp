@@ -14,23 +14,25 @@
 
 int main(int argc, char **argv)
 {
-    // Decided before the application exists: --help needs no display, and a
-    // refused command line reaches no running player.
+    // Decided before the application exists: --help needs no display. Other
+    // arguments that begin with "--" are skipped further on, as they always were.
     CommandLine commandLine(QStringLiteral("Morvane"),
         QStringLiteral("Plays videos from BitTorrent while they download."), CommandLine::Window);
     commandLine.addPositional(QStringLiteral("file|link"),
         QStringLiteral("Video files, .torrent files, magnet:, bc://bt/ and morvane:// links to open."),
         QStringLiteral("[file|link...]"));
     commandLine.setPassThrough(QStringLiteral("--webEngineArgs"));
-    if (!commandLine.parse(CommandLine::fromArgv(argc, argv)))
+    if (!commandLine.answerHelpAndVersion(CommandLine::fromArgv(argc, argv)))
         return commandLine.finish();
 
     SingleApplication app(argc, argv);
     if (app.isRunning()) {
         qCDebug(lcApp, "Morvane is already running for this user.");
         // The running player has a folder of its own: name files from ours.
-        const QStringList arguments
-            = ParameterPaths::absolute(commandLine.positionalArguments(), QDir::currentPath());
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        arguments = ParameterPaths::absolute(arguments, QDir::currentPath());
         const QString message = SingleApplication::instanceMessage(arguments);
         if (!message.isEmpty()) {
             qCDebug(lcApp, "Passing program parameters to running instance...");
@@ -57,7 +59,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
     QApplication::setStyle(new MyProxyStyle);
 
-    const QStringList parameters = commandLine.positionalArguments();
+    QStringList parameters = QCoreApplication::arguments();
+    parameters.removeFirst();
 
     Preferences settings;
     QTranslator translator;

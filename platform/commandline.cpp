@@ -82,6 +82,16 @@ bool CommandLine::parse(const QStringList &arguments)
     return true;
 }
 
+bool CommandLine::answerHelpAndVersion(const QStringList &arguments)
+{
+    const qsizetype end = m_passThrough.isEmpty() ? -1 : arguments.indexOf(m_passThrough, 1);
+    const QStringList ours = end > 0 ? arguments.mid(0, end) : arguments;
+    const bool help = ours.indexOf(QLatin1String("--help"), 1) > 0;
+    if (!help && ours.indexOf(QLatin1String("--version"), 1) < 0)
+        return true;
+    return parse({ ours.value(0, m_program), help ? QStringLiteral("--help") : QStringLiteral("--version") });
+}
+
 void CommandLine::refuse(const QString &why)
 {
     m_exitCode = usageError;

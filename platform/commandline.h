@@ -26,6 +26,10 @@ public:
     bool parse(const QStringList &arguments);
     // Refuses the command line after parse(), for a reason of the program's own.
     void refuse(const QString &why);
+    // Only --help and --version, each as a whole argument; every other
+    // argument is left to the program as it stands. False when one of the
+    // two was given: finish() prints the answer.
+    bool answerHelpAndVersion(const QStringList &arguments);
     int finish() const;
 
     QStringList positionalArguments() const { return m_positional; }
