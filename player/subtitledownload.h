@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QProcess>
+
+#include <functional>
+
+class VlcEngine;
+
+// Subtitles from the SubDownloader program: it writes them next to the
+// video; when the folder has more entries afterwards, the user picks one.
+class SubtitleDownload : public QObject
+{
+    Q_OBJECT
+
+public:
+    // caption, directory, filter -> the chosen path; empty when cancelled.
+    using Chooser = std::function<QString(const QString &, const QString &, const QString &)>;
+
+    SubtitleDownload(
+        VlcEngine *engine, std::function<QString()> currentFile, Chooser choose, QObject *parent);
+
+    // The folder a (possibly native) file path lies in, with '/' separators.
+    static QString folderOf(const QString &file);
+
+    void start();
+
+    // SubDownloader by default; tests name their own.
+    QString program = QStringLiteral("SubDownloader");
+
+signals:
+    void notice(QString text);
+
+private:
+    void finished(int exitcode, QProcess::ExitStatus status);
+
+    VlcEngine *m_engine;
+    std::function<QString()> m_currentFile;
+    Chooser m_choose;
+    int m_entryCount = 0;
+};
