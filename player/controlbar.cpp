@@ -2,6 +2,7 @@
 
 #include "platform/logging.h"
 #include "player/streamingpolicy.h"
+#include "player/subtitledownload.h"
 #include "player/vlcengine.h"
 #include "player/windowchrome.h"
 #include "ui_player.h"
@@ -131,4 +132,19 @@ void ControlBar::quieter()
 {
     ui->soundSlider->setValue(ui->soundSlider->value() - 10);
     m_engine->setVolume(ui->soundSlider->value());
+}
+
+void ControlBar::showRates(const QString &upload, const QString &download)
+{
+    ui->uplabel->clear();
+    ui->downlabel->clear();
+    ui->uplabel->setText(upload);
+    ui->downlabel->setText(download);
+    m_policy->setDownloadRate(download);
+}
+
+void ControlBar::takeSnapshot(const QString &file)
+{
+    m_engine->takeSnapshot(SubtitleDownload::folderOf(file), unsigned(ui->display_label->width()),
+        unsigned(ui->display_label->height()));
 }

@@ -37,6 +37,10 @@ public:
 
     // The display's tick: time label, slider, the policy's own checks.
     void tick();
+    // The overall rates from the downloads list; the policy reads the download rate too.
+    void showRates(const QString &upload, const QString &download);
+    // A picture of the video area, saved next to the file.
+    void takeSnapshot(const QString &file);
 
 private:
     // MORVANE_UI_TRACE set: logs what is on screen for tests that watch from outside.

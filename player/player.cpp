@@ -26,8 +26,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QMenu>
 
 namespace {
 
@@ -364,16 +362,6 @@ void player::FlashResize()
     ui->moviename->setAlignment(Qt::AlignCenter);
 }
 
-// --- message label ---------------------------------------------------------
-
-void player::showMessage(const QString &text, bool show, bool autoClear)
-{
-    if (show)
-        m_messages->show(text, autoClear);
-    else
-        m_messages->hide();
-}
-
 // --- other window slots ----------------------------------------------------
 
 void player::myclose()
@@ -561,21 +549,6 @@ void player::wireEpisodes()
     connect(m_episodes, &EpisodeNavigator::localFileWanted, this, &player::openLocalFile);
 }
 
-void player::overallUpDownloadRate(QString upload, QString download)
-{
-    ui->uplabel->clear();
-    ui->downlabel->clear();
-    ui->uplabel->setText(upload);
-    ui->downlabel->setText(download);
-    m_policy->setDownloadRate(download);
-}
-
-void player::on_capButton_clicked()
-{
-    m_engine->takeSnapshot(SubtitleDownload::folderOf(m_currentFile), unsigned(ui->display_label->width()),
-        unsigned(ui->display_label->height()));
-}
-
 void player::savePosition(const QString &file, float position)
 {
     if (!file.isEmpty())
@@ -620,14 +593,7 @@ QString player::chooseFile(const QString &caption, const QString &directory, con
     return QFileDialog::getOpenFileName(this, caption, directory, filter);
 }
 
-// --- subtitles -------------------------------------------------------------
-
 void player::on_display_label_customContextMenuRequested(QPoint pos)
 {
-    if (!m_displayMenu) {
-        m_displayMenu = new QMenu(this);
-        m_displayMenu->addAction(ui->downsub);
-        connect(ui->downsub, &QAction::triggered, m_subtitles, &SubtitleDownload::start);
-    }
-    m_displayMenu->popup(ui->display_label->mapToGlobal(pos));
+    m_subtitles->popupMenu(ui->downsub, ui->display_label, pos);
 }

@@ -82,7 +82,10 @@ public:
     {
         m_chrome->setButtonImage(button, frame, alternate);
     }
-    void showMessage(const QString &text, bool show, bool autoClear);
+    void showMessage(const QString &text, bool show, bool autoClear)
+    {
+        show ? m_messages->show(text, autoClear) : m_messages->hide();
+    }
     // The overlay message now shown; empty when hidden.
     QString messageText() const { return m_messages->text(); }
     // Closing: keeps or stops the core, then closes the window.
@@ -105,7 +108,7 @@ public slots:
     void time() { m_controls->tick(); }
     void FlashResize();
     bool seekable();
-    void overallUpDownloadRate(QString upload, QString download);
+    void overallUpDownloadRate(QString upload, QString download) { m_controls->showRates(upload, download); }
     void bitFieldRefresh(QString bitField, int pieceSize);
     void on_hideplaylistbutton_clicked() { m_buttons->hideplaylistClicked(m_chrome->isFullScreen()); }
     void on_openfile_clicked() { m_fileOpener->openFile(); }
@@ -131,7 +134,7 @@ public slots:
     void lastPieceCheck();
     void on_display_label_customContextMenuRequested(QPoint pos);
     void dropEvent(QDropEvent *event) override { m_fileOpener->drop(event); }
-    void on_capButton_clicked();
+    void on_capButton_clicked() { m_controls->takeSnapshot(m_currentFile); }
     void on_fullButton_clicked() { full(); }
 
 protected:
@@ -188,7 +191,6 @@ private:
     QTimer flashResizeTimer;
     MessageOverlay *m_messages = nullptr;
     qint64 m_tracedEngineTime = -1;
-    QMenu *m_displayMenu = nullptr;
     WindowChrome *m_chrome = nullptr;
     ControlBar *m_controls = nullptr;
     FileOpener *m_fileOpener = nullptr;

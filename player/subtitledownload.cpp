@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QMenu>
 #include <QStandardPaths>
 
 namespace {
@@ -60,6 +61,16 @@ void SubtitleDownload::start()
     process->start(found,
         { QStringLiteral("--silent"), QStringLiteral("--filename"),
             QDir::toNativeSeparators(QString(current).replace(QLatin1Char('\\'), QLatin1Char('/'))) });
+}
+
+void SubtitleDownload::popupMenu(QAction *download, QWidget *videoArea, QPoint pos)
+{
+    if (!m_menu) {
+        m_menu = new QMenu(videoArea->window());
+        m_menu->addAction(download);
+        connect(download, &QAction::triggered, this, &SubtitleDownload::start);
+    }
+    m_menu->popup(videoArea->mapToGlobal(pos));
 }
 
 void SubtitleDownload::finished(int exitcode, QProcess::ExitStatus status)

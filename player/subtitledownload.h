@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <QProcess>
 
 #include <functional>
 
+class QAction;
+class QMenu;
+class QWidget;
 class VlcEngine;
 
 // Subtitles from the SubDownloader program: it writes them next to the
@@ -24,6 +28,8 @@ public:
     static QString folderOf(const QString &file);
 
     void start();
+    // The video area's context menu: the one entry that starts a download.
+    void popupMenu(QAction *download, QWidget *videoArea, QPoint pos);
 
     // SubDownloader by default; tests name their own.
     QString program = QStringLiteral("SubDownloader");
@@ -38,4 +44,5 @@ private:
     std::function<QString()> m_currentFile;
     Chooser m_choose;
     int m_entryCount = 0;
+    QMenu *m_menu = nullptr;
 };

@@ -105,6 +105,16 @@ private slots:
         QCOMPARE(requests.last().at(0).toInt(), int(CoreProtocol::RateLimits));
         QCOMPARE(requests.last().at(1).toStringList(), (QStringList { "300", "0", "0" }));
 
+        // A second start's magnet goes from the links to the agent, and the
+        // core's answer through the links' auto-play decision to the list.
+        const QString magnet = "magnet:?xt=urn:btih:" + rows::hash(5);
+        m_player->processParams(magnet);
+        QCOMPARE(requests.size(), 5);
+        QCOMPARE(requests.last().at(0).toInt(), int(CoreProtocol::AddMagnets));
+        QCOMPARE(requests.last().at(1).toStringList(), QStringList { magnet });
+        emit m_player->agent()->addedReturn(1, { { rows::hash(5) } });
+        QCOMPARE(model->rowCount(), 1);
+
         // A torrent file from the model streams with the model's answers.
         m_player->setPieceSource(nullptr);
         emit model->playFile(file, "unknownhash", 0, true, "1111", 65536);
