@@ -27,7 +27,7 @@ ControlBar::ControlBar(
     , m_chrome(chrome)
 { }
 
-void ControlBar::tick()
+void ControlBar::time()
 {
     if (!m_policy->tick()) {
         traceUi();
@@ -68,12 +68,12 @@ void ControlBar::traceUi()
     m_uiTraced = state;
 }
 
-void ControlBar::sliderPressed()
+void ControlBar::slotSliderPressed()
 {
     m_sliderHeld = true;
 }
 
-void ControlBar::sliderReleased()
+void ControlBar::slotSliderRelease()
 {
     userChangePosition(ui->processSlider->value());
     m_sliderHeld = false;
@@ -91,7 +91,7 @@ void ControlBar::userChangePosition(int newPosition)
     m_window->raise();
 }
 
-void ControlBar::stepBack()
+void ControlBar::play_back()
 {
     if (m_total == 0 || m_current == 0)
         return;
@@ -99,7 +99,7 @@ void ControlBar::stepBack()
     userChangePosition(int(m_policy->pos() * 100));
 }
 
-void ControlBar::stepForward()
+void ControlBar::play_forward()
 {
     if (m_total == 0 || m_current == 0)
         return;
@@ -107,7 +107,7 @@ void ControlBar::stepForward()
     userChangePosition(int(m_policy->pos() * 100 + 0.5f));
 }
 
-void ControlBar::setVolume(int newVolume)
+void ControlBar::setsound(int newVolume)
 {
     m_engine->setVolume(newVolume);
     m_volume = newVolume;
@@ -122,13 +122,13 @@ void ControlBar::toggleSound()
     m_engine->setVolume(m_soundOn ? m_volume : 0);
 }
 
-void ControlBar::louder()
+void ControlBar::sound_add()
 {
     ui->soundSlider->setValue(ui->soundSlider->value() + 10);
     m_engine->setVolume(ui->soundSlider->value());
 }
 
-void ControlBar::quieter()
+void ControlBar::sound_sub()
 {
     ui->soundSlider->setValue(ui->soundSlider->value() - 10);
     m_engine->setVolume(ui->soundSlider->value());

@@ -21,22 +21,22 @@ public:
     ControlBar(
         QWidget *window, Ui::player *ui, VlcEngine *engine, StreamingPolicy *policy, WindowChrome *chrome);
 
-    void sliderPressed();
-    void sliderReleased();
+    void slotSliderPressed();
+    void slotSliderRelease();
     // newPosition in percent of the length.
     void userMovePosition(int newPosition);
     void userChangePosition(int newPosition);
     // One percent back or forward, once something plays.
-    void stepBack();
-    void stepForward();
+    void play_back();
+    void play_forward();
 
-    void setVolume(int newVolume);
+    void setsound(int newVolume);
     void toggleSound();
-    void louder();
-    void quieter();
+    void sound_add();
+    void sound_sub();
 
     // The display's tick: time label, slider, the policy's own checks.
-    void tick();
+    void time();
     // The overall rates from the downloads list; the policy reads the download rate too.
     void showRates(const QString &upload, const QString &download);
     // A picture of the video area, saved next to the file.

@@ -156,16 +156,16 @@ void player::wireChrome()
 void player::wireControls()
 {
     m_controls = new ControlBar(this, ui, m_engine.get(), m_policy.get(), m_chrome);
-    connect(ui->processSlider, &QSlider::sliderPressed, m_controls, &ControlBar::sliderPressed);
-    connect(ui->processSlider, &QSlider::sliderReleased, m_controls, &ControlBar::sliderReleased);
+    connect(ui->processSlider, &QSlider::sliderPressed, m_controls, &ControlBar::slotSliderPressed);
+    connect(ui->processSlider, &QSlider::sliderReleased, m_controls, &ControlBar::slotSliderRelease);
     connect(ui->processSlider, &QSlider::sliderMoved, m_controls, &ControlBar::userMovePosition);
-    connect(ui->soundSlider, &QSlider::valueChanged, m_controls, &ControlBar::setVolume);
+    connect(ui->soundSlider, &QSlider::valueChanged, m_controls, &ControlBar::setsound);
     connect(ui->soundButton, &QAbstractButton::clicked, m_controls, &ControlBar::toggleSound);
-    connect(ui->backwardButton, &QAbstractButton::clicked, m_controls, &ControlBar::stepBack);
-    connect(ui->speedButton, &QAbstractButton::clicked, m_controls, &ControlBar::stepForward);
-    connect(&positionTimer, &QTimer::timeout, m_controls, &ControlBar::tick);
+    connect(ui->backwardButton, &QAbstractButton::clicked, m_controls, &ControlBar::play_back);
+    connect(ui->speedButton, &QAbstractButton::clicked, m_controls, &ControlBar::play_forward);
+    connect(&positionTimer, &QTimer::timeout, m_controls, &ControlBar::time);
     ui->soundSlider->setValue(50);
-    m_controls->setVolume(50);
+    m_controls->setsound(50);
 }
 
 void player::showPlayImage(bool pause, int frame)
@@ -316,17 +316,17 @@ void player::keyPressEvent(QKeyEvent *event)
         break;
     case Qt::Key_Left:
         if (playState() == Playing)
-            m_controls->stepBack();
+            m_controls->play_back();
         break;
     case Qt::Key_Right:
         if (playState() == Playing)
-            m_controls->stepForward();
+            m_controls->play_forward();
         break;
     case Qt::Key_Up:
-        m_controls->louder();
+        m_controls->sound_add();
         break;
     case Qt::Key_Down:
-        m_controls->quieter();
+        m_controls->sound_sub();
         break;
     case Qt::Key_PageUp:
         m_episodes->playEpisode(-1);

@@ -103,9 +103,9 @@ public slots:
     void customEvent(QEvent *event) override;
     void userChangePosition(int newPosition) { m_controls->userChangePosition(newPosition); }
     void userMovePosition(int newPosition) { m_controls->userMovePosition(newPosition); }
-    void slotSliderPressed() { m_controls->sliderPressed(); }
-    void slotSliderRelease() { m_controls->sliderReleased(); }
-    void time() { m_controls->tick(); }
+    void slotSliderPressed() { m_controls->slotSliderPressed(); }
+    void slotSliderRelease() { m_controls->slotSliderRelease(); }
+    void time() { m_controls->time(); }
     void FlashResize();
     bool seekable();
     void overallUpDownloadRate(QString upload, QString download) { m_controls->showRates(upload, download); }

@@ -33,7 +33,7 @@ QString SubtitleDownload::folderOf(const QString &file)
     return path.left(path.lastIndexOf(QLatin1Char('/')));
 }
 
-void SubtitleDownload::start()
+void SubtitleDownload::slotdownsub()
 {
     const QString current = m_currentFile();
     m_entryCount = countFolderEntries(folderOf(current));
@@ -52,7 +52,7 @@ void SubtitleDownload::start()
     // One argument per item: a file name with quotes or blanks reaches the
     // program whole, and nothing in it is interpreted.
     auto *process = new QProcess(this);
-    connect(process, &QProcess::finished, this, &SubtitleDownload::finished);
+    connect(process, &QProcess::finished, this, &SubtitleDownload::slotFinished);
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
     connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
@@ -68,12 +68,12 @@ void SubtitleDownload::popupMenu(QAction *download, QWidget *videoArea, QPoint p
     if (!m_menu) {
         m_menu = new QMenu(videoArea->window());
         m_menu->addAction(download);
-        connect(download, &QAction::triggered, this, &SubtitleDownload::start);
+        connect(download, &QAction::triggered, this, &SubtitleDownload::slotdownsub);
     }
     m_menu->popup(videoArea->mapToGlobal(pos));
 }
 
-void SubtitleDownload::finished(int exitcode, QProcess::ExitStatus status)
+void SubtitleDownload::slotFinished(int exitcode, QProcess::ExitStatus status)
 {
     Q_UNUSED(exitcode);
     Q_UNUSED(status);

@@ -27,7 +27,7 @@ public:
     // The folder a (possibly native) file path lies in, with '/' separators.
     static QString folderOf(const QString &file);
 
-    void start();
+    void slotdownsub();
     // The video area's context menu: the one entry that starts a download.
     void popupMenu(QAction *download, QWidget *videoArea, QPoint pos);
 
@@ -38,7 +38,7 @@ signals:
     void notice(QString text);
 
 private:
-    void finished(int exitcode, QProcess::ExitStatus status);
+    void slotFinished(int exitcode, QProcess::ExitStatus status);
 
     VlcEngine *m_engine;
     std::function<QString()> m_currentFile;
