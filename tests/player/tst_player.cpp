@@ -488,7 +488,10 @@ private slots:
         button("openfile")->click();
         QCOMPARE(hold.size(), 1);
         QCOMPARE(reset.size(), 1);
-        QVERIFY(filterSeen.startsWith("Video&Torrent  (*.AVI"));
+        QCOMPARE(filterSeen,
+            QString(
+                "Video&Torrent  (*.AVI *.ASF *.WMV *.AVS *.FLV *.MKV *.MOV *.3GP *.MP4 *.MPG *.MPEG *.DAT "
+                "*.DSM *.OGM *.VOB *.RM *.RMVB *.TS *.TP *.IFO *.NSV *.torrent)\n(*.*)"));
         QCOMPARE(requests.size(), request ? 1 : 0);
         QCOMPARE(m_player->playState(), plays ? int(player::Playing) : int(player::Stopped));
         QCOMPARE(m_player->messageText(), message);
@@ -534,9 +537,10 @@ private slots:
 
         QString video = TestMedia::copyAs(m_mkv4, "it's a \"quoted\" film.mkv");
         m_player->playFile(video);
-        QStringList captions;
-        m_player->fileChooser = [&](const QString &caption, const QString &) {
+        QStringList captions, filters;
+        m_player->fileChooser = [&](const QString &caption, const QString &filter) {
             captions << caption;
+            filters << filter;
             return QString();
         };
         QAction *action = m_player->findChild<QAction *>("downsub");
@@ -552,6 +556,11 @@ private slots:
                 QStringList({ "--silent", "--filename", video }));
         }
         QCOMPARE(captions, writes ? QStringList { QFileInfo(video).path() } : QStringList());
+        if (writes)
+            QCOMPARE(filters.first(),
+                QString(
+                    "subtitle(*.CDG *.IDX *.SRT *.SUB *.UTF *.ASS *.SSA *.AQT *.JSS *.PSB *.RT *.SMI *.TXT "
+                    "*.SMIL *.STL *.USF *.DKS *.PJS *.MPL2)"));
         // Missing, the user is told why nothing happens.
         QCOMPARE(m_player->messageText().contains("SubDownloader"), !installed);
     }
