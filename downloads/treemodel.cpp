@@ -1,5 +1,7 @@
 #include "treemodel.h"
 
+#include "mediasuffixes.h"
+
 #include "platform/logging.h"
 #include "replyrow.h"
 #include "settings/preferences.h"
@@ -66,30 +68,6 @@ TreeModel::TreeModel(QObject *parent)
     m_resumeInterval = 60000;
     m_resumeTimer->setSingleShot(true);
     connect(m_resumeTimer, &QTimer::timeout, this, &TreeModel::callResumeAll);
-
-    m_playableExtensions = {
-        QStringLiteral(".NSV"),
-        QStringLiteral(".IFO"),
-        QStringLiteral(".TP"),
-        QStringLiteral(".TS"),
-        QStringLiteral(".RMVB"),
-        QStringLiteral(".RM"),
-        QStringLiteral(".VOB"),
-        QStringLiteral(".OGM"),
-        QStringLiteral(".DSM"),
-        QStringLiteral(".DAT"),
-        QStringLiteral(".MPEG"),
-        QStringLiteral(".MPG"),
-        QStringLiteral(".MP4"),
-        QStringLiteral(".3GP"),
-        QStringLiteral(".MOV"),
-        QStringLiteral(".MKV"),
-        QStringLiteral(".FLV"),
-        QStringLiteral(".AVS"),
-        QStringLiteral(".WMV"),
-        QStringLiteral(".ASF"),
-        QStringLiteral(".AVI"),
-    };
 }
 
 TreeModel::~TreeModel()
@@ -261,11 +239,7 @@ int TreeModel::largestPlayableFile(const TreeItem *torrentRow) const
 
 bool TreeModel::isPlayable(const QString &path) const
 {
-    for (const QString &ext : m_playableExtensions) {
-        if (path.endsWith(ext, Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
+    return MediaSuffixes::isPlayable(path);
 }
 
 // ---- the tree and its hash index --------------------------------------------

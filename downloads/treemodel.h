@@ -83,7 +83,6 @@ public:
     TreeItem *rootItem() const { return m_rootItem; }
     QTimer *resumeTimer() const { return m_resumeTimer; }
     int resumeInterval() const { return m_resumeInterval; }
-    const QStringList &playableExtensions() const { return m_playableExtensions; }
 
 signals:
     void showFileList();
@@ -148,7 +147,6 @@ private:
     int m_resumeInterval = 60000;
     TreeItem *m_rootItem;
     TreeItem *m_clickedItem = nullptr;
-    QStringList m_playableExtensions;
 
     QHash<QString, TreeItem *> m_byHash;
     // The row found at each position of the last status reply. Only ever

@@ -16,7 +16,7 @@ class QWidget;
 // Everything that asks the player to open something from outside: the
 // command line, a second start's message, morvane:// and bc://bt/ links, links
 // clicked in the start page. Turns them into core requests, a file to play or
-// a new start page. The player window owns one and forwards its slots here.
+// a new start page. The player window owns one; the agent talks to it directly.
 //
 // Links come from web pages: they only ever become the requests and the
 // start-page setting below. Nothing in a link is run or opened as a local path.

@@ -39,12 +39,12 @@ QString WebSites::trackerSite()
 
 float WebSites::programVersion()
 {
-    return 1.05f;
+    return float(QString(QLatin1String(MORVANE_VERSION)).toDouble());
 }
 
 QString WebSites::programVersionText()
 {
-    return QString::number(1.05, 'g', 6);
+    return QString::number(QString(QLatin1String(MORVANE_VERSION)).toDouble(), 'g', 6);
 }
 
 QUrl WebSites::startPageAddress(const QString &startPage)

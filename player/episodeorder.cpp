@@ -1,6 +1,6 @@
 #include "episodeorder.h"
 
-#include "player/mediasuffixes.h"
+#include "downloads/mediasuffixes.h"
 
 #include <QCollator>
 #include <QDir>

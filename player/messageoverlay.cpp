@@ -3,6 +3,7 @@
 #include "platform/logging.h"
 #include "player/vlcengine.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 
 MessageOverlay::MessageOverlay(QWidget *videoArea, VlcEngine *engine, QObject *parent)
@@ -38,8 +39,12 @@ void MessageOverlay::showLabel(bool visible)
         m_label->raise();
 }
 
-void MessageOverlay::show(const QString &text, bool autoClear, bool trace)
+void MessageOverlay::show(const QString &text, bool autoClear)
 {
+    // Progress on a shown caching message is the same wait, not a new one:
+    // traces count waits.
+    const QString caching = QCoreApplication::translate("player", "data caching..");
+    const bool trace = !(m_text.startsWith(caching) && text.startsWith(caching));
     if (autoClear)
         m_clearTimer.start();
     else

@@ -21,8 +21,7 @@ public:
     MessageOverlay(QWidget *videoArea, VlcEngine *engine, QObject *parent = nullptr);
 
     // autoClear: gone after clearAfterMs unless replaced first.
-    // trace: log the text for the UI trace (off for progress on the same wait).
-    void show(const QString &text, bool autoClear, bool trace = true);
+    void show(const QString &text, bool autoClear);
     void hide();
     // Empty while nothing is shown.
     QString text() const { return m_text; }

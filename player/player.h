@@ -1,7 +1,16 @@
 #pragma once
 
+#include "corelink/coreprocesscontrol.h"
+#include "links/linkprocessor.h"
+#include "player/controlbar.h"
+#include "player/episodenavigator.h"
+#include "player/fileopener.h"
+#include "player/menu/webpages.h"
+#include "player/menu/windowbuttons.h"
+#include "player/messageoverlay.h"
 #include "player/streamingpolicy.h"
 #include "player/vlcengine.h"
+#include "player/windowchrome.h"
 #include "settings/preferences.h"
 
 #include <QDialog>
@@ -22,23 +31,20 @@ class PieceSource;
 class QLabel;
 class QMenu;
 class QAbstractButton;
-class LinkProcessor;
-class MessageOverlay;
 class MainMenu;
 class UpdateCheck;
-class WebPages;
-class WindowButtons;
 class openurl;
 class Options;
 class DownloadsController;
 class TreeModel;
 class ClientAgent;
-class CoreProcessControl;
 class TreeModelPieces;
+class SubtitleDownload;
 
 // The main window: video surface, control bar and downloads list. What
 // playback does while pieces are missing is the streaming policy's; the
-// window shows what it says.
+// window shows what it says. Its constructor creates the neighbours (chrome,
+// file opening, subtitles, episodes, links, core link) and wires them.
 class player : public QDialog
 {
     Q_OBJECT
@@ -69,99 +75,72 @@ public:
     TreeModel *downloadsModel() const { return m_model; }
     ClientAgent *agent() const { return m_agent; }
     CoreProcessControl *processControl() const { return m_control; }
+    FileOpener *fileOpener() const { return m_fileOpener; }
+    SubtitleDownload *subtitleDownload() const { return m_subtitles; }
 
-    void setButtonImage(QAbstractButton *button, int frame, bool alternate);
-    void showMessage(const QString &text, bool show, bool autoClear);
+    void setButtonImage(QAbstractButton *button, int frame, bool alternate)
+    {
+        m_chrome->setButtonImage(button, frame, alternate);
+    }
+    void showMessage(const QString &text, bool show, bool autoClear)
+    {
+        show ? m_messages->show(text, autoClear) : m_messages->hide();
+    }
     // The overlay message now shown; empty when hidden.
-    QString messageText() const;
+    QString messageText() const { return m_messages->text(); }
     // Closing: keeps or stops the core, then closes the window.
     void prepQuit();
 
 signals:
     void mediaButtonAction(int type);
-    void doubleClickWithMovieStatusCheck(QModelIndex index, bool isExpand, int movieStatus);
-    void sessionRequest(int requestType, QStringList operateObject);
-    void sessionRequest(int requestType, QString);
-    void sessionRequest(int requestType);
-    void replyTimeOutCheckHold();
-    void replyTimeOutCheckReset();
 
 public slots:
     void myclose();
-    void setsound(int newVolume);
-    void full();
-    void sound_add();
-    void sound_sub();
-    void play_back();
-    void play_forward();
-    void hideplaylist();
+    void full() { m_chrome->toggleFullScreen(); }
     void playFile(QString &file);
     void playFile(QString &file, QString torrentHash, int fileIndex, bool piece0Exist, QString bitField,
         int pieceLength);
     void customEvent(QEvent *event) override;
-    void userChangePosition(int newPosition);
-    void userMovePosition(int newPosition);
-    void slotSliderPressed();
-    void slotSliderRelease();
-    void time();
+    void userChangePosition(int newPosition) { m_controls->userChangePosition(newPosition); }
+    void userMovePosition(int newPosition) { m_controls->userMovePosition(newPosition); }
+    void slotSliderPressed() { m_controls->slotSliderPressed(); }
+    void slotSliderRelease() { m_controls->slotSliderRelease(); }
+    void time() { m_controls->time(); }
     void FlashResize();
     bool seekable();
-    void doubleClick_MovieStatusCheck(QModelIndex index, bool isExpand);
-    void overallUpDownloadRate(QString upload, QString download);
+    void overallUpDownloadRate(QString upload, QString download) { m_controls->showRates(upload, download); }
     void bitFieldRefresh(QString bitField, int pieceSize);
-    void autoPlayMethodChanged(bool _autoPlayMethod);
-    void on_hideplaylistbutton_clicked();
-    void iconActivated(QSystemTrayIcon::ActivationReason reason);
-    void on_openfile_clicked();
+    void on_hideplaylistbutton_clicked() { m_buttons->hideplaylistClicked(m_chrome->isFullScreen()); }
+    void on_openfile_clicked() { m_fileOpener->openFile(); }
     void on_stopButton_clicked();
     void on_playButton_clicked();
-    void on_soundButton_clicked();
-    void on_prevButton_clicked();
-    void on_nextButton_clicked();
-    void on_miniButton_clicked();
+    void on_prevButton_clicked() { m_episodes->playEpisode(-1); }
+    void on_nextButton_clicked() { m_episodes->playEpisode(1); }
+    void on_miniButton_clicked() { m_buttons->miniClicked(); }
     void on_aboutButton_clicked();
-    void on_feedbackButton_clicked();
-    void on_commentButton_clicked();
+    void on_feedbackButton_clicked() { m_buttons->feedbackClicked(); }
+    void on_commentButton_clicked() { m_buttons->commentClicked(); }
     void setCommentButton(QString setCommentUrl);
     void slotopenurl();
     void slotoption();
     void slotwith();
-    void slotupgrade();
-    void slotupdater();
-    void htmlFinishLoad();
-    void openUrlSlot(QUrl url);
-    void processParams(QString params_str);
-    void processParams(QStringList params);
-    void processmorvane(QString param);
-    void webRequestCheckProcess();
+    void processParams(QString params_str) { m_links->processParams(params_str); }
     void addedReturnPrepProcess(int type, QList<QStringList> list);
-    void myQuit();
-    void serverStateCheck(QString newChannelName);
-    void tryToTurnDownServer();
-    void on_maxButton_clicked();
-    void slotopen();
-    void slotopentorrent();
+    void tryToTurnDownServer() { m_control->tryToTurnDownServer(); }
+    void on_maxButton_clicked() { full(); }
+    void slotopentorrent() { m_fileOpener->openTorrent(); }
     void pieceCheck();
     void torrentFileCheck();
     void lastPieceCheck();
-    void slotclean();
-    void slotdownsub();
-    void slotFinished(int exitcode, QProcess::ExitStatus status);
     void on_display_label_customContextMenuRequested(QPoint pos);
-    void dropEvent(QDropEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
-    void on_capButton_clicked();
-    void on_fullButton_clicked();
+    void dropEvent(QDropEvent *event) override { m_fileOpener->drop(event); }
+    void on_capButton_clicked() { m_controls->takeSnapshot(m_currentFile); }
+    void on_fullButton_clicked() { full(); }
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override { m_fileOpener->dragEnter(event); }
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
@@ -179,35 +158,26 @@ private:
     void openLocalFile(QString file);
     // Stop; keepPosition stores where the loaded file was.
     void stopPlayback(bool keepPosition);
-    // Previous/next: the neighbouring episode of the download, or video of
-    // the folder; step -1 or +1. Empty when there is none.
-    QString episodeBeside(int step, int *fileRow = nullptr) const;
-    void playEpisode(int step);
-    void updateEpisodeButtons();
-    void setSliderRow(bool enabled);
+    void updateEpisodeButtons() { m_episodes->updateButtons(); }
+    void setSliderRow(bool enabled) { m_chrome->setSliderRow(enabled); }
     void showPlayImage(bool pause, int frame);
     void savePosition(const QString &file, float position);
     float loadPosition(const QString &file);
-    void showTitle(QString &file);
-    void applyMask();
-    void setBarsVisible(bool visible);
-    bool sliderRowAllowed() const;
-    void resetButtonFrames();
-    QList<QAbstractButton *> skinnedButtons() const;
-    int countFolderEntries(const QString &folder) const;
-    void closeWebView();
+    void showTitle(QString &file) { m_chrome->showTitle(file); }
+    void closeWebView() { m_pages->playing(); }
+    void wireChrome();
+    void wireControls();
     void wireMenuAndPages();
     void wireLinks();
     void wireDownloads();
     void wireCoreLink();
-    // MORVANE_UI_TRACE set: logs what is on screen for tests that watch from outside.
-    void traceUi();
+    void wireFileOpening();
+    void wireSubtitles();
+    void wireEpisodes();
 
 public:
     // Answers chooseFile() instead of a dialog when set (tests).
     std::function<QString(const QString &caption, const QString &filter)> fileChooser;
-    // The program started for a subtitle download; SubDownloader by default.
-    QString subDownloaderProgram = QStringLiteral("SubDownloader");
 
 private:
     Ui::player *ui;
@@ -216,30 +186,16 @@ private:
     std::unique_ptr<StreamingPolicy> m_policy;
     QStringList m_parameters;
 
-    bool m_isFullScreen = false;
-    QRect m_savedGeometry;
-    bool m_listShownBeforeFullScreen = false;
-    QByteArray m_splitterBeforeFullScreen;
-    bool m_soundOn = true;
-    int m_volume = 50;
     QString m_currentFile;
-    bool m_sliderHeld = false;
-    int m_total = 0;
-    int m_current = 0;
-    QString m_totalText;
-    QString m_currentText;
-    bool m_dragging = false;
-    QPoint m_pressPoint;
-    QPoint m_windowPosition;
-    QPoint m_dragOffset;
     QTimer positionTimer;
     QTimer flashResizeTimer;
     MessageOverlay *m_messages = nullptr;
-    QString m_uiTraced;
     qint64 m_tracedEngineTime = -1;
-    QLabel *m_centreLogo = nullptr;
-    QSystemTrayIcon *m_trayIcon = nullptr;
-    QMenu *m_displayMenu = nullptr;
+    WindowChrome *m_chrome = nullptr;
+    ControlBar *m_controls = nullptr;
+    FileOpener *m_fileOpener = nullptr;
+    SubtitleDownload *m_subtitles = nullptr;
+    EpisodeNavigator *m_episodes = nullptr;
     WebPages *m_pages = nullptr;
     MainMenu *m_menu = nullptr;
     WindowButtons *m_buttons = nullptr;
@@ -252,18 +208,4 @@ private:
     std::unique_ptr<TreeModelPieces> m_modelPieces;
     ClientAgent *m_agent = nullptr;
     CoreProcessControl *m_control = nullptr;
-    bool m_autoPlayMethod = true;
-    bool m_commentAvailable = false;
-    int m_subtitleEntryCount = 0;
-    bool m_headless = false;
-
-    // Per button: its strip names and whether it shows the alternate one.
-    struct Skin
-    {
-        QString normal;
-        QString alternate;
-        bool showingAlternate = false;
-        int frame = 1;
-    };
-    QHash<QAbstractButton *, Skin> m_skins;
 };

@@ -53,6 +53,8 @@ public:
     // A new window while a picture is shown moves the output there.
     void setWindow(WId window);
     WId window() const { return m_window; }
+    // No display to draw on (offscreen or minimal platform): dummy outputs.
+    bool headless() const { return m_headless; }
     // Text drawn by libvlc over the picture (top left); empty removes it.
     // Drawn in the picture itself, so nothing of it stays when it goes.
     void setMarquee(const QString &text);

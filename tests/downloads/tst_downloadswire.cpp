@@ -3,6 +3,8 @@
 #include "downloads/downloadscontroller.h"
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
+#include "links/linkprocessor.h"
+#include "player/agentwiring.h"
 #include "player/treemodelpieces.h"
 #include "replyrows.h"
 #include "settings/preferences.h"
@@ -60,7 +62,9 @@ private slots:
         TreeModel model;
         DownloadsController controller(&model);
         TreeModelPieces pieces(&model);
-        wire(model, agent);
+        // Nothing plays: an added download would start at once.
+        LinkProcessor links({}, nullptr, nullptr, [] { return 0; });
+        AgentWiring::connectDownloads(&agent, &model, &links);
         QVERIFY(core.waitForRequests(1));
 
         // Start-up list: a torrent of one file and a magnet link without data.
@@ -124,16 +128,6 @@ private slots:
     }
 
 private:
-    // The window's wiring between the list and the agent.
-    static void wire(TreeModel &model, ClientAgent &agent)
-    {
-        QObject::connect(&model, &TreeModel::sessionRequest, &agent, &ClientAgent::sessionRequest);
-        QObject::connect(&agent, &ClientAgent::startupTorrent, &model, &TreeModel::startupTorrent);
-        QObject::connect(&agent, &ClientAgent::torrentDataSet, &model, &TreeModel::torrentDataSet);
-        QObject::connect(&agent, &ClientAgent::addedReturn, &model,
-            [&model](int type, const Rows &list) { model.addedReturn(type, list, false); });
-    }
-
     static void command(DownloadsController &controller, const QModelIndexList &selection, int code)
     {
         controller.select(selection);

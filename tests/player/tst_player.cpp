@@ -60,23 +60,9 @@ private slots:
         m_home.reset();
     }
 
-    void formHasItsWidgets()
+    void startsSkinnedAndFrameless()
     {
-        for (const char *name :
-            { "widget_2", "moviename", "feedbackButton", "aboutButton", "miniButton", "maxButton",
-                "closeButton", "splitter", "display_label", "filelists", "treeView", "uplabel", "downlabel",
-                "widget_10", "backwardButton", "processSlider", "speedButton", "widget", "commentButton",
-                "current_time_label", "stopButton", "prevButton", "playButton", "nextButton", "soundButton",
-                "soundSlider", "fullButton", "openfile", "capButton", "hideplaylistbutton" })
-            QVERIFY2(m_player->findChild<QWidget *>(name), name);
-        QVERIFY(m_player->findChild<QAction *>("downsub"));
-        QCOMPARE(m_player->size(), QSize(821, 530));
-        auto *slider = slider_("processSlider");
-        QCOMPARE(slider->maximum(), 99);
-        QCOMPARE(slider->singleStep(), 3);
-        QCOMPARE(slider->pageStep(), 5);
-        QVERIFY(!slider->isEnabled());
-        QVERIFY(slider_("soundSlider")->maximumWidth() <= 70);
+        QVERIFY(!slider_("processSlider")->isEnabled());
         QCOMPARE(slider_("soundSlider")->value(), 50);
         QVERIFY(m_player->windowFlags() & Qt::FramelessWindowHint);
         // Every skinned button got a frame a quarter of its strip wide.
@@ -94,7 +80,6 @@ private slots:
         QVERIFY(model);
         QCOMPARE(m_player->findChild<QTreeView *>("treeView")->model(), model);
         QSignalSpy requests(m_player->agent(), &ClientAgent::sessionRequest);
-        QSignalSpy holds(m_player->agent(), &ClientAgent::replyTimeOutCheckHold);
 
         QString file = m_mkv4;
         emit model->playFile(file);
@@ -107,22 +92,28 @@ private slots:
         emit model->showFileList();
         QVERIFY(m_player->findChild<QWidget *>("filelists")->isVisibleTo(m_player.get()));
 
-        emit m_player->sessionRequest(0, QString("/x/a.torrent"));
-        QCOMPARE(requests.size(), 1);
-        QCOMPARE(requests.at(0).at(1).toStringList(), QStringList { "/x/a.torrent" });
         emit model->sessionRequest(CoreProtocol::PlayingFile, QStringList { "hash", "0" });
-        QCOMPARE(requests.size(), 2);
-        emit m_player->replyTimeOutCheckHold();
-        QCOMPARE(holds.size(), 1);
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests.at(0).at(1).toStringList(), (QStringList { "hash", "0" }));
 
         // Options -> agent, our own request included.
         auto *options = m_player->findChild<Options *>();
         QVERIFY(options);
         options->findChild<QSpinBox *>("downloadLimit")->setValue(300);
         options->findChild<QPushButton *>("okButton")->click();
-        QCOMPARE(requests.size(), 5); // and the folder and the cache size
+        QCOMPARE(requests.size(), 4); // and the folder and the cache size
         QCOMPARE(requests.last().at(0).toInt(), int(CoreProtocol::RateLimits));
         QCOMPARE(requests.last().at(1).toStringList(), (QStringList { "300", "0", "0" }));
+
+        // A second start's magnet goes from the links to the agent, and the
+        // core's answer through the links' auto-play decision to the list.
+        const QString magnet = "magnet:?xt=urn:btih:" + rows::hash(5);
+        m_player->processParams(magnet);
+        QCOMPARE(requests.size(), 5);
+        QCOMPARE(requests.last().at(0).toInt(), int(CoreProtocol::AddMagnets));
+        QCOMPARE(requests.last().at(1).toStringList(), QStringList { magnet });
+        emit m_player->agent()->addedReturn(1, { { rows::hash(5) } });
+        QCOMPARE(model->rowCount(), 1);
 
         // A torrent file from the model streams with the model's answers.
         m_player->setPieceSource(nullptr);
@@ -421,7 +412,7 @@ private slots:
         QFETCH(QStringList, names);
         QFETCH(bool, request);
         QFETCH(bool, plays);
-        QSignalSpy requests(m_player.get(), qOverload<int, QString>(&player::sessionRequest));
+        QSignalSpy requests(m_player->agent(), &ClientAgent::sessionRequest);
         QList<QUrl> urls;
         for (const QString &name : names)
             urls << QUrl::fromLocalFile(TestMedia::copyAs(m_mkv4, name));
@@ -434,8 +425,8 @@ private slots:
         m_player->dropEvent(&drop);
         QCOMPARE(requests.size(), request ? 1 : 0);
         if (request) {
-            QCOMPARE(requests.at(0).at(0).toInt(), 0);
-            QCOMPARE(requests.at(0).at(1).toString(), urls.first().toLocalFile());
+            QCOMPARE(requests.at(0).at(0).toInt(), int(CoreProtocol::AddTorrentFile));
+            QCOMPARE(requests.at(0).at(1).toStringList(), QStringList { urls.first().toLocalFile() });
             QVERIFY(m_player->findChild<QWidget *>("filelists")->isVisibleTo(m_player.get()));
         }
         QCOMPARE(m_player->playState(), plays ? int(player::Playing) : int(player::Stopped));
@@ -491,13 +482,16 @@ private slots:
             filterSeen = filter;
             return path;
         };
-        QSignalSpy hold(m_player.get(), &player::replyTimeOutCheckHold);
-        QSignalSpy reset(m_player.get(), &player::replyTimeOutCheckReset);
-        QSignalSpy requests(m_player.get(), qOverload<int, QString>(&player::sessionRequest));
+        QSignalSpy hold(m_player->agent(), &ClientAgent::replyTimeOutCheckHold);
+        QSignalSpy reset(m_player->agent(), &ClientAgent::replyTimeOutCheckReset);
+        QSignalSpy requests(m_player->agent(), &ClientAgent::sessionRequest);
         button("openfile")->click();
         QCOMPARE(hold.size(), 1);
         QCOMPARE(reset.size(), 1);
-        QVERIFY(filterSeen.startsWith("Video&Torrent  (*.AVI"));
+        QCOMPARE(filterSeen,
+            QString(
+                "Video&Torrent  (*.AVI *.ASF *.WMV *.AVS *.FLV *.MKV *.MOV *.3GP *.MP4 *.MPG *.MPEG *.DAT "
+                "*.DSM *.OGM *.VOB *.RM *.RMVB *.TS *.TP *.IFO *.NSV *.torrent)\n(*.*)"));
         QCOMPARE(requests.size(), request ? 1 : 0);
         QCOMPARE(m_player->playState(), plays ? int(player::Playing) : int(player::Stopped));
         QCOMPARE(m_player->messageText(), message);
@@ -543,9 +537,10 @@ private slots:
 
         QString video = TestMedia::copyAs(m_mkv4, "it's a \"quoted\" film.mkv");
         m_player->playFile(video);
-        QStringList captions;
-        m_player->fileChooser = [&](const QString &caption, const QString &) {
+        QStringList captions, filters;
+        m_player->fileChooser = [&](const QString &caption, const QString &filter) {
             captions << caption;
+            filters << filter;
             return QString();
         };
         QAction *action = m_player->findChild<QAction *>("downsub");
@@ -561,6 +556,11 @@ private slots:
                 QStringList({ "--silent", "--filename", video }));
         }
         QCOMPARE(captions, writes ? QStringList { QFileInfo(video).path() } : QStringList());
+        if (writes)
+            QCOMPARE(filters.first(),
+                QString(
+                    "subtitle(*.CDG *.IDX *.SRT *.SUB *.UTF *.ASS *.SSA *.AQT *.JSS *.PSB *.RT *.SMI *.TXT "
+                    "*.SMIL *.STL *.USF *.DKS *.PJS *.MPL2)"));
         // Missing, the user is told why nothing happens.
         QCOMPARE(m_player->messageText().contains("SubDownloader"), !installed);
     }

@@ -4,11 +4,29 @@
 
 namespace MediaSuffixes {
 
+namespace {
+
+QString patterns(const QStringList &types)
+{
+    QStringList globs;
+    for (const QString &type : types)
+        globs << QStringLiteral("*.") + type;
+    return globs.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+const QStringList &playableTypes()
+{
+    static const QStringList types
+        = QStringLiteral("AVI ASF WMV AVS FLV MKV MOV 3GP MP4 MPG MPEG DAT DSM OGM VOB RM RMVB TS TP IFO NSV")
+              .split(QLatin1Char(' '));
+    return types;
+}
+
 const QStringList &videoTypes()
 {
-    static const QStringList types = QStringLiteral(
-        "AVI ASF WMV AVS FLV MKV MOV 3GP MP4 MPG MPEG DAT DSM OGM VOB RM RMVB TS TP IFO NSV JPG")
-                                         .split(QLatin1Char(' '));
+    static const QStringList types = playableTypes() + QStringList { QStringLiteral("JPG") };
     return types;
 }
 
@@ -42,6 +60,25 @@ bool isSubtitle(const QString &path)
 bool isTorrent(const QString &path)
 {
     return path.endsWith(QLatin1String(".torrent"), Qt::CaseInsensitive);
+}
+
+bool isPlayable(const QString &path)
+{
+    for (const QString &type : playableTypes())
+        if (path.endsWith(QLatin1Char('.') + type, Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+QString openFileFilter()
+{
+    return QStringLiteral("Video&Torrent  (") + patterns(playableTypes())
+        + QStringLiteral(" *.torrent)\n(*.*)");
+}
+
+QString subtitleFilter()
+{
+    return QStringLiteral("subtitle(") + patterns(subtitleTypes()) + QLatin1Char(')');
 }
 
 } // namespace MediaSuffixes
