@@ -1,6 +1,7 @@
 #include "sessionconfig.h"
 
 #include "platform/logging.h"
+#include "platform/version.h"
 
 #include <libtorrent/fingerprint.hpp>
 #include <libtorrent/ip_filter.hpp>
@@ -68,7 +69,7 @@ lt::settings_pack SessionConfig::sessionSettings() const
             | lt::alert_category::piece_progress);
     pack.set_str(lt::settings_pack::listen_interfaces, m_settings.listenInterfaces().toStdString());
     pack.set_str(lt::settings_pack::peer_fingerprint, lt::generate_fingerprint("MV", 1, 0, 5));
-    pack.set_str(lt::settings_pack::user_agent, "MorvaneCore/1.05");
+    pack.set_str(lt::settings_pack::user_agent, "MorvaneCore/" MORVANE_VERSION);
     const bool open = !m_settings.loopback;
     pack.set_bool(lt::settings_pack::enable_dht, open);
     pack.set_str(lt::settings_pack::dht_bootstrap_nodes, open ? dhtRouters : "");

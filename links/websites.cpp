@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "platform/version.h"
 #include "settings/preferences.h"
 
 namespace {
