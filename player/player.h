@@ -34,7 +34,7 @@ class DownloadsController;
 class TreeModel;
 class ClientAgent;
 class CoreProcessControl;
-class TreeModelPieces;
+class TorrentPieceSource;
 
 // The main window: video surface, control bar and downloads list. What
 // playback does while pieces are missing is the streaming policy's; the
@@ -44,12 +44,8 @@ class player : public QDialog
     Q_OBJECT
 
 public:
-    enum PlayState {
-        Stopped = StreamingPolicy::Stopped,
-        Paused = StreamingPolicy::Paused,
-        Playing = StreamingPolicy::Playing,
-        Caching = StreamingPolicy::Caching
-    };
+    using PlayState = StreamingPolicy::PlayState;
+    using enum StreamingPolicy::PlayState;
 
     explicit player(QStringList parameters = {}, QWidget *parent = nullptr);
     ~player() override;
@@ -60,7 +56,7 @@ public:
     // last-piece checks; tests shorten them.
     void setCheckIntervals(int tick, int piece, int file, int lastPiece);
 
-    int playState() const { return m_policy->playState(); }
+    PlayState playState() const { return m_policy->playState(); }
     bool playerCanSeek() const { return m_policy->playerCanSeek(); }
     QString currentFile() const { return m_currentFile; }
     float requestedPosition() const { return m_policy->pos(); }
@@ -98,7 +94,6 @@ public slots:
     void playFile(QString &file);
     void playFile(QString &file, QString torrentHash, int fileIndex, bool piece0Exist, QString bitField,
         int pieceLength);
-    void customEvent(QEvent *event) override;
     void userChangePosition(int newPosition);
     void userMovePosition(int newPosition);
     void slotSliderPressed();
@@ -166,7 +161,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    static void onVleEvent(int type, void *self);
     // The file chooser; tests answer it without a modal dialog.
     QString chooseFile(const QString &caption, const QString &directory, const QString &filter);
     void wirePolicy();
@@ -236,7 +230,6 @@ private:
     QTimer flashResizeTimer;
     MessageOverlay *m_messages = nullptr;
     QString m_uiTraced;
-    qint64 m_tracedEngineTime = -1;
     QLabel *m_centreLogo = nullptr;
     QSystemTrayIcon *m_trayIcon = nullptr;
     QMenu *m_displayMenu = nullptr;
@@ -249,7 +242,7 @@ private:
     Options *m_options = nullptr;
     TreeModel *m_model = nullptr;
     DownloadsController *m_downloads = nullptr;
-    std::unique_ptr<TreeModelPieces> m_modelPieces;
+    std::unique_ptr<TorrentPieceSource> m_downloadPieces;
     ClientAgent *m_agent = nullptr;
     CoreProcessControl *m_control = nullptr;
     bool m_autoPlayMethod = true;

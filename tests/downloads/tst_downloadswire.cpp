@@ -1,9 +1,10 @@
 #include "corelink/clientagent.h"
 #include "corelink/clientrequestthread.h"
 #include "downloads/downloadscontroller.h"
+#include "downloads/torrentpieces.h"
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
-#include "player/treemodelpieces.h"
+#include "player/torrentpiecesource.h"
 #include "replyrows.h"
 #include "settings/preferences.h"
 #include "tests/support/fakecore.h"
@@ -59,7 +60,7 @@ private slots:
         ClientAgent agent;
         TreeModel model;
         DownloadsController controller(&model);
-        TreeModelPieces pieces(&model);
+        TorrentPieceSource pieces(model.pieces());
         wire(model, agent);
         QVERIFY(core.waitForRequests(1));
 
@@ -81,9 +82,9 @@ private slots:
 
         // Played from the list, then asked about by the player.
         model.doubleClickSlot(model.index(0, 0));
-        pieces.pieceReady(H1, 0, 3, true);
+        pieces.requestFrom(H1, 0, 3);
         model.doubleClickSlot(model.index(1, 0, model.index(1, 0)));
-        pieces.pieceReady(H2, 1, 0, true);
+        pieces.requestFrom(H2, 1, 0);
         model.callResumeAll();
 
         // The context menu's commands.
@@ -130,6 +131,10 @@ private:
         QObject::connect(&model, &TreeModel::sessionRequest, &agent, &ClientAgent::sessionRequest);
         QObject::connect(&agent, &ClientAgent::startupTorrent, &model, &TreeModel::startupTorrent);
         QObject::connect(&agent, &ClientAgent::torrentDataSet, &model, &TreeModel::torrentDataSet);
+        QObject::connect(
+            &agent, &ClientAgent::torrentDataSet, model.pieces(), &TorrentPieces::statusReceived);
+        QObject::connect(
+            model.pieces(), &TorrentPieces::sessionRequest, &agent, &ClientAgent::sessionRequest);
         QObject::connect(&agent, &ClientAgent::addedReturn, &model,
             [&model](int type, const Rows &list) { model.addedReturn(type, list, false); });
     }
