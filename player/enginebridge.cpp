@@ -53,6 +53,15 @@ void EngineBridge::setEngineCopy(const QByteArray &bits, int pieceLength, bool c
     m_engineCanSeek = canSeek;
 }
 
+void EngineBridge::refresh(int mode, const QByteArray &bits, int pieceLength)
+{
+    setEngineCopy(bits, pieceLength, mode == PieceGate::Seekable);
+    if (mode == PieceGate::PlainFile)
+        m_engine->refreshBitfield(PieceGate::PlainFile, "", 1, 1);
+    else
+        m_engine->refreshBitfield(mode, bits.constData(), int(bits.size()), pieceLength);
+}
+
 void EngineBridge::clearEngineCopy()
 {
     std::lock_guard lock(m_copyLock);

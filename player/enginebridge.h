@@ -39,6 +39,8 @@ public:
     // What the engine's threads may read of the pieces: a copy, handed to the
     // engine when it opens a media.
     void setEngineCopy(const QByteArray &bits, int pieceLength, bool canSeek);
+    // Hands the engine newer pieces in a mode (PieceGate::Mode), keeping the copy.
+    void refresh(int mode, const QByteArray &bits, int pieceLength);
     void clearEngineCopy();
     bool engineCopyDiffers(const QByteArray &bits);
 

@@ -33,6 +33,34 @@ void StartGate::countArrivals(const PieceMap &before, const PieceMap &now)
     }
 }
 
+void StartGate::newOpen()
+{
+    m_heldAt = -1;
+    m_firstTimeSeen = -1;
+    m_pictureSeen = false;
+}
+
+StartGate::Step StartGate::progress(
+    bool picture, qint64 now, qint64 lengthMs, const PieceMap &pieces, int pieceLength, int lack)
+{
+    if (picture) {
+        if (m_pictureSeen)
+            return Waiting;
+        qCDebug(lcPlayer, "first picture of this open");
+        m_pictureSeen = true;
+        return holdIfSlow(lengthMs, pieces, pieceLength, lack) ? HoldClock : Waiting;
+    }
+    // Position events come only while the clock runs; without a picture (no
+    // video), time that moves on says the same.
+    if (m_pictureSeen && now > 0)
+        return Started;
+    if (m_firstTimeSeen < 0) {
+        m_firstTimeSeen = now;
+        return Waiting;
+    }
+    return now > m_firstTimeSeen ? Started : Waiting;
+}
+
 bool StartGate::holdIfSlow(qint64 lengthMs, const PieceMap &pieces, int pieceLength, int lack)
 {
     const qint64 bytes = qint64(pieces.size()) * pieceLength;

@@ -12,9 +12,16 @@ class StartGate
 public:
     // A new file: nothing has come yet.
     void restart();
-    // A new open of the same file: nothing is held.
-    void release() { m_heldAt = -1; }
+    // A new open of the same file: nothing is held or seen yet.
+    void newOpen();
     bool held() const { return m_heldAt >= 0; }
+
+    enum Step { Waiting, HoldClock, Started };
+    // An engine event before playback counts as started: the first picture
+    // (picture) or a position at the engine time now. The picture is up,
+    // but the clock starts only once the engine holds a little more.
+    Step progress(
+        bool picture, qint64 now, qint64 lengthMs, const PieceMap &pieces, int pieceLength, int lack);
 
     // The pieces before and after a refresh.
     void countArrivals(const PieceMap &before, const PieceMap &now);
@@ -26,6 +33,8 @@ public:
 
 private:
     int m_heldAt = -1; // first of the pieces the clock waits for
+    qint64 m_firstTimeSeen = -1;
+    bool m_pictureSeen = false;
     QElapsedTimer m_arrivals; // since the first piece came after the open
     qint64 m_arrivedPieces = 0; // pieces come since then
     qint64 m_lastArrivalMs = 0; // when the last of them came

@@ -68,16 +68,6 @@ bool StreamingPolicy::hasLastPiece() const
         && m_pieceSource->hasLastPiece(m_torrentHash, m_fileIndex);
 }
 
-void StreamingPolicy::refreshEngine(Mode mode)
-{
-    const QByteArray bits = m_bitField.toLatin1();
-    m_bridge.setEngineCopy(bits, m_pieceLength, mode == Mode::Seekable);
-    if (mode == Mode::PlainFile)
-        m_engine->refreshBitfield(Mode::PlainFile, "", 1, 1);
-    else
-        m_engine->refreshBitfield(mode, bits.constData(), int(bits.size()), m_pieceLength);
-}
-
 // --- opening and stopping --------------------------------------------------
 
 void StreamingPolicy::openPlainFile(const QString &path, float resumePos)
@@ -151,9 +141,7 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
         // Nothing can be read without the piece string or the file:
         // torrentFileCheck() starts playback once they are here.
         refreshEngine(Mode::HeadOnly);
-        m_view.setSliderRow(false);
-        m_view.showPlayImage(false, 2);
-        m_view.showMessage(cachingMessage(), false);
+        m_view.showWaiting(cachingMessage());
         fileCheckTimer.start();
         m_playState = Stopped;
         return;
@@ -168,9 +156,7 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
         }
         if (!piece0Exist) {
             m_playState = Caching;
-            m_view.setSliderRow(false);
-            m_view.showPlayImage(false, 2);
-            m_view.showMessage(cachingMessage(), false);
+            m_view.showWaiting(cachingMessage());
             return;
         }
         m_view.showPlayImage(true, 1);
@@ -184,9 +170,7 @@ void StreamingPolicy::startStreaming()
 {
     m_bridge.setAwaitingFrame(true);
     m_seeking = false;
-    m_firstTimeSeen = -1;
-    m_pictureSeen = false;
-    m_startGate.release();
+    m_startGate.newOpen();
     // Until this open's first read waits, nothing is known to be missing.
     m_bridge.setLackPiece(-1);
     m_lastPieceSeen = false;
@@ -250,25 +234,12 @@ void StreamingPolicy::engineProgress(int type)
 {
     if (!m_bridge.awaitingFrame())
         return;
-    if (type == VlcEngine::VideoOutput) {
-        // The picture is up, but the clock starts only once the engine holds
-        // a little more: until then a read that waits only asks.
-        if (!m_pictureSeen) {
-            qCDebug(lcPlayer, "first picture of this open");
-            m_pictureSeen = true;
-            if (m_startGate.holdIfSlow(m_engine->length(), m_bitField, m_pieceLength, m_bridge.lackPiece()))
-                m_engine->pause();
-        }
-        return;
-    }
-    // Position events come only while the clock runs; without a picture (no
-    // video), time that moves on says the same.
-    const qint64 now = m_engine->time();
-    if (m_pictureSeen && now > 0)
-        firstFrame();
-    else if (m_firstTimeSeen < 0)
-        m_firstTimeSeen = now;
-    else if (now > m_firstTimeSeen)
+    const bool picture = type == VlcEngine::VideoOutput;
+    const StartGate::Step step = m_startGate.progress(picture, picture ? 0 : m_engine->time(),
+        m_engine->length(), m_bitField, m_pieceLength, m_bridge.lackPiece());
+    if (step == StartGate::HoldClock)
+        m_engine->pause();
+    else if (step == StartGate::Started)
         firstFrame();
 }
 
@@ -365,9 +336,7 @@ void StreamingPolicy::hold()
     if (m_playState == Playing || m_playState == Caching) {
         m_engine->pause();
         m_playState = Caching;
-        m_view.showPlayImage(false, 2);
-        m_view.showMessage(cachingMessage(), false);
-        m_view.setSliderRow(false);
+        m_view.showWaiting(cachingMessage());
         if (!pieceCheckTimer.isActive())
             pieceCheckTimer.start();
     }

@@ -104,7 +104,7 @@ signals:
     void endOfFile();
 
 private:
-    void refreshEngine(Mode mode);
+    void refreshEngine(Mode mode) { m_bridge.refresh(mode, m_bitField.toLatin1(), m_pieceLength); }
     // Pieces that held playback are in: play on in the given mode.
     void resumeWithPieces(Mode mode);
     QString cachingMessage() const
@@ -151,8 +151,6 @@ private:
     // The user moved the position: the picture there comes as soon as the
     // read can go on, where running playback keeps a little more in hand.
     bool m_seeking = false;
-    qint64 m_firstTimeSeen = -1;
-    bool m_pictureSeen = false;
     StartGate m_startGate;
     // The missing-piece event a blocked read was woken for.
     unsigned m_wokenAt = 0;

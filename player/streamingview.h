@@ -29,6 +29,13 @@ public:
     void setDownloadRate(const QString &rate) { m_downloadRate = rate; }
     void setSliderRow(bool enabled);
     void showPlayImage(bool pauseImage, int frame) { emit playImageChanged(pauseImage, frame); }
+    // Playback waits: no seeking, the play image, and the text.
+    void showWaiting(const QString &text)
+    {
+        setSliderRow(false);
+        showPlayImage(false, 2);
+        showMessage(text, false);
+    }
     // Only sent on when they changed.
     void showPieces(const QByteArray &pieces);
 
