@@ -1,22 +1,32 @@
 #include "piecemap.h"
 
+namespace {
+
+// Packs eight marks at a time: a status list carries every download's pieces
+// once a second.
+template <typename Char> QBitArray packed(const Char *text, qsizetype size, Char one)
+{
+    QByteArray bytes((size + 7) / 8, '\0');
+    char *out = bytes.data();
+    for (qsizetype i = 0; i < size; ++i)
+        if (text[i] == one)
+            out[i >> 3] = char(uchar(out[i >> 3]) | (1u << (i & 7)));
+    return QBitArray::fromBits(bytes.constData(), size);
+}
+
+} // namespace
+
 PieceMap PieceMap::fromText(QStringView text)
 {
     PieceMap map;
-    map.m_bits.resize(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i)
-        if (text[i] == u'1')
-            map.m_bits.setBit(i);
+    map.m_bits = packed(text.utf16(), text.size(), char16_t(u'1'));
     return map;
 }
 
 PieceMap PieceMap::fromText(const QByteArray &text)
 {
     PieceMap map;
-    map.m_bits.resize(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i)
-        if (text[i] == '1')
-            map.m_bits.setBit(i);
+    map.m_bits = packed(text.constData(), text.size(), '1');
     return map;
 }
 
