@@ -86,7 +86,8 @@ void DownloadsController::rightClickAction(QModelIndexList indexlist)
     select(indexlist);
     if (!m_model)
         return;
-    const bool firstPaused = !m_selectedItems.isEmpty() && m_selectedItems.first()->torrentState == 3;
+    const bool firstPaused
+        = !m_selectedItems.isEmpty() && m_selectedItems.first()->torrentState == TreeItem::Paused;
     m_listMenu->showMenu(int(m_selectedItems.size()), firstPaused);
 }
 
@@ -105,7 +106,7 @@ void DownloadsController::listMenuAction(int type)
         return;
     case 2:
     case 3:
-        if (!m_model->removeDownloads(liveSelection(), type == 2)) {
+        if (!removeDownloads(liveSelection(), type == 2)) {
             // Shown without waiting: the list keeps taking replies meanwhile.
             m_warningBox->open();
             return;
@@ -126,7 +127,7 @@ void DownloadsController::listMenuAction(int type)
     }
     case 6:
     case 7:
-        m_model->setDownloadsRunning(liveSelection(), type == 6);
+        setDownloadsRunning(liveSelection(), type == 6);
         return;
     case 8:
         emit m_model->treeModelTest();
@@ -134,6 +135,53 @@ void DownloadsController::listMenuAction(int type)
     default:
         return;
     }
+}
+
+bool DownloadsController::removeDownloads(const QList<TreeItem *> &rows, bool deleteFiles)
+{
+    for (TreeItem *item : rows) {
+        if (item->playing) {
+            if (deleteFiles) {
+                qCDebug(lcDownloads).noquote() << "The Deleting file is playing..,stopPlay() first..";
+                emit m_model->stopPlay();
+            }
+            m_model->starter()->clearPlayingMarks();
+            m_model->setPlayingItem(nullptr);
+        } else if (item->torrentState == TreeItem::Checking) {
+            return false;
+        }
+    }
+    QStringList hashes;
+    for (TreeItem *item : rows) {
+        // A receiver of stopPlay() may have changed the list.
+        if (!m_model->isTopLevel(item))
+            continue;
+        hashes.append(item->hash);
+        m_model->removeTopLevel(item);
+    }
+    m_model->refreshModel();
+    if (!hashes.isEmpty())
+        emit m_model->sessionRequest(
+            deleteFiles ? CoreProtocol::DeleteWithFiles : CoreProtocol::RemoveFromList, hashes);
+    return true;
+}
+
+void DownloadsController::setDownloadsRunning(const QList<TreeItem *> &rows, bool running)
+{
+    QStringList hashes;
+    for (TreeItem *item : rows) {
+        if (!running)
+            item->torrentState = TreeItem::Paused;
+        else if (item->finished == QLatin1String("1"))
+            item->torrentState = TreeItem::Seeding;
+        else
+            item->torrentState = TreeItem::Downloading;
+        item->stateIcon = m_model->icons().stateIcon(item->torrentState);
+        hashes.append(item->hash);
+    }
+    if (!hashes.isEmpty())
+        emit m_model->sessionRequest(
+            running ? CoreProtocol::StartDownloads : CoreProtocol::PauseDownloads, hashes);
 }
 
 void DownloadsController::mouseMoveSlot(bool validPos, QPoint pos, QModelIndex indexFromPos)

@@ -48,6 +48,10 @@ private:
     // Rows of the last right-click that are still in the list.
     QList<TreeItem *> liveSelection() const;
     void forgetRows(int first, int last);
+    // Removal stops at the first row that is still being checked and then
+    // returns false, having removed nothing.
+    bool removeDownloads(const QList<TreeItem *> &rows, bool deleteFiles);
+    void setDownloadsRunning(const QList<TreeItem *> &rows, bool running);
 
     TreeModel *m_model;
     ListMenu *m_listMenu;

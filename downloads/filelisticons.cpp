@@ -1,5 +1,7 @@
 #include "filelisticons.h"
 
+#include "treeitem.h"
+
 #include <QResource>
 
 // Resources compiled into a static library are only linked in when
@@ -25,13 +27,13 @@ filelisticons::filelisticons()
 const QIcon &filelisticons::stateIcon(int state) const
 {
     switch (state) {
-    case 0:
+    case TreeItem::Checking:
         return checkingIcon;
-    case 1:
+    case TreeItem::Downloading:
         return downloadingIcon;
-    case 2:
+    case TreeItem::Seeding:
         return seedingIcon;
-    case 3:
+    case TreeItem::Paused:
         return pausedIcon;
     default:
         return noIcon;

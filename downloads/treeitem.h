@@ -15,6 +15,9 @@
 class TreeItem : public QStandardItem
 {
 public:
+    // The core's state of a download.
+    enum TorrentState { Unknown = -1, Checking = 0, Downloading = 1, Seeding = 2, Paused = 3 };
+
     explicit TreeItem(TreeItem *parent);
     TreeItem(QString hash, QString name);
     ~TreeItem() override;
@@ -39,7 +42,7 @@ public:
     bool playing = false;
     bool expanded = false;
     int fileIndex = -1;
-    int torrentState = -1;
+    int torrentState = Unknown;
     QString name;
     QString hash;
     QString filePath;
@@ -55,11 +58,6 @@ public:
     QString uploadRateText;
     QString downloadRateText;
     QString finished = QStringLiteral("0");
-    QString bitField;
-    int pieceCount = 0;
-    int pieceLength = 0;
-    int firstPiece = 0;
-    int lastPiece = 0;
     double uploaded = 0;
     QString uploadedText;
     QIcon nameIcon;

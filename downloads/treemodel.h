@@ -1,35 +1,23 @@
 #pragma once
 
+#include "descriptionrequests.h"
 #include "filelisticons.h"
+#include "playstarter.h"
 #include "protocol/coreprotocol.h"
+#include "rowfiller.h"
 
 #include <QAbstractItemModel>
 #include <QHash>
 #include <QList>
 #include <QStringList>
 
-class QTimer;
+class TorrentPieces;
 class TreeItem;
-
-// What the list knows about the pieces from one play position of a file.
-struct PieceCheck
-{
-    QString hash;
-    int fileIndex = 0;
-    // Piece numbers within the torrent: the file's first piece, the first
-    // piece checked and the file's last piece.
-    int fileStart = 0;
-    int first = 0;
-    int last = 0;
-    bool ready = false;
-    // False until the core has sent piece data for the file.
-    bool known = false;
-};
 
 // The downloads list: one top-level row per torrent or magnet link, one child
 // row per file of a torrent with several files. Built and refreshed from the
-// core's replies; starts playback of a row. Menus, pop-ups and questions are
-// DownloadsController's.
+// core's replies. Menus, pop-ups and questions are DownloadsController's;
+// playing a row is PlayStarter's; the pieces are TorrentPieces'.
 class TreeModel : public QAbstractItemModel
 {
     Q_OBJECT
@@ -49,45 +37,30 @@ public:
     TreeItem *findItemByHash(const QString &hash) const;
     int rowOfHash(const QString &hash) const;
     TreeItem *itemFromIndex(const QModelIndex &index) const;
-    TreeItem *findPlayItem(const QString &hash, int fileIndex) const;
     int largestPlayableFile(const TreeItem *torrentRow) const;
-    bool isPlayable(const QString &path) const;
+    bool isPlayable(const QString &path) const { return RowFiller::isPlayable(path); }
     bool isTopLevel(const TreeItem *item) const;
 
-    // Piece queries of the player; pieces count from the file's first piece.
-    // Asking never sends anything: requestPieces() does.
-    PieceCheck checkPieces(const QString &hash, int fileIndex, int piece) const;
-    bool pieceReady(QString hash, int fileIndex, int piece) const;
-    bool hasLastPiece(QString hash, int fileIndex) const;
-    // Asks the core to fetch the file from the checked position on, when
-    // pieces there are missing or priority is wanted anyway.
-    void requestPieces(const PieceCheck &check, bool requestPriority);
+    // Takes a top-level row out and deletes it with its files.
+    void removeTopLevel(TreeItem *item);
 
-    // Commands of the context menu on top-level rows. Removal stops at the
-    // first row that is still being checked and then returns false, having
-    // removed nothing.
-    bool removeDownloads(const QList<TreeItem *> &rows, bool deleteFiles);
-    void setDownloadsRunning(const QList<TreeItem *> &rows, bool running);
-
-    QString sizeFormat(double x) const;
-    QString rateFormat(double x) const;
-    QString shortFormat(double x) const;
-
-    // Hash lookups go through an index by default; the linear search gives
-    // the same answers and is kept for measurements.
-    void setHashIndexEnabled(bool enabled);
+    QString sizeFormat(double x) const { return RowFiller::sizeFormat(x); }
+    QString rateFormat(double x) const { return RowFiller::rateFormat(x); }
+    QString shortFormat(double x) const { return RowFiller::shortFormat(x); }
 
     const filelisticons &icons() const { return m_icons; }
     TreeItem *playingItem() const { return m_playingItem; }
     TreeItem *clickedItem() const { return m_clickedItem; }
     TreeItem *rootItem() const { return m_rootItem; }
-    QTimer *resumeTimer() const { return m_resumeTimer; }
-    int resumeInterval() const { return m_resumeInterval; }
+    void setPlayingItem(TreeItem *item) { m_playingItem = item; }
+    void setClickedItem(TreeItem *item) { m_clickedItem = item; }
+    // The pieces of every download, fed by the core's replies.
+    TorrentPieces *pieces() const { return m_pieces; }
+    PlayStarter *starter() const { return m_starter; }
+    // Only differences count; tests replace it.
+    void setClock(std::function<qint64()> now) { m_describe.setClock(std::move(now)); }
 
 signals:
-    void showFileList();
-    void expandInfoSupportItem(QModelIndex index, bool expand);
-    void up_downloadSpeed(QString upload, QString download);
     void overallUpDownloadRate(QString uploadRate, QString downloadRate);
     void sessionRequest(CoreProtocol::RequestType type, QStringList operateObject);
     void addTorrent();
@@ -98,24 +71,29 @@ signals:
     void stopPlay();
     void treeModelTest();
     void setCommentButton(QString commentUrl);
+    // The playing file's pieces as text, for observers of the list; the
+    // player reads them from TorrentPieces.
     void bitFieldRefresh(QString bitField, int pieceSize);
 
 public slots:
     void singleClickAction(QModelIndex index);
-    void doubleClickSlot(QModelIndex _index);
+    void doubleClickSlot(QModelIndex _index) { m_starter->playIndex(_index); }
     void addedReturn(int type, QList<QStringList> list, bool autoPlay);
-    void addedReturn(int type, QList<QStringList> list);
+    void addedReturn(int type, QList<QStringList> list) { addedReturn(type, std::move(list), false); }
     void startupTorrent(QList<QStringList> list);
     void torrentDataSet(QList<QStringList> list);
-    // One piece of a torrent is in, ahead of the next status list.
-    void pieceFinished(const QString &hash, int piece);
     void addItemByTorrent(QList<QStringList> list, bool autoPlay);
-    void addItemByTorrent(QList<QStringList> list);
+    void addItemByTorrent(QList<QStringList> list) { addItemByTorrent(std::move(list), false); }
     void addItemByMagnetUri(QList<QStringList> list, bool autoPlay);
-    void addItemByMagnetUri(QList<QStringList> list);
+    void addItemByMagnetUri(QList<QStringList> list) { addItemByMagnetUri(std::move(list), false); }
     void magnetUriItemRebuild(QList<QStringList> list, bool autoPlay);
-    void magnetUriItemRebuild(QList<QStringList> list);
-    void mediaButtonAction(int actionType);
+    void magnetUriItemRebuild(QList<QStringList> list) { magnetUriItemRebuild(std::move(list), false); }
+    // 0 stop, 1 pause, 2 play (MediaButton); other codes are ignored.
+    void mediaButtonAction(int actionType)
+    {
+        if (actionType >= int(MediaButton::Stop) && actionType <= int(MediaButton::Play))
+            m_starter->mediaButtonAction(MediaButton(actionType));
+    }
     void refreshModel();
     void callResumeAll();
     void prepBuildItemForUrl(QStringList urlList, QStringList itemIDList);
@@ -125,26 +103,20 @@ public slots:
     void addFailed(const QString &item);
 
 private slots:
-    void doubleClickSlot(TreeItem *doubleClickedItem);
-    void doubleClickSlot(QString hash);
+    void doubleClickSlot(TreeItem *doubleClickedItem) { m_starter->playItem(doubleClickedItem); }
+    void doubleClickSlot(QString hash) { m_starter->playHash(hash); }
 
 private:
     void buildTorrentItem(const QStringList &row);
     void buildMagnetItem(const QStringList &row);
     TreeItem *makeFileItem(const QString &hash, const QStringList &row, int fileIndex) const;
     void appendTopLevel(TreeItem *item);
-    void removeTopLevel(TreeItem *item);
     void indexHash(TreeItem *item);
     void unindexHash(TreeItem *item, const QString &hash);
-    void setMarks(TreeItem *item, const QIcon &icon, const QColor &color, bool playing);
-    void clearPlayingMarks();
     void dropAddressRows(qsizetype count);
-    QString commentUrl(const QString &hash) const;
 
     filelisticons m_icons;
     TreeItem *m_playingItem = nullptr;
-    QTimer *m_resumeTimer;
-    int m_resumeInterval = 60000;
     TreeItem *m_rootItem;
     TreeItem *m_clickedItem = nullptr;
 
@@ -153,7 +125,9 @@ private:
     // holds rows that are their hash's first row; cleared whenever a row
     // goes or a hash changes.
     QList<TreeItem *> m_replyOrder;
-    bool m_hashIndex = true;
+    DescriptionRequests m_describe;
+    TorrentPieces *m_pieces;
+    PlayStarter *m_starter;
     // Descriptions of links that are being resolved; never shown.
     QList<TreeItem *> m_urlItems;
 };

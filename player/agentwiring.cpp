@@ -1,6 +1,7 @@
 #include "agentwiring.h"
 
 #include "corelink/clientagent.h"
+#include "downloads/torrentpieces.h"
 #include "downloads/treemodel.h"
 #include "links/linkprocessor.h"
 
@@ -16,9 +17,14 @@ void AgentWiring::connectDownloads(ClientAgent *agent, TreeModel *model, LinkPro
     QObject::connect(links, &LinkProcessor::addedReturn, model,
         qOverload<int, QList<QStringList>, bool>(&TreeModel::addedReturn));
     QObject::connect(agent, &ClientAgent::torrentDataSet, model, &TreeModel::torrentDataSet);
-    QObject::connect(agent, &ClientAgent::pieceFinished, model, &TreeModel::pieceFinished);
     QObject::connect(agent, &ClientAgent::webRequestCheck, links, &LinkProcessor::webRequestCheckProcess);
     QObject::connect(agent, &ClientAgent::prepBuildItemForUrl, model, &TreeModel::prepBuildItemForUrl);
     QObject::connect(agent, &ClientAgent::buildTemporaryItem, model, &TreeModel::buildTemporaryItem);
     QObject::connect(agent, &ClientAgent::addFailed, model, &TreeModel::addFailed);
+
+    // the pieces' owner reads status lists and finished pieces itself, after the list
+    TorrentPieces *pieces = model->pieces();
+    QObject::connect(agent, &ClientAgent::torrentDataSet, pieces, &TorrentPieces::statusReceived);
+    QObject::connect(agent, &ClientAgent::pieceFinished, pieces, &TorrentPieces::pieceFinished);
+    QObject::connect(pieces, &TorrentPieces::sessionRequest, agent, &ClientAgent::sessionRequest);
 }

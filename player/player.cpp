@@ -9,6 +9,9 @@
 #include "downloads/informationwidget.h"
 #include "downloads/mediasuffixes.h"
 #include "downloads/mytreeview.h"
+#include "downloads/playstarter.h"
+#include "downloads/torrentpieces.h"
+#include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
 #include "links/openurl.h"
 #include "platform/logging.h"
@@ -18,9 +21,8 @@
 #include "player/menu/mywebview.h"
 #include "player/menu/updatecheck.h"
 #include "player/piecesource.h"
-#include "player/qupdateposevent.h"
 #include "player/subtitledownload.h"
-#include "player/treemodelpieces.h"
+#include "player/torrentpiecesource.h"
 #include "player/videosurface.h"
 
 #include <QDir>
@@ -76,8 +78,7 @@ player::player(QStringList parameters, QWidget *parent)
     ui->processSlider->setEnabled(false);
     ui->widget_10->hide();
 
-    // 6. Engine events, and the surface it draws on.
-    m_engine->setEventCallback(&player::onVleEvent, this);
+    // 6. The surface the engine draws on.
     if (!m_engine->headless())
         new VideoSurface(ui->display_label, m_engine.get(), this);
 
@@ -113,7 +114,7 @@ player::~player()
 
 void player::setPieceSource(PieceSource *source)
 {
-    m_policy->setPieceSource(source ? source : m_modelPieces.get());
+    m_policy->setPieceSource(source ? source : m_downloadPieces.get());
 }
 
 void player::setCheckIntervals(int tick, int piece, int file, int lastPiece)
@@ -122,15 +123,25 @@ void player::setCheckIntervals(int tick, int piece, int file, int lastPiece)
     m_policy->setCheckIntervals(piece, file, lastPiece);
 }
 
+// engine events, agent and piece owner -> policy -> window
 void player::wirePolicy()
 {
-    connect(m_policy.get(), &StreamingPolicy::messageChanged, this,
+    // The engine's threads only hand over to the bridge.
+    m_engine->setEventCallback(&EngineBridge::onVleEvent, &m_policy->bridge());
+
+    // Finished pieces and status lists reach the policy without the window.
+    TorrentPieces *pieces = m_model->pieces();
+    connect(pieces, &TorrentPieces::statusRefreshed, m_policy.get(), [this] { m_policy->piecesUpdated(); });
+    connect(pieces, &TorrentPieces::pieceAdded, m_policy.get(), &StreamingPolicy::piecesUpdated);
+
+    StreamingView *view = &m_policy->view();
+    connect(view, &StreamingView::messageChanged, this,
         [this](const QString &text, bool autoClear) { showMessage(text, !text.isEmpty(), autoClear); });
-    connect(m_policy.get(), &StreamingPolicy::sliderRowChanged, this, &player::setSliderRow);
-    connect(m_policy.get(), &StreamingPolicy::playImageChanged, this, &player::showPlayImage);
+    connect(view, &StreamingView::sliderRowChanged, this, &player::setSliderRow);
+    connect(view, &StreamingView::playImageChanged, this, &player::showPlayImage);
+    connect(view, &StreamingView::piecesChanged, ui->processSlider, &BufferSlider::setPieces);
     connect(m_policy.get(), &StreamingPolicy::playbackStarted, this, &player::closeWebView);
     connect(m_policy.get(), &StreamingPolicy::endOfFile, this, &player::endOfFile);
-    connect(m_policy.get(), &StreamingPolicy::piecesChanged, ui->processSlider, &BufferSlider::setPieces);
 }
 
 void player::endOfFile()
@@ -173,34 +184,6 @@ void player::showPlayImage(bool pause, int frame)
     setButtonImage(ui->playButton, frame, pause);
 }
 
-// --- engine events ---------------------------------------------------------
-
-void player::onVleEvent(int type, void *data)
-{
-    auto *self = static_cast<player *>(data);
-    if (!self->m_policy->engineEvent(type))
-        return;
-    QCoreApplication::postEvent(self, new QUpdatePosEvent(type == VlcEngine::EndReached ? 100 : 0));
-}
-
-void player::customEvent(QEvent *event)
-{
-    static const bool tracing = qEnvironmentVariableIsSet("MORVANE_UI_TRACE");
-    if (tracing && event->type() == QUpdatePosEvent::EventType) {
-        const qint64 at = m_engine->time();
-        if (at > 0 && (m_tracedEngineTime < 0 || at < m_tracedEngineTime || at - m_tracedEngineTime >= 500)) {
-            qCDebug(lcPlayer, "ui: playing at %lld", static_cast<long long>(at));
-            m_tracedEngineTime = at;
-        }
-    }
-    // The display is the tick's work. The end of the media is not always
-    // seen by the tick (the engine may report no time once it has ended), so
-    // it is acted on here too.
-    if (event->type() == QUpdatePosEvent::EventType
-        && static_cast<QUpdatePosEvent *>(event)->position() == 100)
-        m_policy->mediaEnded();
-}
-
 // --- opening ---------------------------------------------------------------
 
 void player::playFile(QString &file)
@@ -223,8 +206,8 @@ void player::playFile(
         savePosition(m_currentFile, m_policy->pos());
     const float resumePos = loadPosition(file);
     m_currentFile = file;
-    m_policy->openTorrentFile(
-        nativePath(file), torrentHash, fileIndex, piece0Exist, bitField, pieceLength, resumePos);
+    m_policy->openTorrentFile(nativePath(file), torrentHash, fileIndex, piece0Exist,
+        PieceMap::fromText(bitField), pieceLength, resumePos);
     for (QAbstractButton *button : { ui->openfile, ui->stopButton, ui->prevButton, ui->nextButton })
         setButtonImage(button, 1, false);
     showTitle(file);
@@ -234,31 +217,9 @@ void player::playFile(
     updateEpisodeButtons();
 }
 
-// --- streaming checks ------------------------------------------------------
-
-bool player::seekable()
-{
-    return m_policy->seekable();
-}
-
-void player::pieceCheck()
-{
-    m_policy->pieceCheck();
-}
-
-void player::torrentFileCheck()
-{
-    m_policy->torrentFileCheck();
-}
-
-void player::lastPieceCheck()
-{
-    m_policy->lastPieceCheck();
-}
-
 void player::bitFieldRefresh(QString bitField, int pieceSize)
 {
-    m_policy->bitFieldRefresh(bitField, pieceSize);
+    m_policy->bitFieldRefresh(PieceMap::fromText(bitField), pieceSize);
 }
 
 // --- play, pause, stop -----------------------------------------------------
@@ -268,12 +229,12 @@ void player::on_playButton_clicked()
     if (m_policy->userPlay()) {
         showPlayImage(true, 1);
         m_pages->resumed();
-        emit mediaButtonAction(2);
+        emit mediaButtonAction(int(MediaButton::Play));
         showMessage(QString(), false, false);
     } else if (m_policy->userPause()) {
         showPlayImage(false, 1);
         m_pages->paused();
-        emit mediaButtonAction(1);
+        emit mediaButtonAction(int(MediaButton::Pause));
         showMessage(QString(), false, false);
     }
 }
@@ -296,7 +257,7 @@ void player::stopPlayback(bool keepPosition)
     m_policy->stop();
     m_pages->stopped();
     ui->processSlider->setValue(0);
-    emit mediaButtonAction(0);
+    emit mediaButtonAction(int(MediaButton::Stop));
     ui->moviename->clear();
     ui->current_time_label->clear();
     updateEpisodeButtons();
@@ -415,17 +376,12 @@ void player::slotwith()
     dialog->show();
 }
 
-void player::addedReturnPrepProcess(int type, QList<QStringList> list)
-{
-    m_links->addedReturnPrepProcess(type, list);
-}
-
 // downloads model and view <-> window
 void player::wireDownloads()
 {
     m_model = new TreeModel(this);
-    m_modelPieces = std::make_unique<TreeModelPieces>(m_model);
-    m_policy->setPieceSource(m_modelPieces.get());
+    m_downloadPieces = std::make_unique<TorrentPieceSource>(m_model->pieces());
+    m_policy->setPieceSource(m_downloadPieces.get());
     auto *view = ui->treeView;
     view->setModel(m_model);
     connect(view, &MyTreeView::myDoubleClicked, m_model, qOverload<QModelIndex>(&TreeModel::doubleClickSlot));
@@ -433,7 +389,6 @@ void player::wireDownloads()
     connect(view, &MyTreeView::rightClicked, m_downloads, &DownloadsController::rightClickAction);
     connect(view, qOverload<bool, QPoint, QModelIndex>(&MyTreeView::mousePosition), m_downloads,
         &DownloadsController::mouseMoveSlot);
-    connect(m_model, &TreeModel::expandInfoSupportItem, view, &MyTreeView::expandInfoSupportItem);
 
     connect(
         m_model, qOverload<QString &>(&TreeModel::playFile), this, qOverload<QString &>(&player::playFile));
@@ -441,10 +396,8 @@ void player::wireDownloads()
         qOverload<QString &, QString, int, bool, QString, int>(&player::playFile));
     connect(m_model, &TreeModel::stopPlay, this, &player::on_stopButton_clicked);
     connect(m_model, &TreeModel::setCommentButton, this, &player::setCommentButton);
-    connect(m_model, &TreeModel::bitFieldRefresh, this, &player::bitFieldRefresh);
     connect(m_model, &TreeModel::addTorrent, this, &player::on_openfile_clicked);
     connect(m_model, &TreeModel::addMagnetUri, this, &player::slotopenurl);
-    connect(m_model, &TreeModel::showFileList, ui->filelists, &QWidget::show);
     connect(m_model, &TreeModel::overallUpDownloadRate, this, &player::overallUpDownloadRate);
     connect(m_model, &TreeModel::treeModelTest, this, &player::tryToTurnDownServer);
     connect(this, &player::mediaButtonAction, m_model, &TreeModel::mediaButtonAction);

@@ -38,8 +38,9 @@ class Options;
 class DownloadsController;
 class TreeModel;
 class ClientAgent;
-class TreeModelPieces;
 class SubtitleDownload;
+class CoreProcessControl;
+class TorrentPieceSource;
 
 // The main window: video surface, control bar and downloads list. What
 // playback does while pieces are missing is the streaming policy's; the
@@ -50,12 +51,8 @@ class player : public QDialog
     Q_OBJECT
 
 public:
-    enum PlayState {
-        Stopped = StreamingPolicy::Stopped,
-        Paused = StreamingPolicy::Paused,
-        Playing = StreamingPolicy::Playing,
-        Caching = StreamingPolicy::Caching
-    };
+    using PlayState = StreamingPolicy::PlayState;
+    using enum StreamingPolicy::PlayState;
 
     explicit player(QStringList parameters = {}, QWidget *parent = nullptr);
     ~player() override;
@@ -66,7 +63,7 @@ public:
     // last-piece checks; tests shorten them.
     void setCheckIntervals(int tick, int piece, int file, int lastPiece);
 
-    int playState() const { return m_policy->playState(); }
+    PlayState playState() const { return m_policy->playState(); }
     bool playerCanSeek() const { return m_policy->playerCanSeek(); }
     QString currentFile() const { return m_currentFile; }
     float requestedPosition() const { return m_policy->pos(); }
@@ -100,14 +97,12 @@ public slots:
     void playFile(QString &file);
     void playFile(QString &file, QString torrentHash, int fileIndex, bool piece0Exist, QString bitField,
         int pieceLength);
-    void customEvent(QEvent *event) override;
     void userChangePosition(int newPosition) { m_controls->userChangePosition(newPosition); }
     void userMovePosition(int newPosition) { m_controls->userMovePosition(newPosition); }
     void slotSliderPressed() { m_controls->slotSliderPressed(); }
     void slotSliderRelease() { m_controls->slotSliderRelease(); }
     void time() { m_controls->time(); }
     void FlashResize();
-    bool seekable();
     void overallUpDownloadRate(QString upload, QString download) { m_controls->showRates(upload, download); }
     void bitFieldRefresh(QString bitField, int pieceSize);
     void on_hideplaylistbutton_clicked() { m_buttons->hideplaylistClicked(m_chrome->isFullScreen()); }
@@ -125,13 +120,9 @@ public slots:
     void slotoption();
     void slotwith();
     void processParams(QString params_str) { m_links->processParams(params_str); }
-    void addedReturnPrepProcess(int type, QList<QStringList> list);
     void tryToTurnDownServer() { m_control->tryToTurnDownServer(); }
     void on_maxButton_clicked() { full(); }
     void slotopentorrent() { m_fileOpener->openTorrent(); }
-    void pieceCheck();
-    void torrentFileCheck();
-    void lastPieceCheck();
     void on_display_label_customContextMenuRequested(QPoint pos);
     void dropEvent(QDropEvent *event) override { m_fileOpener->drop(event); }
     void on_capButton_clicked() { m_controls->takeSnapshot(m_currentFile); }
@@ -145,7 +136,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    static void onVleEvent(int type, void *self);
     // The file chooser; tests answer it without a modal dialog.
     QString chooseFile(const QString &caption, const QString &directory, const QString &filter);
     void wirePolicy();
@@ -190,7 +180,6 @@ private:
     QTimer positionTimer;
     QTimer flashResizeTimer;
     MessageOverlay *m_messages = nullptr;
-    qint64 m_tracedEngineTime = -1;
     WindowChrome *m_chrome = nullptr;
     ControlBar *m_controls = nullptr;
     FileOpener *m_fileOpener = nullptr;
@@ -205,7 +194,7 @@ private:
     Options *m_options = nullptr;
     TreeModel *m_model = nullptr;
     DownloadsController *m_downloads = nullptr;
-    std::unique_ptr<TreeModelPieces> m_modelPieces;
+    std::unique_ptr<TorrentPieceSource> m_downloadPieces;
     ClientAgent *m_agent = nullptr;
     CoreProcessControl *m_control = nullptr;
 };

@@ -2,7 +2,7 @@
 
 #include <QEvent>
 
-// Posted to the window for every engine event it passes on; 100 marks the
+// Posted to the engine bridge for every engine event it passes on; 100 marks the
 // end of the media.
 class QUpdatePosEvent : public QEvent
 {

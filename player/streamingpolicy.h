@@ -1,15 +1,15 @@
 #pragma once
 
+#include "downloads/piecemap.h"
+#include "player/enginebridge.h"
 #include "player/piecegate.h"
+#include "player/startgate.h"
+#include "player/streamingview.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
-
-#include <atomic>
-#include <mutex>
 
 class PieceSource;
 class StreamingEngine;
@@ -24,6 +24,7 @@ class StreamingPolicy : public QObject
 
 public:
     enum PlayState { Stopped = 0, Paused = 1, Playing = 2, Caching = 3 };
+    Q_ENUM(PlayState)
     enum class Source { None, PlainFile, TorrentFile };
     using Mode = PieceGate::Mode;
 
@@ -35,15 +36,15 @@ public:
     // Opening. resumePos is the position saved for the file (0..1).
     void openPlainFile(const QString &path, float resumePos);
     void openTorrentFile(const QString &path, const QString &torrentHash, int fileIndex, bool piece0Exist,
-        const QString &bitField, int pieceLength, float resumePos);
+        const PieceMap &pieces, int pieceLength, float resumePos);
     void stop();
     // The play button: true when the state changed.
     bool userPlay();
     bool userPause();
 
-    // From the engine's threads: records and answers at once; false while
-    // events are not processed yet (nothing may be posted then).
-    bool engineEvent(int type);
+    // The engine's threads meet the policy here.
+    EngineBridge &bridge() { return m_bridge; }
+    bool engineEvent(int type) { return m_bridge.engineEvent(type); }
     // The engine reached the end of the media (GUI thread).
     void mediaEnded();
     // The start of the one-second tick: reacts to a missing piece not dealt
@@ -52,24 +53,32 @@ public:
     bool tick();
     // Until the first picture after an open, a missing piece is only asked
     // for, and the message stays.
-    bool awaitingFirstFrame() const { return m_awaitingFrame; }
+    bool awaitingFirstFrame() const { return m_bridge.awaitingFrame(); }
     // Playback moved on by itself: keeps the position to save.
     void followPlayback();
     // Ends the file once the current time reached the length.
     void checkEnd();
 
-    bool seekable();
+    // Whether the file's last piece is present: then it may play seekable.
+    bool hasLastPiece() const;
     void pieceCheck();
     void torrentFileCheck();
     void lastPieceCheck();
-    void bitFieldRefresh(const QString &bitField, int pieceSize);
+    void bitFieldRefresh(const PieceMap &pieces, int pieceSize);
+    // The piece source has news of a download (any when hash is empty):
+    // the played file's pieces are read from it again.
+    void piecesUpdated(const QString &hash = QString());
     // The download rate as the list shows it, for the caching message.
-    void setDownloadRate(const QString &rate);
+    void setDownloadRate(const QString &rate)
+    {
+        m_view.setDownloadRate(rate);
+        m_view.refreshCaching(cachingMessage());
+    }
     // Both in hundredths of the length.
     void userMovePosition(int newPosition);
     void userChangePosition(int newPosition);
 
-    int playState() const { return m_playState; }
+    PlayState playState() const { return m_playState; }
     Source source() const { return m_source; }
     Mode mode() const;
     bool playerCanSeek() const { return m_playerCanSeek; }
@@ -78,39 +87,32 @@ public:
     float resumePos() const { return m_resumePos; }
     QString torrentHash() const { return m_torrentHash; }
     int fileIndex() const { return m_fileIndex; }
-    QString bitField() const { return m_bitField; }
+    const PieceMap &pieces() const { return m_bitField; }
     int pieceLength() const { return m_pieceLength; }
-    int lackPiece() const { return m_BtFileLackPiece; }
-    // What the overlay shows; empty when hidden.
-    QString message() const { return m_message; }
-    bool sliderEnabled() const { return m_sliderEnabled; }
+    int lackPiece() const { return m_bridge.lackPiece(); }
+    // What the window shows.
+    StreamingView &view() { return m_view; }
+    QString message() const { return m_view.message(); }
+    bool sliderEnabled() const { return m_view.sliderEnabled(); }
     bool pieceCheckActive() const { return pieceCheckTimer.isActive(); }
     bool fileCheckActive() const { return fileCheckTimer.isActive(); }
     bool lastPieceCheckActive() const { return lastPieceCheckTimer.isActive(); }
 
 signals:
-    // An empty text hides the message; autoClear hides it after a while.
-    void messageChanged(const QString &text, bool autoClear);
-    void sliderRowChanged(bool enabled);
-    // The play button's picture: the pause image or the play image, and its frame.
-    void playImageChanged(bool pauseImage, int frame);
     // Playback starts or goes on after a wait: start and pause pages go away.
     void playbackStarted();
     void endOfFile();
-    // What the seek bar shows as downloaded: the piece string, "1" for a
-    // plain file, empty when nothing is loaded. Only sent when it changed.
-    void piecesChanged(const QByteArray &pieces);
 
 private:
-    void refreshEngine(Mode mode);
+    void refreshEngine(Mode mode) { m_bridge.refresh(mode, m_bitField.toLatin1(), m_pieceLength); }
     // Pieces that held playback are in: play on in the given mode.
     void resumeWithPieces(Mode mode);
-    void showMessage(const QString &text, bool autoClear);
-    // "data caching..", then how much of what playback waits for is in and
-    // the download rate.
-    QString cachingMessage() const;
+    QString cachingMessage() const
+    {
+        return m_view.cachingMessage(
+            m_source == Source::TorrentFile ? m_bitField : PieceMap(), m_bridge.lackPiece());
+    }
     void showPieces();
-    void setSliderRow(bool enabled);
     // Opens nothing: plays the opened media in the mode the pieces allow.
     void startStreaming();
     // A read waits for a piece: ask the core for it at once, and hold
@@ -124,14 +126,11 @@ private:
     void hold();
     void engineProgress(int type);
     void firstFrame();
-    // At the first picture: holds the clock until a few pieces are in when
-    // they come too slowly to keep up.
-    void holdStartIfSlow();
-    void countArrivals(const QString &bitField);
     // Whether the gate would serve the piece now (it and its neighbour).
     bool available(int piece) const;
     void piecesIn();
-    bool pieceReady(int piece);
+    // Asks the core for the file from piece on; true when it is there.
+    bool askFor(int piece);
 
     StreamingEngine *m_engine;
     PieceSource *m_pieceSource = nullptr;
@@ -141,30 +140,19 @@ private:
     QString m_torrentHash;
     int m_fileIndex = -1;
     bool m_aligned = false;
-    QString m_bitField;
+    PieceMap m_bitField;
     int m_pieceLength = 0;
     bool m_playerCanSeek = false;
     float m_pos = 0;
     float m_resumePos = 0;
-    int m_playState = Stopped;
-    QString m_message;
-    QString m_downloadRate;
-    QByteArray m_shownPieces;
-    bool m_sliderEnabled = false;
-    std::atomic<bool> m_awaitingFrame { false };
+    PlayState m_playState = Stopped;
     // The last piece came while head-only playback went on: the slider may seek.
     bool m_lastPieceSeen = false;
     // The user moved the position: the picture there comes as soon as the
     // read can go on, where running playback keeps a little more in hand.
     bool m_seeking = false;
-    qint64 m_firstTimeSeen = -1;
-    bool m_pictureSeen = false;
-    int m_startHeldAt = -1; // first of the pieces the clock waits for
-    QElapsedTimer m_arrivals; // since the first piece came after the open
-    qint64 m_arrivedPieces = 0; // pieces come since then
-    qint64 m_lastArrivalMs = 0; // when the last of them came
-    // Counts missing-piece events; the one a blocked read was woken for.
-    std::atomic<unsigned> m_lackEvents { 0 };
+    StartGate m_startGate;
+    // The missing-piece event a blocked read was woken for.
     unsigned m_wokenAt = 0;
 
     QTimer pieceCheckTimer;
@@ -173,13 +161,6 @@ private:
     // Runs while a read waits and playback still plays what was read ahead.
     QTimer m_holdTimer;
 
-    // Written by the engine's threads, read by the tick.
-    std::atomic<int> m_BtFileLackPiece { -1 };
-    std::atomic<bool> m_lackPiecePending { false };
-    std::atomic<bool> m_eventsEnabled { false };
-    // What the engine's threads may read of the piece string: a copy.
-    std::mutex m_engineCopyLock;
-    QByteArray m_engineBits;
-    int m_enginePieceLength = 0;
-    bool m_engineCanSeek = false;
+    EngineBridge m_bridge;
+    StreamingView m_view;
 };

@@ -1,11 +1,12 @@
 #include "corelink/clientagent.h"
 #include "corelink/clientrequestthread.h"
 #include "downloads/downloadscontroller.h"
+#include "downloads/torrentpieces.h"
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
 #include "links/linkprocessor.h"
 #include "player/agentwiring.h"
-#include "player/treemodelpieces.h"
+#include "player/torrentpiecesource.h"
 #include "replyrows.h"
 #include "settings/preferences.h"
 #include "tests/support/fakecore.h"
@@ -61,7 +62,7 @@ private slots:
         ClientAgent agent;
         TreeModel model;
         DownloadsController controller(&model);
-        TreeModelPieces pieces(&model);
+        TorrentPieceSource pieces(model.pieces());
         // Nothing plays: an added download would start at once.
         LinkProcessor links({}, nullptr, nullptr, [] { return 0; });
         AgentWiring::connectDownloads(&agent, &model, &links);
@@ -85,9 +86,9 @@ private slots:
 
         // Played from the list, then asked about by the player.
         model.doubleClickSlot(model.index(0, 0));
-        pieces.pieceReady(H1, 0, 3, true);
+        pieces.requestFrom(H1, 0, 3);
         model.doubleClickSlot(model.index(1, 0, model.index(1, 0)));
-        pieces.pieceReady(H2, 1, 0, true);
+        pieces.requestFrom(H2, 1, 0);
         model.callResumeAll();
 
         // The context menu's commands.

@@ -1,3 +1,4 @@
+#include "downloads/torrentpieces.h"
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
 #include "replyrows.h"
@@ -43,18 +44,31 @@ struct Fixture
                 events << "play";
             });
         QObject::connect(&model, &TreeModel::stopPlay, &model, [this] { events << "stop"; });
+        // The pieces' requests go to the core beside the list's.
+        QObject::connect(model.pieces(), &TorrentPieces::sessionRequest, &model, &TreeModel::sessionRequest);
         QObject::connect(&model, &TreeModel::sessionRequest, &model,
             [this](CoreProtocol::RequestType type, const QStringList &) { events << QString::number(type); });
     }
 
     QList<QStringList> requestsOf(int type) const { return ::requestsOf(requests, type); }
 
+    // A status list, as the agent hands it to the list and to the pieces.
+    void status(const QList<QStringList> &list)
+    {
+        model.pieces()->statusReceived(list);
+        model.torrentDataSet(list);
+    }
     // What the player does: ask, then have the core fetch what is missing.
     bool ask(const QString &hash, int fileIndex, int piece, bool priority)
     {
-        const PieceCheck check = model.checkPieces(hash, fileIndex, piece);
-        model.requestPieces(check, priority);
+        const PieceCheck check = model.pieces()->checkPieces(hash, fileIndex, piece);
+        model.pieces()->requestPieces(check, priority);
         return check.ready;
+    }
+    QString pieces(const QString &hash, int fileIndex = -1) const
+    {
+        const TorrentPieces *p = model.pieces();
+        return (fileIndex < 0 ? p->torrentPieces(hash) : p->filePieces(hash, fileIndex)).toText();
     }
 
     TreeItem *top(int row) const { return model.rootItem()->child(row); }
@@ -245,21 +259,13 @@ private slots:
             f.model.addedReturn(1, { { H1 } });
         else
             f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
-        f.model.torrentDataSet({ rows::status(H1, "1", "1", 2.0 * (1 << 20), 3 * 1024, finished) });
+        f.status({ rows::status(H1, "1", "1", 2.0 * (1 << 20), 3 * 1024, finished) });
         QCOMPARE(f.text(0, 1), expected);
     }
 
-    void duplicateHashAddsNoRow_data()
-    {
-        QTest::addColumn<bool>("indexed");
-        QTest::newRow("hash index") << true;
-        QTest::newRow("linear search") << false;
-    }
     void duplicateHashAddsNoRow()
     {
-        QFETCH(bool, indexed);
         Fixture f;
-        f.model.setHashIndexEnabled(indexed);
         f.model.addedReturn(0, { rows::single(H1, "first", "/first.mkv") });
         f.model.addedReturn(1, { { H1 } });
         f.model.addedReturn(0, { rows::single(H1, "again", "/again.mkv") }, true);
@@ -281,10 +287,9 @@ private slots:
         QSignalSpy totals(&f.model, &TreeModel::overallUpDownloadRate);
         f.changes.clear();
 
-        f.model.torrentDataSet(
-            { rows::status(H1, "1101100", "1", 2048, 1024, "0",
-                  { { "10%", "0", "2", "4" }, { "90%", "1", "5", "6" }, { "x", "x", "0", "0" } }),
-                rows::status(H2, "1", "2", 1024, 3 * 1024, "1") });
+        f.status({ rows::status(H1, "1101100", "1", 2048, 1024, "0",
+                       { { "10%", "0", "2", "4" }, { "90%", "1", "5", "6" }, { "x", "x", "0", "0" } }),
+            rows::status(H2, "1", "2", 1024, 3 * 1024, "1") });
         TreeItem *pack = f.top(0);
         QCOMPARE(pack->downloadRateText, "2K/s");
         QCOMPARE(pack->uploadRateText, "1024B/s");
@@ -293,16 +298,12 @@ private slots:
         QCOMPARE(pack->peersText, "7");
         QCOMPARE(pack->torrentState, 1);
         QVERIFY(sameIcon(pack->stateIcon, f.model.icons().downloadingIcon));
-        QCOMPARE(pack->bitField, "1101100");
-        QCOMPARE(pack->pieceCount, 7);
-        QCOMPARE(pack->pieceLength, 262144);
+        QCOMPARE(f.pieces(H1), "1101100");
+        QCOMPARE(f.model.pieces()->pieceLength(H1), 262144);
         QCOMPARE(pack->uploadedText, "2.0K");
-        QCOMPARE(pack->child(0)->bitField, "011");
+        QCOMPARE(f.pieces(H1, 0), "011");
         QCOMPARE(pack->child(0)->progressText, "10%");
-        QCOMPARE(pack->child(0)->firstPiece, 2);
-        QCOMPARE(pack->child(0)->lastPiece, 4);
-        QCOMPARE(pack->child(0)->pieceLength, 262144);
-        QCOMPARE(pack->child(1)->bitField, "00");
+        QCOMPARE(f.pieces(H1, 1), "00");
         QCOMPARE(pack->child(1)->finished, "1");
         QCOMPARE(f.text(1, 1, f.model.index(0, 0)), "90%");
         QCOMPARE(f.top(1)->torrentState, 2);
@@ -317,17 +318,9 @@ private slots:
         QVERIFY(f.requests.isEmpty());
     }
 
-    void statusRowsInAnyOrder_data()
-    {
-        QTest::addColumn<bool>("indexed");
-        QTest::newRow("hash index") << true;
-        QTest::newRow("linear search") << false;
-    }
     void statusRowsInAnyOrder()
     {
-        QFETCH(bool, indexed);
         Fixture f;
-        f.model.setHashIndexEnabled(indexed);
         f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv"), rows::single(H2, "two", "/two.mkv") });
         f.model.buildTemporaryItem(1);
         const auto rates = [&] {
@@ -336,14 +329,14 @@ private slots:
                 texts << f.top(row)->downloadRateText;
             return texts;
         };
-        f.model.torrentDataSet({ rows::status(H1, "1", "1", 1024), rows::status(H2, "1", "1", 2048) });
+        f.status({ rows::status(H1, "1", "1", 1024), rows::status(H2, "1", "1", 2048) });
         QCOMPARE(rates(), (QStringList { "1024B/s", "2K/s", "" }));
-        f.model.torrentDataSet({ rows::status(H2, "1", "1", 3072), rows::status(H1, "1", "1", 4096) });
+        f.status({ rows::status(H2, "1", "1", 3072), rows::status(H1, "1", "1", 4096) });
         QCOMPARE(rates(), (QStringList { "4K/s", "3K/s", "" }));
 
         // The placeholder becomes a download that the core lists first.
         f.model.addedReturn(14, { rows::single(H3, "three", "/three.mkv") });
-        f.model.torrentDataSet({ rows::status(H3, "1", "1", 5120), rows::status(H2, "1", "1", 0),
+        f.status({ rows::status(H3, "1", "1", 5120), rows::status(H2, "1", "1", 0),
             rows::status(H1, "1", "1", 1) });
         QCOMPARE(rates(), (QStringList { "1B/s", "0B/s", "5K/s" }));
         QVERIFY(f.requests.isEmpty());
@@ -365,8 +358,8 @@ private slots:
         QFETCH(int, state);
         Fixture f;
         f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
-        f.model.torrentDataSet({ rows::status(H1, "1", "3") });
-        f.model.torrentDataSet({ rows::status(H1, "1", code) });
+        f.status({ rows::status(H1, "1", "3") });
+        f.status({ rows::status(H1, "1", code) });
         QCOMPARE(f.top(0)->torrentState, state);
         const QIcon expected = state == -1 ? f.model.icons().noIcon : f.model.icons().stateIcon(state);
         QCOMPARE(f.top(0)->stateIcon.isNull(), state == -1);
@@ -385,8 +378,8 @@ private slots:
         QStringList thirteen = rows::status(H2, "11", "1", 5000);
         thirteen << "extra";
         QCOMPARE(thirteen.size(), 13);
-        f.model.torrentDataSet({ rows::status(H1, "10", "1", 2048), thirteen,
-            rows::status(H3, "11", "1", 4096), { rows::hash(9), "1" } });
+        f.status({ rows::status(H1, "10", "1", 2048), thirteen, rows::status(H3, "11", "1", 4096),
+            { rows::hash(9), "1" } });
         QCOMPARE(f.top(0)->downloadRateText, "2K/s");
         QVERIFY(f.top(1)->downloadRateText.isEmpty());
         QVERIFY(f.top(2)->downloadRateText.isEmpty());
@@ -395,7 +388,7 @@ private slots:
         QVERIFY(f.requests.isEmpty());
 
         // The next reply is processed normally.
-        f.model.torrentDataSet({ rows::status(H3, "11", "1", 4096) });
+        f.status({ rows::status(H3, "11", "1", 4096) });
         QCOMPARE(f.top(2)->downloadRateText, "4K/s");
         QCOMPARE(f.changes.count(), 1);
     }
@@ -406,9 +399,9 @@ private slots:
         f.model.addedReturn(1, { { H1 } });
         f.model.addedReturn(0, { rows::single(H2, "two", "/two.mkv") });
         const QString unknown = rows::hash(7);
-        f.model.torrentDataSet({ { unknown, "short" }, rows::status(H1, ""), rows::status(H2, "1") });
+        f.status({ { unknown, "short" }, rows::status(H1, ""), rows::status(H2, "1") });
         QCOMPARE(f.requestsOf(14), QList<QStringList> { QStringList({ unknown, H1 }) });
-        f.model.torrentDataSet({ rows::status(H2, "1") });
+        f.status({ rows::status(H2, "1") });
         QCOMPARE(f.requestsOf(14).size(), 1);
     }
 
@@ -432,13 +425,12 @@ private slots:
         f.model.addedReturn(0, { rows::multi(H1, "Pack", { { "a.mkv", 10, "a.mkv" } }) });
         QStringList row { H1, "fast", "-", "p", "s", "p", "1", "0", "11010", "many", "big", "lots" };
         row << fileGroup;
-        f.model.torrentDataSet({ row });
+        f.status({ row });
         TreeItem *pack = f.top(0);
         QCOMPARE(pack->downloadRate, 0.0);
         QCOMPARE(pack->uploadRate, 0.0);
-        QCOMPARE(pack->pieceCount, 0);
-        QCOMPARE(pack->pieceLength, 0);
-        QCOMPARE(pack->child(0)->bitField, slice);
+        QCOMPARE(f.model.pieces()->pieceLength(H1), 0);
+        QCOMPARE(f.pieces(H1, 0), slice);
     }
 
     void bitFieldShorterThanPieceCount()
@@ -447,7 +439,7 @@ private slots:
         f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
         QStringList row = rows::status(H1, "11");
         row[9] = "6";
-        f.model.torrentDataSet({ row });
+        f.status({ row });
         QVERIFY(!f.ask(H1, 0, 0, false));
         QCOMPARE(f.requestsOf(11), QList<QStringList> { QStringList({ H1, "0", "0", "5" }) });
     }
@@ -472,7 +464,7 @@ private slots:
         QCOMPARE(f.top(0)->textColor, f.model.icons().normalColor);
         QCOMPARE(f.top(1)->textColor, f.model.icons().activeColor);
 
-        f.model.torrentDataSet({ rows::status(H1, "") });
+        f.status({ rows::status(H1, "") });
         QCOMPARE(f.requestsOf(14), QList<QStringList> { QStringList { H1 } });
 
         f.model.addedReturn(14,
@@ -500,17 +492,9 @@ private slots:
         QCOMPARE(row->childCount(), 3);
     }
 
-    void rebuildUnknownHashTakesOverTemporaryRows_data()
-    {
-        QTest::addColumn<bool>("indexed");
-        QTest::newRow("hash index") << true;
-        QTest::newRow("linear search") << false;
-    }
     void rebuildUnknownHashTakesOverTemporaryRows()
     {
-        QFETCH(bool, indexed);
         Fixture f;
-        f.model.setHashIndexEnabled(indexed);
         f.model.buildTemporaryItem(0);
         QCOMPARE(f.model.rowCount(), 0);
         f.model.addedReturn(0, { rows::single(H3, "first", "/first.mkv") });
@@ -582,15 +566,15 @@ private slots:
         if (multiFile) {
             f.model.addedReturn(
                 0, { rows::multi(H1, "Pack", { { "a.txt", 1, "a.txt" }, { "b.mkv", 9, "b.mkv" } }) });
-            f.model.torrentDataSet(
+            f.status(
                 { rows::status(H1, bits, "1", 0, 0, "0", { { "", "0", "0", "3" }, { "", "0", "3", "7" } }) });
         } else {
             f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
-            f.model.torrentDataSet({ rows::status(H1, bits) });
+            f.status({ rows::status(H1, bits) });
         }
         f.requests.clear();
         // Asking alone sends nothing.
-        QCOMPARE(f.model.pieceReady(H1, multiFile ? 1 : 0, piece), ready);
+        QCOMPARE(f.model.pieces()->pieceReady(H1, multiFile ? 1 : 0, piece), ready);
         QVERIFY(f.requests.isEmpty());
         QCOMPARE(f.ask(H1, multiFile ? 1 : 0, piece, priority), ready);
         if (request.isEmpty()) {
@@ -607,7 +591,7 @@ private slots:
         f.model.addedReturn(0, { rows::multi(H1, "Pack", { { "a.mkv", 1, "a.mkv" } }) });
         QVERIFY(!f.ask(H2, 0, 0, true));
         QVERIFY(!f.ask(H1, 5, 0, true));
-        QVERIFY(!f.model.hasLastPiece(H1, 5));
+        QVERIFY(!f.model.pieces()->hasLastPiece(H1, 5));
         QVERIFY(f.requests.isEmpty());
     }
 
@@ -630,12 +614,12 @@ private slots:
         Fixture f;
         if (multiFile) {
             f.model.addedReturn(0, { rows::multi(H1, "Pack", { { "a.mkv", 1, "a.mkv" } }) });
-            f.model.torrentDataSet({ rows::status(H1, bits, "1", 0, 0, "0", { { "", "0", "1", "3" } }) });
+            f.status({ rows::status(H1, bits, "1", 0, 0, "0", { { "", "0", "1", "3" } }) });
         } else {
             f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
-            f.model.torrentDataSet({ rows::status(H1, bits) });
+            f.status({ rows::status(H1, bits) });
         }
-        QCOMPARE(f.model.hasLastPiece(H1, 0), expected);
+        QCOMPARE(f.model.pieces()->hasLastPiece(H1, 0), expected);
     }
 
     void doubleClickPlaysSingleFile()
@@ -647,7 +631,7 @@ private slots:
         }
         QSignalSpy comments(&f.model, &TreeModel::setCommentButton);
         f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
-        f.model.torrentDataSet({ rows::status(H1, "1111100") });
+        f.status({ rows::status(H1, "1111100") });
         f.events.clear();
         f.model.doubleClickSlot(f.model.index(0, 0));
         QCOMPARE(f.events, (QStringList { "stop", "9", "play" }));
@@ -760,17 +744,70 @@ private slots:
         QSignalSpy refresh(&f.model, &TreeModel::bitFieldRefresh);
         f.model.addedReturn(
             0, { rows::multi(H1, "Pack", { { "a.mkv", 10, "a.mkv" }, { "b.mkv", 20, "b.mkv" } }) });
-        f.model.torrentDataSet(
+        f.status(
             { rows::status(H1, "110011", "1", 0, 0, "0", { { "", "0", "0", "2" }, { "", "0", "3", "5" } }) });
         QCOMPARE(refresh.count(), 0);
 
         f.model.doubleClickSlot(f.model.index(1, 0, f.model.index(0, 0)));
         QCOMPARE(f.plays.last().bitField, "011");
-        f.model.torrentDataSet(
+        f.status(
             { rows::status(H1, "110111", "1", 0, 0, "0", { { "", "0", "0", "2" }, { "", "0", "3", "5" } }) });
         QCOMPARE(refresh.count(), 1);
         QCOMPARE(refresh.first().at(0).toString(), "111");
         QCOMPARE(refresh.first().at(1).toInt(), 262144);
+    }
+
+    // A finished piece reaches the pieces at once, and the playing file's
+    // text only when it is that file's torrent and a piece of it.
+    void finishedPieceFollowsPlayingFile()
+    {
+        Fixture f;
+        QSignalSpy refresh(&f.model, &TreeModel::bitFieldRefresh);
+        f.model.addedReturn(0,
+            { rows::multi(H1, "Pack", { { "a.mkv", 10, "a.mkv" }, { "b.mkv", 20, "b.mkv" } }),
+                rows::single(H2, "one", "/one.mkv") });
+        f.status(
+            { rows::status(H1, "000000", "1", 0, 0, "0", { { "", "0", "0", "2" }, { "", "0", "3", "5" } }),
+                rows::status(H2, "00") });
+        f.model.doubleClickSlot(f.model.index(1, 0, f.model.index(0, 0)));
+        refresh.clear();
+
+        f.model.pieces()->pieceFinished(H1, 4);
+        f.model.pieces()->pieceFinished(H1, 6);
+        f.model.pieces()->pieceFinished(H1, -1);
+        f.model.pieces()->pieceFinished(H2, 1);
+        f.model.pieces()->pieceFinished(H3, 0);
+        QCOMPARE(f.pieces(H1), "000010");
+        QCOMPARE(f.pieces(H2), "01");
+        QCOMPARE(refresh.count(), 1);
+        QCOMPARE(refresh.first().at(0).toString(), "010");
+        QVERIFY(!f.model.pieces()->pieceReady(H1, 1, 0));
+    }
+
+    // A download without metadata is asked about at once, then less and
+    // less often, and no more once it is described.
+    void descriptionAsksBackOff()
+    {
+        Fixture f;
+        qint64 now = 0;
+        f.model.setClock([&now] { return now; });
+        f.model.addedReturn(1, { { H1 } });
+        QList<qint64> asked;
+        for (now = 0; now <= 200000; now += 500) {
+            f.requests.clear();
+            f.status({ rows::status(H1, "") });
+            if (!f.requestsOf(14).isEmpty()) {
+                QCOMPARE(f.requestsOf(14).first(), QStringList { H1 });
+                asked << now;
+            }
+        }
+        QCOMPARE(asked.mid(0, 6), (QList<qint64> { 0, 1000, 3000, 7000, 15000, 31000 }));
+        QCOMPARE(asked.last() - asked.at(asked.size() - 2), 32000);
+
+        f.model.addedReturn(14, { rows::single(H1, "one", "/one.mkv") });
+        f.requests.clear();
+        f.status({ rows::status(H1, "") });
+        QVERIFY(f.requestsOf(14).isEmpty());
     }
 
     // Each address shows "Processing.." until the core has answered for it.
@@ -798,7 +835,6 @@ private slots:
         f.model.callResumeAll();
         QCOMPARE(f.requests.count(), 1);
         QCOMPARE(f.requestsOf(6), QList<QStringList> { QStringList { "" } });
-        QVERIFY(!f.model.resumeTimer()->isActive());
 
         // Links being resolved are remembered but not listed.
         f.model.prepBuildItemForUrl(
@@ -814,7 +850,7 @@ private slots:
         f.model.addedReturn(14, { {} });
         f.model.addedReturn(5, { { H1 } });
         f.model.addItemByMagnetUri({});
-        f.model.torrentDataSet({});
+        f.status({});
         f.model.startupTorrent({});
         f.model.addedReturn(1, { {} });
         QCOMPARE(f.model.rowCount(), 0);

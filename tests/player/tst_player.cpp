@@ -1,5 +1,6 @@
 #include "corelink/clientagent.h"
 #include "dialogs/options.h"
+#include "downloads/torrentpieces.h"
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
 #include "player/episodeorder.h"
@@ -83,14 +84,12 @@ private slots:
 
         QString file = m_mkv4;
         emit model->playFile(file);
-        QCOMPARE(m_player->playState(), int(player::Playing));
+        QCOMPARE(m_player->playState(), player::Playing);
         emit model->stopPlay();
-        QCOMPARE(m_player->playState(), int(player::Stopped));
+        QCOMPARE(m_player->playState(), player::Stopped);
         emit model->overallUpDownloadRate("1 KB/s", "2 KB/s");
         QCOMPARE(label("uplabel"), QString("1 KB/s"));
         QCOMPARE(label("downlabel"), QString("2 KB/s"));
-        emit model->showFileList();
-        QVERIFY(m_player->findChild<QWidget *>("filelists")->isVisibleTo(m_player.get()));
 
         emit model->sessionRequest(CoreProtocol::PlayingFile, QStringList { "hash", "0" });
         QCOMPARE(requests.size(), 1);
@@ -166,29 +165,29 @@ private slots:
         QSignalSpy actions(m_player.get(), &player::mediaButtonAction);
         QString file = m_mkv4;
         m_player->playFile(file);
-        QCOMPARE(m_player->playState(), int(player::Playing));
+        QCOMPARE(m_player->playState(), player::Playing);
         QVERIFY(slider_("processSlider")->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(
             label("current_time_label").contains(QRegularExpression("^0:0:[1-9]/0:0:4$")), 5000);
         QCOMPARE(label("moviename"), QFileInfo(m_mkv4).fileName());
 
         button("playButton")->click();
-        QCOMPARE(m_player->playState(), int(player::Paused));
+        QCOMPARE(m_player->playState(), player::Paused);
         QTRY_COMPARE_WITH_TIMEOUT(m_player->engine().state(), int(libvlc_Paused), 3000);
         button("playButton")->click();
-        QCOMPARE(m_player->playState(), int(player::Playing));
+        QCOMPARE(m_player->playState(), player::Playing);
         QCOMPARE(actions.size(), 2);
         QCOMPARE(actions.at(0).at(0).toInt(), 1);
         QCOMPARE(actions.at(1).at(0).toInt(), 2);
 
         button("stopButton")->click();
-        QCOMPARE(m_player->playState(), int(player::Stopped));
+        QCOMPARE(m_player->playState(), player::Stopped);
         QCOMPARE(actions.last().at(0).toInt(), 0);
         QVERIFY(label("current_time_label").isEmpty());
         QVERIFY(!slider_("processSlider")->isEnabled());
         // Space while stopped does nothing.
         QTest::keyClick(m_player.get(), Qt::Key_Space);
-        QCOMPARE(m_player->playState(), int(player::Stopped));
+        QCOMPARE(m_player->playState(), player::Stopped);
     }
 
     void positionIsSavedAndRestored()
@@ -212,7 +211,7 @@ private slots:
         Preferences().savePosition(m_mp4, 0.5f);
         QString file = m_mp4;
         m_player->playFile(file);
-        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Stopped), 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), player::Stopped, 8000);
         QCOMPARE(Preferences().loadPosition(m_mp4), 0.0f);
     }
 
@@ -231,7 +230,7 @@ private slots:
         QTest::keyClick(m_player.get(), Qt::Key_Right);
         QCOMPARE(m_player->requestedPosition(), 1.0f);
         // The end: stopped, and the next open starts at the beginning.
-        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Stopped), 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), player::Stopped, 8000);
         QCOMPARE(Preferences().loadPosition(m_mkv8), 0.0f);
     }
 
@@ -264,14 +263,14 @@ private slots:
         // The one-second tick must not be what asks for the head.
         m_player->setCheckIntervals(60000, 60000, 60000, 60000);
         m_player->playFile(file, "hash", 0, false, QString::fromLatin1(clip.bits), clip.pieceLength);
-        QCOMPARE(m_player->playState(), int(player::Caching));
+        QCOMPARE(m_player->playState(), player::Caching);
         QVERIFY2(m_player->messageText().startsWith("data caching.."), qPrintable(m_player->messageText()));
         QVERIFY(!slider_("processSlider")->isEnabled());
         // The engine has started; its first read waits and asks at once.
         QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().gate().hasBlockedRead(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(m_pieces.readyQueries.contains(0), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_pieces.requested.contains(0), 2000);
         QTest::keyClick(m_player.get(), Qt::Key_Space);
-        QCOMPARE(m_player->playState(), int(player::Caching));
+        QCOMPARE(m_player->playState(), player::Caching);
 
         // The head arrives: the waiting read goes on, the message stays up
         // until the first picture.
@@ -279,7 +278,7 @@ private slots:
         m_pieces.bits = clip.bits;
         m_player->bitFieldRefresh(QString::fromLatin1(clip.bits), clip.pieceLength);
         QVERIFY2(m_player->messageText().startsWith("data caching.."), qPrintable(m_player->messageText()));
-        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Playing), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), player::Playing, 5000);
         QVERIFY(m_player->playerCanSeek());
         QCOMPARE(m_player->messageText(), QString("finsh.."));
         QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() > 0, 5000);
@@ -297,16 +296,16 @@ private slots:
         m_pieces.bits = clip.bits;
         QString file = clip.path;
         m_player->playFile(file, "hash", 0, true, QString::fromLatin1(clip.bits), clip.pieceLength);
-        QCOMPARE(m_player->playState(), int(player::Playing));
+        QCOMPARE(m_player->playState(), player::Playing);
         QVERIFY(m_player->playerCanSeek());
-        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Caching), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), player::Caching, 10000);
         QVERIFY2(m_player->messageText().startsWith("data caching.."), qPrintable(m_player->messageText()));
-        QVERIFY(m_pieces.readyQueries.contains(14));
+        QVERIFY(m_pieces.requested.contains(14));
         QVERIFY(!slider_("processSlider")->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(m_player->engine().state(), int(libvlc_Paused), 3000);
         // Play is refused while caching.
         button("playButton")->click();
-        QCOMPARE(m_player->playState(), int(player::Caching));
+        QCOMPARE(m_player->playState(), player::Caching);
         {
             QMutexLocker locker(&lock);
             QVERIFY(!DamagedClip::hasMarker(served));
@@ -318,10 +317,10 @@ private slots:
         clock.start();
         const qint64 stalledAt = m_player->engine().time();
         m_player->bitFieldRefresh(QString::fromLatin1(clip.bits), clip.pieceLength);
-        QCOMPARE(m_player->playState(), int(player::Playing));
+        QCOMPARE(m_player->playState(), player::Playing);
         QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() > stalledAt + 200, 3000);
         qDebug() << "playback resumed" << clock.elapsed() << "ms after the piece arrived";
-        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Stopped), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), player::Stopped, 15000);
     }
 
     void headOnlyModeIgnoresTheLastPieceThenSwitches()
@@ -331,14 +330,14 @@ private slots:
         m_pieces.bits = clip.bits;
         QString file = clip.path;
         m_player->playFile(file, "hash", 0, true, QString::fromLatin1(clip.bits), clip.pieceLength);
-        QCOMPARE(m_player->playState(), int(player::Playing));
+        QCOMPARE(m_player->playState(), player::Playing);
         QVERIFY(!m_player->playerCanSeek());
         QVERIFY(!slider_("processSlider")->isEnabled());
         // A download's demuxer needs no index from the end to start: it
         // plays while the last piece is missing, and never asks for it.
         QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() > 0, 5000);
-        QVERIFY(!m_pieces.readyQueries.contains(31));
-        QCOMPARE(m_player->playState(), int(player::Playing));
+        QVERIFY(!m_pieces.requested.contains(31));
+        QCOMPARE(m_player->playState(), player::Playing);
         QVERIFY(!m_player->playerCanSeek());
         QVERIFY(!slider_("processSlider")->isEnabled());
 
@@ -357,7 +356,7 @@ private slots:
         QVERIFY(m_player->engine().time() < 4000);
         m_player->slotSliderRelease();
         QVERIFY2(m_player->messageText().startsWith("data caching.."), qPrintable(m_player->messageText()));
-        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Playing), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), player::Playing, 5000);
         QVERIFY(m_player->playerCanSeek());
         QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().time() >= 4500, 5000);
     }
@@ -373,7 +372,7 @@ private slots:
         clock.start();
         button("stopButton")->click();
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(m_player->playState(), int(player::Stopped));
+        QCOMPARE(m_player->playState(), player::Stopped);
         // And a plain file plays right after.
         QString plain = m_mkv4;
         m_player->playFile(plain);
@@ -393,7 +392,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_player->engine().state() >= int(libvlc_Stopped), 5000);
         QVERIFY(label("current_time_label").isEmpty());
         button("stopButton")->click();
-        QCOMPARE(m_player->playState(), int(player::Stopped));
+        QCOMPARE(m_player->playState(), player::Stopped);
     }
 
     void drops_data()
@@ -429,7 +428,7 @@ private slots:
             QCOMPARE(requests.at(0).at(1).toStringList(), QStringList { urls.first().toLocalFile() });
             QVERIFY(m_player->findChild<QWidget *>("filelists")->isVisibleTo(m_player.get()));
         }
-        QCOMPARE(m_player->playState(), plays ? int(player::Playing) : int(player::Stopped));
+        QCOMPARE(m_player->playState(), plays ? player::Playing : player::Stopped);
         QVERIFY(m_player->messageText().isEmpty());
         delete mime;
 
@@ -493,7 +492,7 @@ private slots:
                 "Video&Torrent  (*.AVI *.ASF *.WMV *.AVS *.FLV *.MKV *.MOV *.3GP *.MP4 *.MPG *.MPEG *.DAT "
                 "*.DSM *.OGM *.VOB *.RM *.RMVB *.TS *.TP *.IFO *.NSV *.torrent)\n(*.*)"));
         QCOMPARE(requests.size(), request ? 1 : 0);
-        QCOMPARE(m_player->playState(), plays ? int(player::Playing) : int(player::Stopped));
+        QCOMPARE(m_player->playState(), plays ? player::Playing : player::Stopped);
         QCOMPARE(m_player->messageText(), message);
         if (!plays)
             QVERIFY(m_player->currentFile().isEmpty());
@@ -506,7 +505,7 @@ private slots:
             return filter.startsWith("Torrent(*.torrent)") ? path : QString();
         };
         m_player->slotopentorrent();
-        QCOMPARE(m_player->playState(), int(player::Playing));
+        QCOMPARE(m_player->playState(), player::Playing);
     }
 
     void subtitleDownload_data()
@@ -574,9 +573,11 @@ private slots:
         model->addedReturn(0,
             { rows::single(shortHash, "short", QDir::toNativeSeparators(m_mp4)),
                 rows::single(longHash, "long", QDir::toNativeSeparators(m_mkv8)) });
-        model->torrentDataSet({ rows::status(shortHash, QString(64, '1'), "1", 0, 0, "1"),
-            rows::status(longHash, QString(64, '1'), "1", 0, 0, "1") });
-        emit model->showFileList();
+        const QList<QStringList> status { rows::status(shortHash, QString(64, '1'), "1", 0, 0, "1"),
+            rows::status(longHash, QString(64, '1'), "1", 0, 0, "1") };
+        model->pieces()->statusReceived(status);
+        model->torrentDataSet(status);
+        m_player->findChild<QWidget *>("filelists")->show();
         m_player->show();
         QVERIFY(QTest::qWaitForWindowActive(m_player.get()));
         auto *view = m_player->findChild<QTreeView *>("treeView");
@@ -587,11 +588,11 @@ private slots:
 
         // Space goes to the player once the row plays, not to the list.
         doubleClick(1);
-        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Playing), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), player::Playing, 5000);
         QTest::keyClick(m_player->windowHandle(), Qt::Key_Space);
-        QCOMPARE(m_player->playState(), int(player::Paused));
+        QCOMPARE(m_player->playState(), player::Paused);
         QTest::keyClick(m_player->windowHandle(), Qt::Key_Space);
-        QCOMPARE(m_player->playState(), int(player::Playing));
+        QCOMPARE(m_player->playState(), player::Playing);
 
         // Full screen and back: the downloads view as it was.
         auto *splitter = m_player->findChild<QSplitter *>("splitter");
@@ -605,11 +606,11 @@ private slots:
         // Played to its end, the file keeps 0 whatever is played next.
         Preferences().savePosition(m_mp4, 0.5f);
         doubleClick(0);
-        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Playing), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Stopped), 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), player::Playing, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), player::Stopped, 8000);
         QCOMPARE(Preferences().loadPosition(m_mp4), 0.0f);
         doubleClick(1);
-        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), int(player::Playing), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->playState(), player::Playing, 5000);
         QCOMPARE(Preferences().loadPosition(m_mp4), 0.0f);
         button("stopButton")->click();
         QCOMPARE(Preferences().loadPosition(m_mp4), 0.0f);

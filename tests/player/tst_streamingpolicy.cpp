@@ -26,13 +26,13 @@ private:
     {
         m_pieces.bits = bits;
         m_policy->openTorrentFile(QStringLiteral("/d/clip.mkv"), QStringLiteral("abc"), 0,
-            bits.startsWith('1'), QString::fromLatin1(bits), 262144, resumePos);
+            bits.startsWith('1'), PieceMap::fromText(bits), 262144, resumePos);
     }
-    // The pieces arrive and the model hands the newer string over.
+    // The pieces arrive and their owner tells the policy.
     void arrive(const QByteArray &bits)
     {
         m_pieces.bits = bits;
-        m_policy->bitFieldRefresh(QString::fromLatin1(bits), 262144);
+        m_policy->piecesUpdated(QStringLiteral("abc"));
     }
     // The engine's thread reports a read waiting for a piece; the reaction
     // comes through the event loop, not on the tick.
@@ -52,7 +52,7 @@ private:
         if (readWaitsFor >= 0) {
             const int pauses = m_engine.pauses;
             engineLacks(readWaitsFor);
-            QVERIFY(m_pieces.readyQueries.contains(readWaitsFor));
+            QVERIFY(m_pieces.requested.contains(readWaitsFor));
             QCOMPARE(m_engine.pauses, pauses);
             QVERIFY(m_policy->awaitingFirstFrame());
         }
@@ -100,12 +100,12 @@ private slots:
         QFETCH(QString, waiting);
 
         QVERIFY2(!m_policy->engineEvent(VlcEngine::LackData), "events before the first open are ignored");
-        QSignalSpy messages(m_policy.get(), &Policy::messageChanged);
+        QSignalSpy messages(&m_policy->view(), &StreamingView::messageChanged);
         openTorrent(bits, 0.3f);
         QCOMPARE(m_engine.opened, QStringList { "/d/clip.mkv" });
         if (bits.isEmpty()) {
             // Nothing can be read: the file waits for its piece string.
-            QCOMPARE(m_policy->playState(), int(Policy::Stopped));
+            QCOMPARE(m_policy->playState(), Policy::Stopped);
             QVERIFY(!m_engine.playing);
             QVERIFY(m_policy->fileCheckActive());
             QVERIFY(!m_policy->engineEvent(VlcEngine::NeedPieceString));
@@ -135,14 +135,14 @@ private slots:
         if (lack >= 0) {
             m_policy->setDownloadRate(QStringLiteral("1.2 MB/s"));
             engineLacks(lack);
-            QCOMPARE(m_pieces.readyQueries, QList<int> { lack });
+            QCOMPARE(m_pieces.requested, QList<int> { lack });
             QCOMPARE(m_engine.pauses, 0);
-            QCOMPARE(m_policy->playState(), int(Policy::Caching));
+            QCOMPARE(m_policy->playState(), Policy::Caching);
             QCOMPARE(m_policy->message(), waiting);
             QVERIFY(!m_policy->sliderEnabled());
             // The piece is in: the waiting read is woken with it at once.
             m_engine.refreshes.clear();
-            QSignalSpy map(m_policy.get(), &Policy::piecesChanged);
+            QSignalSpy map(&m_policy->view(), &StreamingView::piecesChanged);
             arrive(arrived);
             QCOMPARE(m_engine.refreshes.size(), 1);
             QCOMPARE(m_engine.refreshes.first().bits, arrived);
@@ -151,14 +151,14 @@ private slots:
             QCOMPARE(m_engine.refreshes.size(), 1);
             QCOMPARE(map.size(), (bits.isEmpty() ? arrived : bits) == arrived ? 0 : 1);
             // Until the first picture the message stays, with the news.
-            QCOMPARE(m_policy->playState(), int(Policy::Caching));
+            QCOMPARE(m_policy->playState(), Policy::Caching);
             QVERIFY2(m_policy->message().startsWith(QStringLiteral("data caching.. 100 % ")),
                 qPrintable(m_policy->message()));
         }
         // The clock needs a little more than the picture: a read that waits
         // in between only asks for its piece.
         firstPicture(lack >= 0 ? 5 : -1);
-        QCOMPARE(m_policy->playState(), int(Policy::Playing));
+        QCOMPARE(m_policy->playState(), Policy::Playing);
         QCOMPARE(m_policy->message(), QString());
         QCOMPARE(m_policy->sliderEnabled(), mode == 2);
         QCOMPARE(m_engine.pauses, 0);
@@ -202,14 +202,14 @@ private slots:
         openTorrent(bits);
         firstPicture();
         const int mode = int(m_policy->mode());
-        m_pieces.readyQueries.clear();
+        m_pieces.requested.clear();
         engineLacks(lack);
         QCOMPARE(m_engine.pauses, pauses ? 1 : 0);
         QCOMPARE(m_policy->playState(), int(pauses ? Policy::Caching : Policy::Playing));
         QCOMPARE(m_policy->pieceCheckActive(), pauses);
         QCOMPARE(m_policy->message().left(14), pauses ? QStringLiteral("data caching..") : QString());
         // Asking is what makes the core fetch the piece first.
-        QCOMPARE(m_pieces.readyQueries, asks ? QList<int> { lack } : QList<int> {});
+        QCOMPARE(m_pieces.requested, asks ? QList<int> { lack } : QList<int> {});
         if (!pauses) {
             QCOMPARE(m_policy->sliderEnabled(), mode == 2);
             return;
@@ -220,10 +220,10 @@ private slots:
         // needs (a seek does not wait for it)...
         const int plays = m_engine.plays;
         arrive(bits.left(5) + "110" + bits.mid(8));
-        QCOMPARE(m_policy->playState(), int(Policy::Caching));
-        QSignalSpy messages(m_policy.get(), &Policy::messageChanged);
+        QCOMPARE(m_policy->playState(), Policy::Caching);
+        QSignalSpy messages(&m_policy->view(), &StreamingView::messageChanged);
         arrive(bits.left(5) + "111" + bits.mid(8));
-        QCOMPARE(m_policy->playState(), int(Policy::Playing));
+        QCOMPARE(m_policy->playState(), Policy::Playing);
         QCOMPARE(m_engine.plays, plays + 1);
         QCOMPARE(m_engine.refreshes.last().mode, mode);
         QCOMPARE(m_engine.refreshes.last().bits.mid(5, 3), QByteArray("111"));
@@ -242,18 +242,18 @@ private slots:
         openTorrent("1111100001");
         firstPicture();
         engineLacks(5);
-        QCOMPARE(m_pieces.readyQueries.last(), 5); // asked for at once
+        QCOMPARE(m_pieces.requested.last(), 5); // asked for at once
         QCOMPARE(m_engine.pauses, 0);
         QCOMPARE(m_policy->message(), QString());
         arrive("1111110001");
         QTest::qWait(700);
         QCOMPARE(m_engine.pauses, 0);
-        QCOMPARE(m_policy->playState(), int(Policy::Playing));
+        QCOMPARE(m_policy->playState(), Policy::Playing);
         // A piece that does not come in time stops playback, while the
         // engine still has data in hand to pause on.
         engineLacks(6);
         QTRY_COMPARE_WITH_TIMEOUT(m_engine.pauses, 1, 1000);
-        QCOMPARE(m_policy->playState(), int(Policy::Caching));
+        QCOMPARE(m_policy->playState(), Policy::Caching);
         QVERIFY(m_policy->message().startsWith(QStringLiteral("data caching..")));
     }
 
@@ -263,16 +263,16 @@ private slots:
         firstPicture();
         m_policy->userChangePosition(40);
         QCOMPARE(m_engine.positionsSet, QList<float> {});
-        QCOMPARE(m_policy->playState(), int(Policy::Playing));
+        QCOMPARE(m_policy->playState(), Policy::Playing);
 
         // The last piece arrives while playing: the slider comes back, the
         // engine stays head-only, and the core is not sent back to the head.
         m_pieces.bits = "1111100001";
-        m_pieces.readyQueries.clear();
+        m_pieces.requested.clear();
         m_policy->lastPieceCheck();
         QVERIFY(m_policy->sliderEnabled());
         QVERIFY(!m_policy->lastPieceCheckActive());
-        QCOMPARE(m_pieces.readyQueries, QList<int> {});
+        QCOMPARE(m_pieces.requested, QList<int> {});
         QCOMPARE(m_policy->mode(), Policy::Mode::HeadOnly);
 
         // Releasing the slider reopens seekable at the chosen place, at once.
@@ -283,14 +283,14 @@ private slots:
         QCOMPARE(m_engine.positionsSet, QList<float> { 0.4f });
         QCOMPARE(m_policy->message(), QStringLiteral("data caching.."));
         firstPicture();
-        QCOMPARE(m_policy->playState(), int(Policy::Playing));
+        QCOMPARE(m_policy->playState(), Policy::Playing);
 
         // Caching in head-only mode when the last piece comes: reopened
         // seekable where playback stood.
         openTorrent("1111100000");
         firstPicture();
         engineLacks(5);
-        QCOMPARE(m_policy->playState(), int(Policy::Caching));
+        QCOMPARE(m_policy->playState(), Policy::Caching);
         m_engine.positionNow = 0.25f;
         arrive("1111111101");
         QCOMPARE(m_policy->mode(), Policy::Mode::Seekable);
@@ -309,14 +309,14 @@ private slots:
         QCOMPARE(m_engine.positionsSet, QList<float> { 0.7f });
         QCOMPARE(m_policy->pos(), 0.7f);
         engineLacks(7);
-        QCOMPARE(m_policy->playState(), int(Policy::Caching));
+        QCOMPARE(m_policy->playState(), Policy::Caching);
         QCOMPARE(m_engine.pauses, 1);
-        QCOMPARE(m_pieces.readyQueries, QList<int> { 7 });
+        QCOMPARE(m_pieces.requested, QList<int> { 7 });
         // The play button is ignored while caching.
         QVERIFY(!m_policy->userPause() && !m_policy->userPlay());
         // The two pieces the read needs are enough to go on.
         arrive("1111100110");
-        QCOMPARE(m_policy->playState(), int(Policy::Playing));
+        QCOMPARE(m_policy->playState(), Policy::Playing);
         QVERIFY(m_engine.playing);
         QCOMPARE(m_policy->mode(), Policy::Mode::Seekable);
     }
@@ -335,7 +335,7 @@ private slots:
         m_policy->stop();
         QCOMPARE(m_engine.stops, 1);
         QCOMPARE(m_policy->source(), Policy::Source::None);
-        QVERIFY(m_policy->bitField().isEmpty());
+        QVERIFY(m_policy->pieces().isEmpty());
         // Once stopped, neither the time nor the engine's end ends it again,
         // and the engine is no longer handed a piece string.
         m_policy->checkEnd();
