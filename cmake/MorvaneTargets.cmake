@@ -20,6 +20,26 @@ target_compile_definitions(morvane_test_options INTERFACE
   QT_NO_URL_CAST_FROM_STRING QT_NO_NARROWING_CONVERSIONS_IN_CONNECT QT_NO_FOREACH)
 target_compile_options(morvane_test_options INTERFACE -Wall -Wextra -Werror)
 
+# MORVANE_SANITIZE goes on both option sets, compile and link, so every
+# object and program of ours is built the same way.
+string(TOLOWER "${MORVANE_SANITIZE}" morvane_sanitize)
+if(morvane_sanitize STREQUAL "" OR morvane_sanitize STREQUAL "off")
+  set(morvane_sanitize_flags "")
+elseif(morvane_sanitize STREQUAL "address")
+  set(morvane_sanitize_flags -fsanitize=address,undefined -fno-sanitize-recover=undefined)
+elseif(morvane_sanitize STREQUAL "thread")
+  set(morvane_sanitize_flags -fsanitize=thread)
+else()
+  message(FATAL_ERROR "MORVANE_SANITIZE must be empty, off, address or thread, not '${MORVANE_SANITIZE}'")
+endif()
+if(morvane_sanitize_flags)
+  list(APPEND morvane_sanitize_flags -fno-omit-frame-pointer)
+  foreach(options IN ITEMS morvane_options morvane_test_options)
+    target_compile_options(${options} INTERFACE ${morvane_sanitize_flags})
+    target_link_options(${options} INTERFACE ${morvane_sanitize_flags})
+  endforeach()
+endif()
+
 # morvane_library(name SOURCES... ) : one static library per folder.
 function(morvane_library name)
   add_library(${name} STATIC ${ARGN})
@@ -51,6 +71,10 @@ function(morvane_test name)
   add_test(NAME ${name} COMMAND ${name})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
+  endif()
+  if(morvane_sanitize_flags)
+    # Instrumented code runs several times slower.
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 3")
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MORVANE_NETWORK=loopback;QTWEBENGINE_DISABLE_SANDBOX=1;MORVANE_BIN_DIR=${CMAKE_BINARY_DIR}/bin")

@@ -12,6 +12,7 @@
 #include "tests/e2e/playersession.h"
 #include "tests/support/seedprocess.h"
 #include "tests/support/temporaryhome.h"
+#include "tests/support/testmedia.h"
 #include "tests/support/xvfbserver.h"
 
 #include <QCoreApplication>
@@ -60,42 +61,23 @@ bool run(const QString &program, const QStringList &arguments, int timeoutMs = 6
     return ok;
 }
 
-// The reference clip: 720p24 test pattern with noise (so it does not
-// compress away), constant 4 Mbit/s, a keyframe every 2 s, AAC audio,
-// index at the front; the same streams remuxed to MKV.
-bool makeClips(const QString &folder, int seconds, const QString &size, QString *mp4, QString *mkv)
+// The reference clip with its index at the front, and the same streams
+// remuxed to MKV; kept in folder for the next run.
+bool makeClips(const QString &folder, int seconds, QSize size, QString *mp4, QString *mkv)
 {
     QDir().mkpath(folder);
-    *mp4 = QDir(folder).filePath(QStringLiteral("clip-%1-%2.mp4").arg(size).arg(seconds));
-    *mkv = QDir(folder).filePath(QStringLiteral("clip-%1-%2.mkv").arg(size).arg(seconds));
-    const QString duration = QString::number(seconds);
+    const QString name = QStringLiteral("clip-%1x%2-%3").arg(size.width()).arg(size.height()).arg(seconds);
+    *mp4 = QDir(folder).filePath(name + QStringLiteral(".mp4"));
+    *mkv = QDir(folder).filePath(name + QStringLiteral(".mkv"));
     if (!QFileInfo::exists(*mp4)) {
         const QString partial = *mp4 + QStringLiteral(".part.mp4");
-        if (!run(QStringLiteral("ffmpeg"),
-                { QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                    QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                    QStringLiteral("testsrc2=size=%1:rate=24:duration=%2").arg(size, duration),
-                    QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                    QStringLiteral("sine=frequency=440:duration=%1").arg(duration), QStringLiteral("-vf"),
-                    QStringLiteral("noise=alls=40:allf=t"), QStringLiteral("-c:v"), QStringLiteral("libx264"),
-                    QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-b:v"),
-                    QStringLiteral("4M"), QStringLiteral("-minrate"), QStringLiteral("4M"),
-                    QStringLiteral("-maxrate"), QStringLiteral("4M"), QStringLiteral("-bufsize"),
-                    QStringLiteral("2M"), QStringLiteral("-g"), QStringLiteral("48"),
-                    QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), QStringLiteral("-c:a"),
-                    QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("128k"),
-                    QStringLiteral("-shortest"), QStringLiteral("-movflags"), QStringLiteral("+faststart"),
-                    partial })
+        if (!TestMedia::make(TestMedia::reference(size, seconds), partial, 600000)
             || !QFile::rename(partial, *mp4))
             return false;
     }
     if (!QFileInfo::exists(*mkv)) {
         const QString partial = *mkv + QStringLiteral(".part.mkv");
-        if (!run(QStringLiteral("ffmpeg"),
-                { QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                    QStringLiteral("-y"), QStringLiteral("-i"), *mp4, QStringLiteral("-c"),
-                    QStringLiteral("copy"), partial })
-            || !QFile::rename(partial, *mkv))
+        if (!TestMedia::remux(*mp4, partial, 600000) || !QFile::rename(partial, *mkv))
             return false;
     }
     return true;
@@ -620,8 +602,7 @@ int main(int argc, char *argv[])
     }
 
     QString mp4, mkv;
-    if (!makeClips(clips, smoke ? 8 : 120, smoke ? QStringLiteral("640x360") : QStringLiteral("1280x720"),
-            &mp4, &mkv)) {
+    if (!makeClips(clips, smoke ? 8 : 120, smoke ? QSize(640, 360) : QSize(1280, 720), &mp4, &mkv)) {
         out() << "bench_e2e: could not make the clips" << Qt::endl;
         return 1;
     }

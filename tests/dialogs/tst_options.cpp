@@ -1,9 +1,9 @@
 #include "dialogs/elevatedlauncher.h"
 #include "dialogs/options.h"
-#include "modalwatcher.h"
 #include "recordingtool.h"
 #include "settings/misc.h"
 #include "settings/preferences.h"
+#include "tests/support/modalwatcher.h"
 #include "tests/support/temporaryhome.h"
 
 #include <QApplication>

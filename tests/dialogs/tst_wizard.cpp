@@ -2,10 +2,10 @@
 #include "dialogs/elevatedlauncher.h"
 #include "dialogs/firstrun.h"
 #include "dialogs/wizard.h"
-#include "modalwatcher.h"
 #include "recordingtool.h"
 #include "settings/misc.h"
 #include "settings/preferences.h"
+#include "tests/support/modalwatcher.h"
 #include "tests/support/temporaryhome.h"
 
 #include <QApplication>

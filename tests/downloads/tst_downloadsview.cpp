@@ -6,13 +6,13 @@
 #include "downloads/treeitem.h"
 #include "downloads/treemodel.h"
 #include "replyrows.h"
+#include "tests/support/modalwatcher.h"
 #include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
 #include "tests/support/urlrecorder.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -21,7 +21,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 
 namespace {
@@ -29,43 +28,6 @@ namespace {
 const QString H1 = rows::hash(1);
 const QString H2 = rows::hash(2);
 const QString H3 = rows::hash(3);
-
-// Deals with the next menu or message box that a modal call opens: polls
-// until it is shown (with a deadline) and hands it to `answer`.
-class ModalAnswer : public QObject
-{
-public:
-    enum Kind { Menu, Box };
-    ModalAnswer(Kind kind, std::function<void(QWidget *)> answer)
-        : m_kind(kind)
-        , m_answer(std::move(answer))
-    {
-        m_clock.start();
-        connect(&m_timer, &QTimer::timeout, this, &ModalAnswer::poll);
-        m_timer.start(5);
-    }
-
-    bool answered() const { return m_answered; }
-
-private:
-    void poll()
-    {
-        QWidget *w = m_kind == Menu ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
-        if (w && w->isVisible()) {
-            m_timer.stop();
-            m_answered = true;
-            m_answer(w);
-        } else if (m_clock.elapsed() > 5000) {
-            m_timer.stop();
-        }
-    }
-
-    Kind m_kind;
-    std::function<void(QWidget *)> m_answer;
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    bool m_answered = false;
-};
 
 QStringList actionTexts(QWidget *w)
 {
@@ -147,15 +109,17 @@ struct Fixture
         std::function<void()> whileOpen = {})
     {
         QStringList offered;
-        ModalAnswer answer(ModalAnswer::Menu, [&](QWidget *w) {
-            offered = actionTexts(w);
-            if (whileOpen)
-                whileOpen();
-            if (action.isEmpty())
-                w->close();
-            else
-                choose(w, action);
-        });
+        ModalWatcher answer(
+            [&](QWidget *w) {
+                offered = actionTexts(w);
+                if (whileOpen)
+                    whileOpen();
+                if (action.isEmpty())
+                    w->close();
+                else
+                    choose(w, action);
+            },
+            5000, ModalWatcher::Popup);
         controller.rightClickAction(selection);
         return offered;
     }
@@ -265,7 +229,7 @@ private slots:
 
         QString boxText;
         QString boxInfo;
-        auto box = std::make_unique<ModalAnswer>(ModalAnswer::Box, [&](QWidget *w) {
+        auto box = std::make_unique<ModalWatcher>([&](QWidget *w) {
             auto *mb = qobject_cast<QMessageBox *>(w);
             QVERIFY(mb);
             boxText = mb->text();
@@ -273,7 +237,7 @@ private slots:
             mb->button(QMessageBox::Close)->click();
         });
         f.menuFor({ f.at(0), f.at(2), f.at(1) }, "Totally_Delete");
-        QTRY_VERIFY_WITH_TIMEOUT(box->answered(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(box->handled(), 5000);
         QCOMPARE(boxText, "Warning!");
         QCOMPARE(
             boxInfo, "The downloading, you chose to delete or remove, is still checking, please do later..");

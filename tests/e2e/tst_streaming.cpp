@@ -4,11 +4,11 @@
 #include "tests/e2e/playersession.h"
 #include "tests/support/seedprocess.h"
 #include "tests/support/temporaryhome.h"
+#include "tests/support/testmedia.h"
 #include "tests/support/xvfbserver.h"
 
 #include <QDateTime>
 #include <QLocalSocket>
-#include <QProcess>
 #include <QSet>
 #include <QtTest>
 
@@ -18,20 +18,7 @@ namespace {
 // missing for several seconds after playback starts.
 QString makeClip(const QString &path)
 {
-    QProcess ffmpeg;
-    ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
-    ffmpeg.start("ffmpeg",
-        { "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-            "testsrc2=size=640x360:rate=24:duration=60", "-f", "lavfi", "-i",
-            "sine=frequency=440:duration=60", "-vf", "noise=alls=40:allf=t", "-c:v", "libx264", "-preset",
-            "ultrafast", "-b:v", "4M", "-minrate", "4M", "-maxrate", "4M", "-bufsize", "2M", "-g", "48",
-            "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "128k", "-shortest", "-movflags", "+faststart",
-            path });
-    if (!ffmpeg.waitForFinished(90000) || ffmpeg.exitCode() != 0) {
-        qWarning("ffmpeg: %s", ffmpeg.readAll().constData());
-        return QString();
-    }
-    return path;
+    return TestMedia::make(TestMedia::reference({ 640, 360 }, 60), path) ? path : QString();
 }
 
 int distinctColours(const QImage &image, const QRect &area)

@@ -1,5 +1,6 @@
 #include "links/openurl.h"
 #include "settings/preferences.h"
+#include "tests/support/modalwatcher.h"
 #include "tests/support/requestspy.h"
 #include "tests/support/temporaryhome.h"
 
@@ -9,7 +10,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 Q_DECLARE_METATYPE(Requests)
 
@@ -83,18 +83,14 @@ private slots:
 
         QString title;
         QString message;
-        QTimer closer;
-        closer.setInterval(10);
-        connect(&closer, &QTimer::timeout, this, [&] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        ModalWatcher closer([&](QWidget *modal) {
+            if (auto *box = qobject_cast<QMessageBox *>(modal)) {
                 title = box->windowTitle();
                 message = box->text();
-                box->accept();
             }
+            modal->close();
         });
-        closer.start();
         QTest::mouseClick(dialog.findChild<QPushButton *>("okpushButton"), Qt::LeftButton);
-        closer.stop();
 
         QCOMPARE(title, QStringLiteral("invalid address"));
         QCOMPARE(message, QStringLiteral("Please at least one input URL"));

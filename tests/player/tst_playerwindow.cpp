@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
-#include <QProcess>
 #include <QScreen>
 #include <QTest>
 
@@ -114,12 +113,16 @@ private slots:
         TemporaryHome home;
         // A still picture, so that any change in the corner is the message.
         const QString clip = QDir(home.path()).filePath(QStringLiteral("flat.mp4"));
-        QProcess ffmpeg;
-        ffmpeg.start(QStringLiteral("ffmpeg"),
-            { "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                "color=c=0x203050:size=640x360:rate=24:duration=30", "-c:v", "libx264", "-preset",
-                "ultrafast", "-pix_fmt", "yuv420p", clip });
-        QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+        TestMedia::Recipe flat;
+        flat.colour = QStringLiteral("0x203050");
+        flat.size = { 640, 360 };
+        flat.rate = 24;
+        flat.seconds = 30;
+        flat.noise = 0;
+        flat.videoKbps = 0;
+        flat.keyframeEvery = 0;
+        flat.audioKbps = 0;
+        QVERIFY(TestMedia::make(flat, clip));
 
         player window;
         window.setWindowFlags(Qt::CustomizeWindowHint | Qt::FramelessWindowHint);

@@ -6,10 +6,95 @@
 #include <QProcess>
 #include <QUuid>
 
+namespace {
+
+bool ffmpeg(QStringList arguments, int timeoutMs)
+{
+    arguments.prepend(QStringLiteral("-y"));
+    arguments.prepend(QStringLiteral("error"));
+    arguments.prepend(QStringLiteral("-loglevel"));
+    arguments.prepend(QStringLiteral("-hide_banner"));
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("ffmpeg"), arguments);
+    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
+        qWarning(
+            "ffmpeg %s: %s", qPrintable(arguments.join(QLatin1Char(' '))), process.readAll().constData());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 QString TestMedia::folder()
 {
     static QTemporaryDir dir;
     return dir.path();
+}
+
+bool TestMedia::make(const Recipe &recipe, const QString &path, int timeoutMs)
+{
+    const QString picture = recipe.colour.isEmpty() ? QStringLiteral("testsrc2=")
+                                                    : QStringLiteral("color=c=%1:").arg(recipe.colour);
+    QStringList arguments { "-f", "lavfi", "-i",
+        picture
+            + QStringLiteral("size=%1x%2:rate=%3:duration=%4")
+                  .arg(recipe.size.width())
+                  .arg(recipe.size.height())
+                  .arg(recipe.rate)
+                  .arg(recipe.seconds) };
+    if (recipe.audioKbps > 0)
+        arguments << "-f"
+                  << "lavfi"
+                  << "-i" << QStringLiteral("sine=frequency=440:duration=%1").arg(recipe.seconds);
+    if (recipe.noise > 0)
+        arguments << "-vf" << QStringLiteral("noise=alls=%1:allf=t").arg(recipe.noise);
+    arguments << "-c:v"
+              << "libx264"
+              << "-preset"
+              << "ultrafast";
+    if (recipe.videoKbps > 0) {
+        const QString rate = QStringLiteral("%1k").arg(recipe.videoKbps);
+        arguments << "-b:v" << rate;
+        if (recipe.constantRate)
+            arguments << "-minrate" << rate;
+        arguments << "-maxrate" << rate << "-bufsize" << QStringLiteral("%1k").arg(recipe.videoKbps / 2);
+    }
+    if (recipe.keyframeEvery > 0)
+        arguments << "-g" << QString::number(recipe.keyframeEvery);
+    arguments << "-pix_fmt"
+              << "yuv420p";
+    if (recipe.audioKbps > 0)
+        arguments << "-c:a"
+                  << "aac"
+                  << "-b:a" << QStringLiteral("%1k").arg(recipe.audioKbps) << "-shortest";
+    if (recipe.faststart)
+        arguments << "-movflags"
+                  << "+faststart";
+    arguments << path;
+    return ffmpeg(arguments, timeoutMs);
+}
+
+TestMedia::Recipe TestMedia::reference(QSize size, int seconds)
+{
+    Recipe recipe;
+    recipe.size = size;
+    recipe.rate = 24;
+    recipe.seconds = seconds;
+    recipe.noise = 40;
+    recipe.videoKbps = 4000;
+    recipe.constantRate = true;
+    recipe.keyframeEvery = 48;
+    recipe.audioKbps = 128;
+    recipe.faststart = true;
+    return recipe;
+}
+
+bool TestMedia::remux(const QString &source, const QString &target, int timeoutMs)
+{
+    return ffmpeg({ "-i", source, "-c", "copy", target }, timeoutMs);
 }
 
 QString TestMedia::clip(Kind kind, int seconds)
@@ -21,25 +106,11 @@ QString TestMedia::clip(Kind kind, int seconds)
 
     const QString suffix = kind == Matroska ? QStringLiteral("mkv") : QStringLiteral("mp4");
     const QString path = folder() + QStringLiteral("/clip-") + key + QLatin1Char('.') + suffix;
-    QStringList arguments { "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-        QStringLiteral("testsrc2=size=320x240:rate=25:duration=%1").arg(seconds), "-f", "lavfi", "-i",
-        QStringLiteral("sine=frequency=440:duration=%1").arg(seconds),
-        // Noise keeps the bit rate near 2 Mbit/s, so the file is
-        // large next to the engine's read-ahead.
-        "-vf", "noise=alls=30:allf=t", "-c:v", "libx264", "-preset", "ultrafast", "-b:v", "2M", "-maxrate",
-        "2M", "-bufsize", "1M", "-g", "25", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "64k",
-        "-shortest" };
-    if (kind == FaststartMp4)
-        arguments << "-movflags"
-                  << "+faststart";
-    arguments << path;
-    QProcess ffmpeg;
-    ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
-    ffmpeg.start(QStringLiteral("ffmpeg"), arguments);
-    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0) {
-        qWarning("ffmpeg failed: %s", ffmpeg.readAll().constData());
+    Recipe recipe;
+    recipe.seconds = seconds;
+    recipe.faststart = kind == FaststartMp4;
+    if (!make(recipe, path))
         return QString();
-    }
     made.insert(key, path);
     return path;
 }

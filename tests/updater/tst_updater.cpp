@@ -2,6 +2,7 @@
 #include "settings/misc.h"
 #include "settings/preferences.h"
 #include "tests/support/httpserver.h"
+#include "tests/support/modalwatcher.h"
 #include "tests/support/temporaryhome.h"
 #include "updater/http.h"
 #include "updater/httpwindow.h"
@@ -20,7 +21,6 @@
 #include <QSslKey>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QTranslator>
 
 #include <memory>
@@ -858,17 +858,14 @@ void TestUpdater::defaultBoxIsModal()
     // way a user would, from inside its own event loop.
     HttpWindow window(1);
     QString title, text;
-    QTimer user;
-    connect(&user, &QTimer::timeout, this, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
+    ModalWatcher user([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
         title = box->windowTitle();
         text = box->text();
         QVERIFY(box->parentWidget() == &window);
         box->button(QMessageBox::Ok)->click();
     });
-    user.start(10);
     QSignalSpy quit(&window, &HttpWindow::quitRequested);
     window.start();
     QCOMPARE(quit.count(), 1);

@@ -4,9 +4,10 @@
 #include <QMessageBox>
 #include <QWidget>
 
-ModalWatcher::ModalWatcher(Handler handler, int timeoutMs)
+ModalWatcher::ModalWatcher(Handler handler, int timeoutMs, Kind kind)
     : m_handler(std::move(handler))
-    , m_remaining(timeoutMs / 10)
+    , m_kind(kind)
+    , m_deadline(timeoutMs)
 {
     m_timer.setInterval(10);
     connect(&m_timer, &QTimer::timeout, this, &ModalWatcher::poll);
@@ -15,24 +16,24 @@ ModalWatcher::ModalWatcher(Handler handler, int timeoutMs)
 
 void ModalWatcher::poll()
 {
-    QWidget *modal = QApplication::activeModalWidget();
-    if (modal && modal->isVisible() && m_handled) {
-        if (modal == m_current)
+    QWidget *window = m_kind == Popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
+    if (window && window->isVisible() && m_handled) {
+        if (window == m_current)
             return; // still being handled
         ++m_unexpected;
-        qWarning("closing an unexpected %s", modal->metaObject()->className());
-        if (auto *box = qobject_cast<QMessageBox *>(modal))
+        qWarning("closing an unexpected %s", window->metaObject()->className());
+        if (auto *box = qobject_cast<QMessageBox *>(window))
             qWarning("it says: %s", qPrintable(box->text()));
-        modal->close();
-    } else if (modal && modal->isVisible()) {
+        window->close();
+    } else if (window && window->isVisible()) {
         m_handled = true;
-        m_current = modal;
-        m_className = QString::fromLatin1(modal->metaObject()->className());
+        m_current = window;
+        m_className = QString::fromLatin1(window->metaObject()->className());
         // Queued, so that this timer stays free to act on a window that the
         // handler's own action may open.
         QMetaObject::invokeMethod(
             this,
-            [this, target = QPointer<QWidget>(modal)] {
+            [this, target = QPointer<QWidget>(window)] {
                 if (target)
                     m_handler(target);
                 m_current = nullptr;
@@ -40,6 +41,6 @@ void ModalWatcher::poll()
             Qt::QueuedConnection);
         return;
     }
-    if (--m_remaining <= 0)
+    if (m_deadline.hasExpired())
         m_timer.stop();
 }
