@@ -8,6 +8,7 @@
 
 namespace {
 const QString suffix = QStringLiteral(".resume");
+const QString runningMark = QStringLiteral("running");
 }
 
 ResumeStore::ResumeStore(const QString &folder)
@@ -50,4 +51,18 @@ QList<ResumeStore::Entry> ResumeStore::loadAll() const
         result.append({ name.chopped(suffix.size()).toLower(), file.readAll() });
     }
     return result;
+}
+
+bool ResumeStore::mayBeStale() const
+{
+    return QFile::exists(QDir(m_folder).filePath(runningMark));
+}
+
+void ResumeStore::setMayBeStale(bool stale) const
+{
+    QFile mark(QDir(m_folder).filePath(runningMark));
+    if (!stale)
+        mark.remove();
+    else if (!mark.exists() && !mark.open(QIODevice::WriteOnly))
+        qCWarning(lcCore).noquote() << "cannot write" << mark.fileName() << mark.errorString();
 }
