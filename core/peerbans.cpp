@@ -9,8 +9,9 @@
 
 #include <vector>
 
-PeerBans::PeerBans(lt::session &session)
-    : m_session(session)
+PeerBans::PeerBans(lt::session &session, QObject *parent)
+    : QObject(parent)
+    , m_session(session)
 { }
 
 void PeerBans::banned(const lt::torrent_handle &h, const lt::tcp::endpoint &peer)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QObject>
 #include <QString>
 
 #include <libtorrent/session.hpp>
@@ -12,10 +13,12 @@
 // again comes from a new port and goes on sending bad data. One ban may
 // hit a good peer that shared failed pieces with a bad one; an address
 // banned again is blocked.
-class PeerBans
+class PeerBans : public QObject
 {
+    Q_OBJECT
+
 public:
-    explicit PeerBans(lt::session &session);
+    explicit PeerBans(lt::session &session, QObject *parent = nullptr);
 
     void banned(const lt::torrent_handle &handle, const lt::tcp::endpoint &peer);
 

@@ -53,16 +53,13 @@ QList<ResumeStore::Entry> ResumeStore::loadAll() const
     return result;
 }
 
-bool ResumeStore::mayBeStale() const
-{
-    return QFile::exists(QDir(m_folder).filePath(runningMark));
-}
-
-void ResumeStore::setMayBeStale(bool stale) const
+bool ResumeStore::setMayBeStale(bool stale) const
 {
     QFile mark(QDir(m_folder).filePath(runningMark));
+    const bool was = mark.exists();
     if (!stale)
         mark.remove();
-    else if (!mark.exists() && !mark.open(QIODevice::WriteOnly))
+    else if (!was && !mark.open(QIODevice::WriteOnly))
         qCWarning(lcCore).noquote() << "cannot write" << mark.fileName() << mark.errorString();
+    return was;
 }

@@ -48,14 +48,12 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
     m_saves = new SaveSchedule(this);
     m_redial = new PeerRedial(
         *m_session, m_torrents, [this] { return m_scheduler->playedHash(); }, this);
-    m_bans = std::make_unique<PeerBans>(*m_session);
-    m_lastRunKilled = m_store.mayBeStale();
-    m_store.setMayBeStale(true);
+    m_bans = new PeerBans(*m_session, this);
+    m_lastRunKilled = m_store.setMayBeStale(true);
 
     connect(m_alerts, &AlertDispatcher::resumeDataReady, this, &TorrentSession::onResumeData);
     connect(m_alerts, &AlertDispatcher::resumeDataFailed, this, &TorrentSession::onResumeDataFailed);
-    connect(m_alerts, &AlertDispatcher::peerBanned, this,
-        [this](const lt::torrent_handle &h, const lt::tcp::endpoint &peer) { m_bans->banned(h, peer); });
+    connect(m_alerts, &AlertDispatcher::peerBanned, m_bans, &PeerBans::banned);
     connect(m_alerts, &AlertDispatcher::pieceRead, this,
         [this](const lt::torrent_handle &h, int piece, const QByteArray &data) {
             m_scheduler->onPieceRead(keyOf(h), h, piece, data);
@@ -407,7 +405,7 @@ void TorrentSession::onStatusUpdated(const std::vector<lt::torrent_status> &stat
     emit statusReady();
 }
 
-void TorrentSession::fillStatusCache()
+QList<QStringList> TorrentSession::statusRows()
 {
     // libtorrent reports changes only: a download it has not reported yet
     // is asked once.
@@ -417,11 +415,6 @@ void TorrentSession::fillStatusCache()
             m_statusCache.update(it.key(), status, m_disk->reason(it.key(), status));
         }
     }
-}
-
-QList<QStringList> TorrentSession::statusRows()
-{
-    fillStatusCache();
     return m_statusCache.rows();
 }
 

@@ -103,7 +103,6 @@ private:
     void savePeriodically();
     void settleSaveAll(const QString &key);
     void onStatusUpdated(const std::vector<lt::torrent_status> &statuses);
-    void fillStatusCache();
 
     SessionConfig m_config;
     ResumeStore m_store;
@@ -117,7 +116,7 @@ private:
     DiskTrouble *m_disk = nullptr;
     SaveSchedule *m_saves = nullptr;
     PeerRedial *m_redial = nullptr;
-    std::unique_ptr<PeerBans> m_bans;
+    PeerBans *m_bans = nullptr;
     // After a kill, what is on disk may be ahead of the resume data: the
     // restored downloads are checked once their resume data is read (a
     // magnet's once its metadata came).
