@@ -79,6 +79,10 @@ void AlertDispatcher::drain()
         } else if (auto *file = lt::alert_cast<lt::file_error_alert>(a)) {
             qCWarning(lcCore).noquote() << QString::fromStdString(a->message());
             emit diskError(file->handle, file->error, QString::fromUtf8(file->filename()));
+        } else if (auto *ban = lt::alert_cast<lt::peer_ban_alert>(a)) {
+            emit peerBanned(ban->handle, ban->endpoint);
+        } else if (auto *hashFailed = lt::alert_cast<lt::hash_failed_alert>(a)) {
+            qCDebug(lcCore).noquote() << QString::fromStdString(hashFailed->message());
         } else if (lt::alert_cast<lt::listen_failed_alert>(a) || lt::alert_cast<lt::torrent_error_alert>(a)
             || lt::alert_cast<lt::torrent_delete_failed_alert>(a)
             || lt::alert_cast<lt::metadata_failed_alert>(a)) {

@@ -42,6 +42,8 @@ signals:
     void listening(const QString &address, int port);
     // The downloads whose status changed since the last post_torrent_updates().
     void statusUpdated(const std::vector<lt::torrent_status> &statuses);
+    // libtorrent banned a peer (for data that failed the hash check).
+    void peerBanned(const lt::torrent_handle &handle, const lt::tcp::endpoint &peer);
     // A read or write of a download's files failed; file may be empty.
     void diskError(const lt::torrent_handle &handle, const lt::error_code &error, const QString &file);
 

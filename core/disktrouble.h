@@ -10,7 +10,8 @@
 #include <libtorrent/torrent_status.hpp>
 
 // Why a download stopped writing, until it writes again or the user pauses
-// it; such downloads try again on their own.
+// it; such downloads try again on their own: on a full disk as soon as it
+// has room, after other trouble on a timer.
 class DiskTrouble : public QObject
 {
     Q_OBJECT
@@ -30,10 +31,22 @@ public:
     // resumed, removed). True when there was trouble.
     bool clear(const QString &key);
 
+    // Whether this error means the disk cannot take the data.
+    static bool isDiskFull(const lt::error_code &error);
+
 private:
+    struct Trouble
+    {
+        QString reason;
+        QString folder;
+        bool full = false;
+    };
     void retry();
+    void retry(const QString &key, const Trouble &trouble);
+    void watchRoom();
 
     const QHash<QString, lt::torrent_handle> &m_torrents;
-    QHash<QString, QString> m_reasons;
+    QHash<QString, Trouble> m_troubles;
     QTimer m_retry;
+    QTimer m_roomCheck;
 };

@@ -8,6 +8,7 @@
 
 namespace {
 const QString suffix = QStringLiteral(".resume");
+const QString runningMark = QStringLiteral("running");
 }
 
 ResumeStore::ResumeStore(const QString &folder)
@@ -50,4 +51,15 @@ QList<ResumeStore::Entry> ResumeStore::loadAll() const
         result.append({ name.chopped(suffix.size()).toLower(), file.readAll() });
     }
     return result;
+}
+
+bool ResumeStore::setMayBeStale(bool stale) const
+{
+    QFile mark(QDir(m_folder).filePath(runningMark));
+    const bool was = mark.exists();
+    if (!stale)
+        mark.remove();
+    else if (!was && !mark.open(QIODevice::WriteOnly))
+        qCWarning(lcCore).noquote() << "cannot write" << mark.fileName() << mark.errorString();
+    return was;
 }

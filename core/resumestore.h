@@ -25,6 +25,11 @@ public:
     // Every stored download, in a stable order.
     QList<Entry> loadAll() const;
 
+    // Whether the files may lag behind the downloads: set while the core
+    // runs, cleared once everything is saved for a quit. Still set at start,
+    // the last core did not get to save (it was killed). Returns what it was.
+    bool setMayBeStale(bool stale) const;
+
 private:
     QString m_folder;
 };

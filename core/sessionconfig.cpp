@@ -66,7 +66,7 @@ lt::settings_pack SessionConfig::sessionSettings() const
     lt::settings_pack pack;
     pack.set_int(lt::settings_pack::alert_mask,
         lt::alert_category::status | lt::alert_category::storage | lt::alert_category::error
-            | lt::alert_category::piece_progress);
+            | lt::alert_category::piece_progress | lt::alert_category::peer);
     pack.set_str(lt::settings_pack::listen_interfaces, m_settings.listenInterfaces().toStdString());
     pack.set_str(lt::settings_pack::peer_fingerprint, lt::generate_fingerprint("MV", 1, 0, 5));
     pack.set_str(lt::settings_pack::user_agent, "MorvaneCore/" MORVANE_VERSION);

@@ -6,11 +6,50 @@
 
 namespace {
 constexpr int headerFields = 12;
+// The span a download rate is taken over: long enough to smooth the steps
+// of one status a second, short enough to show a stall at once.
+constexpr qint64 rateWindowMs = 3000;
 
 QString flag(bool set)
 {
     return set ? QStringLiteral("1") : QStringLiteral("0");
 }
+}
+
+StatusCache::StatusCache()
+{
+    m_clock.start();
+}
+
+void StatusCache::sample(Entry &entry, const lt::torrent_status &status) const
+{
+    // libtorrent's own rate counts blocks of pieces that later fail their
+    // hash, and keeps its last small value when nothing is reported again.
+    const qint64 good = qMax<qint64>(
+        0, status.total_payload_download - status.total_failed_bytes - status.total_redundant_bytes);
+    const qint64 now = m_clock.elapsed();
+    // The counters start again when a download is resumed.
+    if (!entry.samples.isEmpty() && good < entry.samples.last().good)
+        entry.samples.clear();
+    entry.samples.append({ now, good });
+    // One sample at or before the window's start is all the past we need.
+    while (entry.samples.size() > 2 && entry.samples.at(1).at <= now - rateWindowMs)
+        entry.samples.removeFirst();
+}
+
+qint64 StatusCache::rate(const Entry &entry) const
+{
+    if (entry.samples.size() < 2)
+        return 0;
+    const qint64 now = m_clock.elapsed();
+    // The count stays as last reported until libtorrent reports a change.
+    const Sample *base = &entry.samples.first();
+    for (const Sample &s : entry.samples) {
+        if (s.at <= now - rateWindowMs)
+            base = &s;
+    }
+    const qint64 bytes = entry.samples.last().good - base->good;
+    return bytes * 1000 / qMax<qint64>(1000, now - base->at);
 }
 
 void StatusCache::fillFileGroup(Entry &entry, int file)
@@ -54,14 +93,16 @@ void StatusCache::update(const QString &key, const lt::torrent_status &status, c
 
     QStringList &row = entry.row;
     row[0] = key;
-    row[1] = QString::number(status.download_payload_rate);
+    sample(entry, status);
     row[2] = QString::number(status.upload_payload_rate);
     row[3] = diskTrouble.isEmpty() ? RowBuilder::progressText(info ? double(have) / qMax(1, pieceCount) : 0.0)
                                    : diskTrouble;
     row[4] = QString::number(status.num_seeds);
     row[5] = QString::number(qMax(0, status.num_peers - status.num_seeds));
     row[6] = QString::number(diskTrouble.isEmpty() ? RowBuilder::stateCode(status) : 3);
-    row[7] = flag(info && have == pieceCount);
+    // Without metadata there are no pieces, and having all of none is not
+    // being finished.
+    row[7] = flag(info && pieceCount > 0 && have == pieceCount);
     row[9] = QString::number(pieceCount);
     row[10] = QString::number(info ? info->piece_length() : 0);
     row[11] = QString::number(status.all_time_upload);
@@ -100,7 +141,9 @@ QList<QStringList> StatusCache::rows() const
 {
     QList<QStringList> result;
     result.reserve(m_entries.size());
-    for (const Entry &entry : m_entries)
+    for (const Entry &entry : m_entries) {
         result.append(entry.row);
+        result.last()[1] = QString::number(rate(entry));
+    }
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -17,15 +18,24 @@
 class StatusCache
 {
 public:
+    StatusCache();
+
     // diskTrouble, when set, replaces the progress text and shows the
     // download as stopped: it waits for the disk, not for peers.
     void update(const QString &key, const lt::torrent_status &status, const QString &diskTrouble = {});
     void forget(const QString &key);
     bool contains(const QString &key) const { return m_entries.contains(key); }
-    // By key, as the player has always got them.
+    // By key, as the player has always got them. The download rate is
+    // what passed the hash check over the last seconds: 0 once nothing
+    // comes, whether or not libtorrent reports the download again.
     QList<QStringList> rows() const;
 
 private:
+    struct Sample
+    {
+        qint64 at; // ms on m_clock
+        qint64 good; // payload bytes received that did not fail
+    };
     struct Entry
     {
         std::shared_ptr<const lt::torrent_info> info;
@@ -33,8 +43,12 @@ private:
         QList<int> lastPieces;
         QString bits;
         QStringList row;
+        QList<Sample> samples; // oldest first
     };
     static void fillFileGroup(Entry &entry, int file);
+    void sample(Entry &entry, const lt::torrent_status &status) const;
+    qint64 rate(const Entry &entry) const;
 
     QMap<QString, Entry> m_entries;
+    QElapsedTimer m_clock;
 };

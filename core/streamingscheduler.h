@@ -30,6 +30,8 @@ public:
     // Playback needs pieces from firstWanted on, up to the file's end.
     bool setStreamingWindow(const QString &hash, int fileStart, int firstWanted, int fileEnd, QString *error);
 
+    // The download being played; empty when none.
+    QString playedHash() const { return m_playing.hash; }
     // A download joined the session: it gives way if a file plays.
     void downloadAdded();
     // A download left the session (before its handle goes).

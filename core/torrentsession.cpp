@@ -2,7 +2,10 @@
 
 #include "alertdispatcher.h"
 #include "disktrouble.h"
+#include "peerbans.h"
+#include "peerredial.h"
 #include "rowbuilder.h"
+#include "saveschedule.h"
 #include "streamingscheduler.h"
 
 #include "platform/logging.h"
@@ -42,11 +45,15 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
     m_alerts = new AlertDispatcher(*m_session, this);
     m_scheduler = new StreamingScheduler(*m_session, m_torrents, this);
     m_disk = new DiskTrouble(m_torrents, this);
+    m_saves = new SaveSchedule(this);
+    m_redial = new PeerRedial(
+        *m_session, m_torrents, [this] { return m_scheduler->playedHash(); }, this);
+    m_bans = new PeerBans(*m_session, this);
+    m_lastRunKilled = m_store.setMayBeStale(true);
 
     connect(m_alerts, &AlertDispatcher::resumeDataReady, this, &TorrentSession::onResumeData);
     connect(m_alerts, &AlertDispatcher::resumeDataFailed, this, &TorrentSession::onResumeDataFailed);
-    connect(m_alerts, &AlertDispatcher::pieceFinished, this,
-        [this](const lt::torrent_handle &h, int piece) { m_scheduler->onPieceFinished(keyOf(h), h, piece); });
+    connect(m_alerts, &AlertDispatcher::peerBanned, m_bans, &PeerBans::banned);
     connect(m_alerts, &AlertDispatcher::pieceRead, this,
         [this](const lt::torrent_handle &h, int piece, const QByteArray &data) {
             m_scheduler->onPieceRead(keyOf(h), h, piece, data);
@@ -55,8 +62,13 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
         m_scheduler, &StreamingScheduler::playedPieceFinished, this, &TorrentSession::playedPieceFinished);
     connect(m_alerts, &AlertDispatcher::stateChanged, this,
         [this](const lt::torrent_handle &h) { requestSave(h, lt::torrent_handle::save_info_dict); });
-    connect(m_alerts, &AlertDispatcher::checked, this,
-        [this](const lt::torrent_handle &h) { m_scheduler->reapply(keyOf(h), h); });
+    connect(m_alerts, &AlertDispatcher::checked, this, [this](const lt::torrent_handle &h) {
+        // libtorrent takes a check only once its resume data is read.
+        if (m_recheckPending.remove(keyOf(h)))
+            h.force_recheck();
+        else
+            m_scheduler->reapply(keyOf(h), h);
+    });
     connect(m_alerts, &AlertDispatcher::metadataReceived, this, [this](const lt::torrent_handle &h) {
         const QString key = keyOf(h);
         if (key.isEmpty())
@@ -86,12 +98,18 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
             // The row says so now, not at the next change libtorrent reports.
             m_statusCache.forget(key);
         });
-    connect(m_alerts, &AlertDispatcher::pieceFinished, this, [this](const lt::torrent_handle &h) {
-        // A piece written: whatever stopped the writes is over.
+    connect(m_alerts, &AlertDispatcher::pieceFinished, this, [this](const lt::torrent_handle &h, int piece) {
         const QString key = keyOf(h);
+        if (key.isEmpty())
+            return;
+        // A piece written: whatever stopped the writes is over.
         if (m_disk->clear(key))
             m_statusCache.forget(key);
+        m_saves->pieceWritten(key);
+        m_scheduler->onPieceFinished(key, h, piece);
     });
+    connect(m_saves, &SaveSchedule::due, this,
+        [this](const QString &key) { requestSave(handle(key), lt::torrent_handle::save_info_dict); });
 
     m_saveTimer.setInterval(defaultSaveIntervalMs);
     connect(&m_saveTimer, &QTimer::timeout, this, &TorrentSession::savePeriodically);
@@ -196,8 +214,6 @@ QString TorrentSession::add(lt::add_torrent_params params, const QString &knownK
         for (const lt::tcp::endpoint &peer : hints)
             h.connect_peer(peer);
         h.resume();
-    }
-    if (boost) {
         params.flags &= ~lt::torrent_flags::paused;
         params.peers = hints;
     }
@@ -230,9 +246,16 @@ void TorrentSession::restore()
             params.file_priorities.clear();
             params.piece_priorities.clear();
         }
+        // After a kill, pieces written since the last save are only on disk.
+        // Finished or paused downloads were saved as they stopped.
+        const bool check = m_lastRunKilled && !(params.flags & lt::torrent_flags::paused)
+            && !(params.ti && params.have_pieces.size() == params.ti->num_pieces()
+                && params.have_pieces.all_set());
         QString error;
         if (add(std::move(params), entry.hash, &error).isEmpty())
             qCWarning(lcCore).noquote() << "stored download" << entry.hash << "not restored:" << error;
+        else if (check)
+            m_recheckPending.insert(entry.hash);
     }
     qCInfo(lcCore).noquote() << "restored" << m_torrents.size() << "downloads";
 }
@@ -295,6 +318,9 @@ bool TorrentSession::remove(const QString &hash, bool withFiles)
     m_pendingSaveAll.remove(key);
     m_statusCache.forget(key);
     m_descriptions.remove(key);
+    m_recheckPending.remove(key);
+    m_saves->forget(key);
+    m_redial->forget(key);
     m_disk->clear(key);
     m_scheduler->downloadRemoved(key);
     m_session->remove_torrent(h, withFiles ? lt::session_handle::delete_files : lt::remove_flags_t {});
@@ -379,7 +405,7 @@ void TorrentSession::onStatusUpdated(const std::vector<lt::torrent_status> &stat
     emit statusReady();
 }
 
-void TorrentSession::fillStatusCache()
+QList<QStringList> TorrentSession::statusRows()
 {
     // libtorrent reports changes only: a download it has not reported yet
     // is asked once.
@@ -389,11 +415,6 @@ void TorrentSession::fillStatusCache()
             m_statusCache.update(it.key(), status, m_disk->reason(it.key(), status));
         }
     }
-}
-
-QList<QStringList> TorrentSession::statusRows()
-{
-    fillStatusCache();
     return m_statusCache.rows();
 }
 
@@ -436,6 +457,7 @@ void TorrentSession::saveAllResumeData()
             lt::torrent_handle::save_info_dict | lt::torrent_handle::flush_disk_cache);
     }
     if (m_pendingSaveAll.isEmpty()) {
+        m_store.setMayBeStale(false);
         emit allResumeDataSaved();
         return;
     }
@@ -444,10 +466,12 @@ void TorrentSession::saveAllResumeData()
 
 void TorrentSession::holdForQuit(bool hold)
 {
-    if (hold)
+    if (hold) {
         m_session->pause();
-    else if (m_session->is_paused())
+    } else if (m_session->is_paused()) {
+        m_store.setMayBeStale(true);
         m_session->resume();
+    }
 }
 
 void TorrentSession::settleSaveAll(const QString &key)
@@ -455,6 +479,7 @@ void TorrentSession::settleSaveAll(const QString &key)
     if (!m_pendingSaveAll.remove(key) || !m_pendingSaveAll.isEmpty())
         return;
     m_saveAllTimeout.stop();
+    m_store.setMayBeStale(false);
     emit allResumeDataSaved();
 }
 

@@ -21,6 +21,9 @@
 
 class AlertDispatcher;
 class DiskTrouble;
+class PeerBans;
+class PeerRedial;
+class SaveSchedule;
 class StreamingScheduler;
 
 // The libtorrent session and the downloads in it, keyed by their 40-hex
@@ -100,7 +103,6 @@ private:
     void savePeriodically();
     void settleSaveAll(const QString &key);
     void onStatusUpdated(const std::vector<lt::torrent_status> &statuses);
-    void fillStatusCache();
 
     SessionConfig m_config;
     ResumeStore m_store;
@@ -112,6 +114,14 @@ private:
     QHash<quint32, QString> m_keysById;
     StreamingScheduler *m_scheduler = nullptr;
     DiskTrouble *m_disk = nullptr;
+    SaveSchedule *m_saves = nullptr;
+    PeerRedial *m_redial = nullptr;
+    PeerBans *m_bans = nullptr;
+    // After a kill, what is on disk may be ahead of the resume data: the
+    // restored downloads are checked once their resume data is read (a
+    // magnet's once its metadata came).
+    bool m_lastRunKilled = false;
+    QSet<QString> m_recheckPending;
     QSet<QString> m_pendingSaveAll;
     QTimer m_saveTimer;
     QTimer m_saveAllTimeout;

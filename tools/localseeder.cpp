@@ -53,10 +53,12 @@ LocalSeeder::LocalSeeder(const Options &options)
 
 LocalSeeder::~LocalSeeder() = default;
 
-lt::settings_pack LocalSeeder::loopbackSettings(int port)
+lt::settings_pack LocalSeeder::loopbackSettings(int port, const QString &address)
 {
     lt::settings_pack pack;
-    pack.set_str(lt::settings_pack::listen_interfaces, "127.0.0.1:" + std::to_string(port));
+    pack.set_str(lt::settings_pack::listen_interfaces, address.toStdString() + ':' + std::to_string(port));
+    if (address != QLatin1String("127.0.0.1"))
+        pack.set_str(lt::settings_pack::outgoing_interfaces, address.toStdString());
     pack.set_bool(lt::settings_pack::enable_dht, false);
     pack.set_bool(lt::settings_pack::enable_lsd, false);
     pack.set_bool(lt::settings_pack::enable_upnp, false);
@@ -76,7 +78,7 @@ bool LocalSeeder::start(QString *error)
         return false;
     }
 
-    lt::settings_pack pack = loopbackSettings(m_options.port);
+    lt::settings_pack pack = loopbackSettings(m_options.port, m_options.address);
     pack.set_int(lt::settings_pack::upload_rate_limit, int(m_options.uploadRate));
     pack.set_int(lt::settings_pack::alert_mask, lt::alert_category::status | lt::alert_category::error);
     m_session = std::make_unique<lt::session>(lt::session_params(pack));
@@ -95,7 +97,12 @@ bool LocalSeeder::start(QString *error)
     lt::add_torrent_params params;
     params.ti = m_info;
     params.save_path = QFileInfo(m_options.path).absolutePath().toStdString();
-    params.flags |= lt::torrent_flags::seed_mode;
+    if (m_options.unchecked) {
+        // Every piece present by our word: never hashed, sent as it is.
+        params.have_pieces.resize(m_info->num_pieces(), true);
+    } else {
+        params.flags |= lt::torrent_flags::seed_mode;
+    }
     params.flags &= ~(lt::torrent_flags::paused | lt::torrent_flags::auto_managed);
     m_handle = m_session->add_torrent(params, ec);
     if (ec) {
@@ -129,7 +136,7 @@ bool LocalSeeder::start(QString *error)
 QString LocalSeeder::magnet() const
 {
     return QString::fromStdString(lt::make_magnet_uri(*m_info))
-        + QStringLiteral("&x.pe=127.0.0.1:%1").arg(m_port);
+        + QStringLiteral("&x.pe=%1:%2").arg(m_options.address).arg(m_port);
 }
 
 QString LocalSeeder::hash() const
@@ -145,4 +152,9 @@ void LocalSeeder::tick()
     m_session->pop_alerts(&alerts);
     for (const int peer : std::as_const(m_options.peerPorts))
         m_handle.connect_peer(lt::tcp::endpoint(lt::make_address("127.0.0.1"), std::uint16_t(peer)));
+}
+
+qint64 LocalSeeder::uploaded() const
+{
+    return m_handle.status({}).total_payload_upload;
 }

@@ -33,9 +33,15 @@ int main(int argc, char *argv[])
     const QCommandLineOption peer(QStringLiteral("peer"),
         QStringLiteral("Offer the torrent to a peer on 127.0.0.1 at this port (repeatable)."),
         QStringLiteral("port"));
+    const QCommandLineOption address(QStringLiteral("address"),
+        QStringLiteral("Loopback address to listen and call from (default: 127.0.0.1)."),
+        QStringLiteral("address"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption unchecked(QStringLiteral("unchecked"),
+        QStringLiteral("Seed the existing .torrent given with --torrent from the files as they are, "
+                       "never checking them (a copy that differs sends bad data)."));
     const QCommandLineOption makeOnly(
         QStringLiteral("make-only"), QStringLiteral("Write the .torrent and exit."));
-    parser.addOptions({ rate, port, torrent, pieceSize, v1, peer, makeOnly });
+    parser.addOptions({ rate, port, torrent, pieceSize, v1, peer, address, unchecked, makeOnly });
     parser.process(app);
 
     QTextStream out(stdout);
@@ -55,8 +61,11 @@ int main(int argc, char *argv[])
     for (const QString &value : parser.values(peer))
         options.peerPorts.append(value.toInt());
 
+    options.address = parser.value(address);
+    options.unchecked = parser.isSet(unchecked);
+
     QString error;
-    if (!LocalSeeder::makeTorrent(options, &error)) {
+    if (!options.unchecked && !LocalSeeder::makeTorrent(options, &error)) {
         err << "morvane-seed: " << error << "\n";
         return 1;
     }
@@ -87,5 +96,7 @@ int main(int argc, char *argv[])
             app.quit();
         }
     });
-    return app.exec();
+    const int status = app.exec();
+    out << "uploaded: " << seeder.uploaded() << Qt::endl;
+    return status;
 }

@@ -1,5 +1,6 @@
 // The core's arithmetic and parsing, without a swarm.
 #include "core/coresettings.h"
+#include "core/disktrouble.h"
 #include "core/mediahead.h"
 #include "core/statuscache.h"
 #include "core/streamingplan.h"
@@ -20,6 +21,8 @@
 #include <libtorrent/bencode.hpp>
 #include <libtorrent/create_torrent.hpp>
 #include <limits>
+
+#include <cerrno>
 
 class TestCoreLogic : public QObject
 {
@@ -46,6 +49,8 @@ private slots:
     void statusRowsFollowChangedPieces();
     void mediaHead_data();
     void mediaHead();
+    void diskFullErrors_data();
+    void diskFullErrors();
 };
 
 void TestCoreLogic::portFrom_data()
@@ -433,6 +438,30 @@ void TestCoreLogic::statusRowsFollowChangedPieces()
         QCOMPARE(kept.rows(), fresh.rows());
     }
     QCOMPARE(kept.rows().first().size(), 12 + 4 * 8);
+}
+
+void TestCoreLogic::diskFullErrors_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::addColumn<bool>("generic"); // else the system category
+    QTest::addColumn<bool>("full");
+    QTest::newRow("no space") << ENOSPC << false << true;
+    QTest::newRow("over quota") << EDQUOT << false << true;
+    QTest::newRow("file too large") << EFBIG << true << true;
+    // What memory-mapped writes on a full disk report.
+    QTest::newRow("bad address") << EFAULT << false << true;
+    QTest::newRow("read-only") << EROFS << false << false;
+    QTest::newRow("denied") << EACCES << true << false;
+}
+
+void TestCoreLogic::diskFullErrors()
+{
+    QFETCH(int, value);
+    QFETCH(bool, generic);
+    QFETCH(bool, full);
+    const lt::error_code error(
+        value, generic ? boost::system::generic_category() : boost::system::system_category());
+    QCOMPARE(DiskTrouble::isDiskFull(error), full);
 }
 
 QTEST_GUILESS_MAIN(TestCoreLogic)

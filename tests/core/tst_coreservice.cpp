@@ -12,7 +12,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSettings>
 #include <QTcpServer>
@@ -82,6 +84,10 @@ private slots:
     void pauseResumeRemoveDelete();
     void prepareToQuitSavesResumeData();
     void killedCoreKeepsFinishedPieces();
+    void killedCoreKeepsMagnetPieces();
+    void magnetWithoutMetadataIsNeverFinished();
+    void lostSeedIsDialledAgainWhilePlaying();
+    void peerSendingBadDataIsBanned();
     void streamingWindowComesFirst();
     void playedFileHeadAndTailFirst();
     void playbackOrder_data();
@@ -561,6 +567,150 @@ void TestCoreService::killedCoreKeepsFinishedPieces()
         hash, [](const QStringList &r) { return r.value(7) == "1"; }, 60000)
                  .isEmpty());
     QCOMPARE(readFile(m_savePath + "/long.bin"), readFile(source));
+}
+
+void TestCoreService::killedCoreKeepsMagnetPieces()
+{
+    // A magnet at the default save interval: its first resume data has no
+    // pieces and no metadata.
+    const QString source = QDir(m_home->path()).filePath(QStringLiteral("source/film.bin"));
+    QVERIFY(writeFile(source, randomBytes(16 * 1024 * 1024, 13)));
+    auto seeder = seed(source, { "--rate", "1500000" });
+    QVERIFY(seeder);
+    const QString hash = seeder->hash();
+    QVERIFY(startCore());
+    int from = m_client->mark();
+    m_client->send(CoreProtocol::AddMagnets, { seeder->magnet() });
+    QVERIFY(m_client->waitFor(CoreProtocol::AddedMagnets, 10000, {}, from));
+    const QStringList partial = waitForStatus(
+        hash, [](const QStringList &r) { return r.value(8).count('1') >= 16; }, 60000);
+    QVERIFY(!partial.isEmpty());
+    QVERIFY2(partial.value(7) == "0", "finished before the kill: lower the rate");
+    // What the last status says is on disk by the kill.
+    const int had = int(waitForStatus(
+        hash, [](const QStringList &) { return true; }, 5000)
+                            .value(8)
+                            .count('1'));
+    m_core->kill();
+    seeder->stop();
+
+    // No peer: whatever the restarted core shows, it found on disk.
+    QVERIFY(startCore());
+    int kept = 0;
+    waitForStatus(
+        hash,
+        [&](const QStringList &r) {
+            kept = qMax(kept, int(r.value(8).count('1')));
+            return kept >= had;
+        },
+        20000);
+    qInfo("pieces at the kill: %d, after the restart: %d", had, kept);
+    QVERIFY2(kept >= had, qPrintable(QStringLiteral("had %1, kept %2").arg(had).arg(kept)));
+}
+
+void TestCoreService::magnetWithoutMetadataIsNeverFinished()
+{
+    QVERIFY(startCore());
+    const QString hash = QString(40, 'c');
+    const int from = m_client->mark();
+    m_client->send(CoreProtocol::AddMagnets, { "magnet:?xt=urn:btih:" + hash + "&dn=Nobody.Seeds.This" });
+    QVERIFY(m_client->waitFor(CoreProtocol::AddedMagnets, 10000, {}, from));
+    const QStringList row = waitForStatus(
+        hash, [](const QStringList &) { return true; }, 10000);
+    QCOMPARE(row.size(), 12);
+    QCOMPARE(row.value(7), QString("0"));
+    QCOMPARE(row.value(9), QString("0"));
+}
+
+void TestCoreService::lostSeedIsDialledAgainWhilePlaying()
+{
+    // The seed does not dial us: coming back, it waits to be called.
+    const QString source = QDir(m_home->path()).filePath(QStringLiteral("source/show.bin"));
+    QVERIFY(writeFile(source, randomBytes(24 * 1024 * 1024, 17)));
+    const QStringList seedArguments { "--piece-size", QString::number(kPieceSize), "--port",
+        QString::number(freePort()), "--rate", "1000000" };
+    auto seeder = std::make_unique<SeedProcess>(source, seedArguments);
+    QVERIFY(seeder->start());
+    const QString hash = seeder->hash();
+    QVERIFY(startCore());
+    int from = m_client->mark();
+    m_client->send(CoreProtocol::AddMagnets, { seeder->magnet() });
+    QVERIFY(m_client->waitFor(CoreProtocol::AddedMagnets, 10000, {}, from));
+    QVERIFY(!waitForStatus(
+        hash, [](const QStringList &r) { return r.value(8).count('1') >= 4; }, 30000)
+                 .isEmpty());
+    m_client->send(CoreProtocol::PlayingFile, { hash, "0" });
+
+    seeder.reset();
+    QElapsedTimer gone;
+    gone.start();
+    const QStringList alone = waitForStatus(
+        hash, [](const QStringList &r) { return r.value(4) == "0" && r.value(5) == "0"; }, 15000);
+    QVERIFY(!alone.isEmpty());
+    QVERIFY2(alone.value(7) == "0", "finished before the seed left: lower the rate");
+    // Nothing comes in: the rate says so within seconds.
+    const QStringList idle = waitForStatus(
+        hash, [](const QStringList &r) { return r.value(1) == "0"; }, 8000);
+    qInfo("rate after the seed left: %s, 0 after %lld ms", qPrintable(alone.value(1)),
+        idle.isEmpty() ? -1 : gone.elapsed());
+
+    seeder = std::make_unique<SeedProcess>(source, seedArguments);
+    QVERIFY(seeder->start());
+    QElapsedTimer back;
+    back.start();
+    const int before = int(alone.value(8).count('1'));
+    const QStringList again = waitForStatus(
+        hash, [&](const QStringList &r) { return r.value(8).count('1') > before; }, 60000);
+    qInfo("first piece %lld ms after the seed came back", back.elapsed());
+    QVERIFY(!again.isEmpty());
+    QVERIFY2(back.elapsed() < 10000, qPrintable(QString::number(back.elapsed())));
+    QVERIFY2(!idle.isEmpty(), "the rate never came down to 0");
+}
+
+void TestCoreService::peerSendingBadDataIsBanned()
+{
+    const QString source = QDir(m_home->path()).filePath(QStringLiteral("good/film.bin"));
+    const QByteArray content = randomBytes(16 * 1024 * 1024, 19);
+    QVERIFY(writeFile(source, content));
+    const auto good = seed(source, { "--rate", "1000000" });
+    QVERIFY(good);
+    // The same torrent from another address, every piece's bytes changed.
+    QByteArray corrupt = content;
+    for (qsizetype at = 1000; at < corrupt.size(); at += kPieceSize)
+        corrupt[at] = char(corrupt.at(at) ^ 0x5a);
+    const QString copy = QDir(m_home->path()).filePath(QStringLiteral("bad/film.bin"));
+    QVERIFY(writeFile(copy, corrupt));
+    QProcess bad;
+    bad.start(SeedProcess::program(),
+        { "--torrent", good->torrentPath(), "--unchecked", "--address", "127.0.0.2", "--rate", "1000000",
+            "--peer", QString::number(m_corePort), copy });
+    const auto stopBad = qScopeGuard([&] {
+        bad.closeWriteChannel();
+        if (!bad.waitForFinished(10000))
+            bad.kill(); // our own child, by its handle
+    });
+    QByteArray badOutput;
+    QTRY_VERIFY_WITH_TIMEOUT((badOutput += bad.readAllStandardOutput()).contains("\nseeding"), 15000);
+
+    QVERIFY(startCore());
+    const int from = m_client->mark();
+    m_client->send(CoreProtocol::AddTorrentFile, { good->torrentPath() });
+    QVERIFY(m_client->waitFor(CoreProtocol::AddedTorrents, 10000, {}, from));
+    // Played: the window mixes both peers' blocks in one piece.
+    m_client->send(CoreProtocol::PlayingFile, { good->hash(), "0" });
+    QVERIFY(!waitForStatus(
+        good->hash(), [](const QStringList &r) { return r.value(7) == "1"; }, 90000)
+                 .isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(readFile(m_savePath + "/film.bin") == content, 10000);
+
+    bad.closeWriteChannel();
+    QVERIFY(bad.waitForFinished(10000));
+    badOutput += bad.readAllStandardOutput();
+    const qsizetype at = badOutput.indexOf("uploaded: ");
+    QVERIFY(at >= 0);
+    const qint64 sent = badOutput.mid(at + 10).trimmed().toLongLong();
+    qInfo("the bad peer sent %lld bytes (%lld pieces' worth)", sent, sent / kPieceSize);
+    QVERIFY2(sent <= 4 * kPieceSize, qPrintable(QString::number(sent)));
 }
 
 void TestCoreService::streamingWindowComesFirst()
