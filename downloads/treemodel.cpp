@@ -495,6 +495,16 @@ void TreeModel::torrentDataSet(QList<QStringList> list)
     refreshModel();
 }
 
+void TreeModel::clearRates()
+{
+    for (TreeItem *item : std::as_const(m_rootItem->children)) {
+        item->downloadRate = item->uploadRate = 0;
+        item->downloadRateText = item->uploadRateText = rateFormat(0);
+    }
+    emit overallUpDownloadRate(rateFormat(0), rateFormat(0));
+    refreshModel();
+}
+
 void TreeModel::buildTemporaryItem(int num)
 {
     if (num <= 0)

@@ -82,6 +82,8 @@ public slots:
     void addedReturn(int type, QList<QStringList> list) { addedReturn(type, std::move(list), false); }
     void startupTorrent(QList<QStringList> list);
     void torrentDataSet(QList<QStringList> list);
+    // The core is gone: nothing arrives until a new one reports.
+    void clearRates();
     void addItemByTorrent(QList<QStringList> list, bool autoPlay);
     void addItemByTorrent(QList<QStringList> list) { addItemByTorrent(std::move(list), false); }
     void addItemByMagnetUri(QList<QStringList> list, bool autoPlay);

@@ -21,6 +21,7 @@ void AgentWiring::connectDownloads(ClientAgent *agent, TreeModel *model, LinkPro
     QObject::connect(agent, &ClientAgent::prepBuildItemForUrl, model, &TreeModel::prepBuildItemForUrl);
     QObject::connect(agent, &ClientAgent::buildTemporaryItem, model, &TreeModel::buildTemporaryItem);
     QObject::connect(agent, &ClientAgent::addFailed, model, &TreeModel::addFailed);
+    QObject::connect(agent, &ClientAgent::connectionLost, model, &TreeModel::clearRates);
 
     // the pieces' owner reads status lists and finished pieces itself, after the list
     TorrentPieces *pieces = model->pieces();

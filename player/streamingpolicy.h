@@ -97,6 +97,8 @@ public:
     bool pieceCheckActive() const { return pieceCheckTimer.isActive(); }
     bool fileCheckActive() const { return fileCheckTimer.isActive(); }
     bool lastPieceCheckActive() const { return lastPieceCheckTimer.isActive(); }
+    // A missing piece is given until the engine's read-ahead runs out.
+    bool holdPending() const { return m_holdTimer.isActive(); }
 
 signals:
     // Playback starts or goes on after a wait: start and pause pages go away.

@@ -316,6 +316,12 @@ private slots:
         QCOMPARE(f.changes.first().at(0).value<QModelIndex>(), f.model.index(0, 0));
         QCOMPARE(f.changes.first().at(1).value<QModelIndex>(), f.model.index(1, 1));
         QVERIFY(f.requests.isEmpty());
+
+        // A lost core sends nothing more: no rate of before may stay shown.
+        f.model.clearRates();
+        QCOMPARE(totals.last().at(1).toString(), f.model.rateFormat(0));
+        QCOMPARE(pack->downloadRateText, f.model.rateFormat(0));
+        QCOMPARE(f.top(1)->uploadRateText, f.model.rateFormat(0));
     }
 
     void statusRowsInAnyOrder()
