@@ -3,9 +3,27 @@
 #include "platform/logging.h"
 #include "replyrow.h"
 
+#include <QCoreApplication>
+
 TorrentPieces::TorrentPieces(QObject *parent)
     : QObject(parent)
 { }
+
+namespace {
+
+QString causeOf(const ReplyRow &fields)
+{
+    // The core's own words for a download that cannot write.
+    for (const char *trouble : { "disk full", "permission denied" }) {
+        if (fields.progress().startsWith(QLatin1String(trouble)))
+            return QCoreApplication::translate("player", trouble);
+    }
+    if (fields.seeds().toInt() + fields.peers().toInt() == 0)
+        return QCoreApplication::translate("player", "no peers");
+    return QString();
+}
+
+} // namespace
 
 void TorrentPieces::statusReceived(const QList<QStringList> &list)
 {
@@ -20,6 +38,7 @@ void TorrentPieces::statusReceived(const QList<QStringList> &list)
         torrent.pieces = PieceMap::fromText(fields.bitField());
         torrent.pieceCount = fields.pieceCount();
         torrent.pieceLength = fields.pieceLength();
+        torrent.waitCause = causeOf(fields);
         const int files = fields.fileStatusCount();
         torrent.files.resize(files);
         for (int i = 0; i < files; ++i)
@@ -66,6 +85,11 @@ PieceMap TorrentPieces::filePieces(const QString &hash, int fileIndex) const
 PieceMap TorrentPieces::torrentPieces(const QString &hash) const
 {
     return m_torrents.value(hash).pieces;
+}
+
+QString TorrentPieces::waitCause(const QString &hash) const
+{
+    return m_torrents.value(hash).waitCause;
 }
 
 int TorrentPieces::pieceLength(const QString &hash) const

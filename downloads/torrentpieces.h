@@ -38,6 +38,9 @@ public:
     PieceMap filePieces(const QString &hash, int fileIndex) const;
     PieceMap torrentPieces(const QString &hash) const;
     int pieceLength(const QString &hash) const;
+    // What keeps the download from delivering, as its last status says: a
+    // disk that takes no data, or no peer at all; empty otherwise.
+    QString waitCause(const QString &hash) const;
     // Pieces count from the file's first piece. Asking never sends
     // anything: requestPieces() does.
     PieceCheck checkPieces(const QString &hash, int fileIndex, int piece) const;
@@ -69,6 +72,7 @@ private:
         PieceMap pieces;
         int pieceCount = 0;
         int pieceLength = 0;
+        QString waitCause;
         // As the status lists them; empty before the core has the metadata.
         QList<FileRange> files;
     };

@@ -20,4 +20,7 @@ public:
     // piece length; empty and 0 when unknown.
     virtual PieceMap filePieces(const QString &, int) const { return PieceMap(); }
     virtual int pieceLength(const QString &) const { return 0; }
+    // Why the download may not deliver ("no peers", "disk full"); empty
+    // when nothing is known to stop it.
+    virtual QString waitCause(const QString &) const { return QString(); }
 };

@@ -457,6 +457,7 @@ void StreamingPolicy::piecesUpdated(const QString &hash)
 {
     if (m_source != Source::TorrentFile || !m_pieceSource || (!hash.isEmpty() && hash != m_torrentHash))
         return;
+    m_view.setWaitCause(m_pieceSource->waitCause(m_torrentHash));
     const PieceMap pieces = m_pieceSource->filePieces(m_torrentHash, m_fileIndex);
     if (!pieces.isEmpty())
         bitFieldRefresh(pieces, m_pieceSource->pieceLength(m_torrentHash));

@@ -27,6 +27,8 @@ QString StreamingView::cachingMessage(const PieceMap &pieces, int lack) const
     }
     if (!m_downloadRate.isEmpty())
         text += QStringLiteral(" \u00b7 ") + m_downloadRate;
+    if (!m_waitCause.isEmpty())
+        text += QStringLiteral(" \u00b7 ") + m_waitCause;
     return text;
 }
 

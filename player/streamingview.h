@@ -27,6 +27,7 @@ public:
     void refreshCaching(const QString &text);
     bool showsCaching() const { return m_message.startsWith(cachingText()); }
     void setDownloadRate(const QString &rate) { m_downloadRate = rate; }
+    void setWaitCause(const QString &cause) { m_waitCause = cause; }
     void setSliderRow(bool enabled);
     void showPlayImage(bool pauseImage, int frame) { emit playImageChanged(pauseImage, frame); }
     // Playback waits: no seeking, the play image, and the text.
@@ -56,6 +57,7 @@ signals:
 private:
     QString m_message;
     QString m_downloadRate;
+    QString m_waitCause;
     QByteArray m_shownPieces;
     bool m_sliderEnabled = false;
 };

@@ -27,6 +27,11 @@ PieceMap TorrentPieceSource::filePieces(const QString &hash, int fileIndex) cons
     return m_pieces ? m_pieces->filePieces(hash, fileIndex) : PieceMap();
 }
 
+QString TorrentPieceSource::waitCause(const QString &hash) const
+{
+    return m_pieces ? m_pieces->waitCause(hash) : QString();
+}
+
 int TorrentPieceSource::pieceLength(const QString &hash) const
 {
     return m_pieces ? m_pieces->pieceLength(hash) : 0;

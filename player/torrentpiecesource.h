@@ -16,6 +16,7 @@ public:
     bool hasLastPiece(const QString &hash, int fileIndex) const override;
     PieceMap filePieces(const QString &hash, int fileIndex) const override;
     int pieceLength(const QString &hash) const override;
+    QString waitCause(const QString &hash) const override;
 
 private:
     QPointer<TorrentPieces> m_pieces;

@@ -790,6 +790,46 @@ private slots:
         QVERIFY(!f.model.pieces()->pieceReady(H1, 1, 0));
     }
 
+    void waitCauseFromStatus_data()
+    {
+        QTest::addColumn<QString>("progress");
+        QTest::addColumn<QString>("seeds");
+        QTest::addColumn<QString>("peers");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("delivering") << "42%"
+                                    << "1"
+                                    << "0"
+                                    << "";
+        QTest::newRow("no peer") << "42%"
+                                 << "0"
+                                 << "0"
+                                 << "no peers";
+        // The disk comes first: peers are no help while it takes nothing.
+        QTest::newRow("disk full") << "disk full: /media/x"
+                                   << "2"
+                                   << "3"
+                                   << "disk full";
+        QTest::newRow("read-only") << "permission denied: /ro"
+                                   << "0"
+                                   << "0"
+                                   << "permission denied";
+    }
+    void waitCauseFromStatus()
+    {
+        QFETCH(QString, progress);
+        QFETCH(QString, seeds);
+        QFETCH(QString, peers);
+        QFETCH(QString, cause);
+        Fixture f;
+        f.model.addedReturn(0, { rows::single(H1, "one", "/one.mkv") });
+        QStringList row = rows::status(H1, "0101");
+        row[3] = progress;
+        row[4] = seeds;
+        row[5] = peers;
+        f.status({ row });
+        QCOMPARE(f.model.pieces()->waitCause(H1), cause);
+    }
+
     // A download without metadata is asked about at once, then less and
     // less often, and no more once it is described.
     void descriptionAsksBackOff()

@@ -99,5 +99,17 @@
         <source>Subtitle download needs %1, which is not installed.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>no peers</source>
+        <translation>no peers</translation>
+    </message>
+    <message>
+        <source>disk full</source>
+        <translation>disk full</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>permission denied</translation>
+    </message>
 </context>
 </TS>

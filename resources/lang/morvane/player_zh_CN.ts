@@ -99,5 +99,17 @@
         <source>Subtitle download needs %1, which is not installed.</source>
         <translation>下载字幕需要 %1，但尚未安装。</translation>
     </message>
+    <message>
+        <source>no peers</source>
+        <translation>没有可连接的节点</translation>
+    </message>
+    <message>
+        <source>disk full</source>
+        <translation>磁盘已满</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>没有写入权限</translation>
+    </message>
 </context>
 </TS>
