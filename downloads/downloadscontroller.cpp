@@ -96,26 +96,26 @@ void DownloadsController::listMenuAction(int type)
     if (!m_model)
         return;
     switch (type) {
-    case 0:
+    case ListMenu::AddTorrent:
         qCDebug(lcDownloads).noquote() << "\t action_AddTorrent clicked..";
         emit m_model->addTorrent();
         return;
-    case 1:
+    case ListMenu::AddMagnet:
         qCDebug(lcDownloads).noquote() << "\t action_AddManget clicked..";
         emit m_model->addMagnetUri();
         return;
-    case 2:
-    case 3:
-        if (!removeDownloads(liveSelection(), type == 2)) {
+    case ListMenu::DeleteWithFiles:
+    case ListMenu::RemoveFromList:
+        if (!removeDownloads(liveSelection(), type == ListMenu::DeleteWithFiles)) {
             // Shown without waiting: the list keeps taking replies meanwhile.
             m_warningBox->open();
             return;
         }
         m_selectedItems.clear();
         return;
-    case 4:
+    case ListMenu::ShowInfo:
         return;
-    case 5: {
+    case ListMenu::OpenFolder: {
         const QList<TreeItem *> rows = liveSelection();
         if (rows.isEmpty())
             return;
@@ -125,11 +125,11 @@ void DownloadsController::listMenuAction(int type)
             path.isEmpty() ? QUrl(QStringLiteral("file:///")) : QUrl::fromLocalFile(path));
         return;
     }
-    case 6:
-    case 7:
-        setDownloadsRunning(liveSelection(), type == 6);
+    case ListMenu::Start:
+    case ListMenu::Pause:
+        setDownloadsRunning(liveSelection(), type == ListMenu::Start);
         return;
-    case 8:
+    case ListMenu::Test:
         emit m_model->treeModelTest();
         return;
     default:

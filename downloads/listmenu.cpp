@@ -68,37 +68,37 @@ void ListMenu::showMenu(int selected, bool firstPaused)
 
 void ListMenu::addTorrentAction()
 {
-    emit listMenuActionReturn(0);
+    emit listMenuActionReturn(AddTorrent);
 }
 void ListMenu::addMagnetAction()
 {
-    emit listMenuActionReturn(1);
+    emit listMenuActionReturn(AddMagnet);
 }
 void ListMenu::deleteAction()
 {
-    emit listMenuActionReturn(2);
+    emit listMenuActionReturn(DeleteWithFiles);
 }
 void ListMenu::removeAction()
 {
-    emit listMenuActionReturn(3);
+    emit listMenuActionReturn(RemoveFromList);
 }
 void ListMenu::showInfoAction()
 {
-    emit listMenuActionReturn(4);
+    emit listMenuActionReturn(ShowInfo);
 }
 void ListMenu::jumpToDestFolderAction()
 {
-    emit listMenuActionReturn(5);
+    emit listMenuActionReturn(OpenFolder);
 }
 void ListMenu::startAction()
 {
-    emit listMenuActionReturn(6);
+    emit listMenuActionReturn(Start);
 }
 void ListMenu::pauseAction()
 {
-    emit listMenuActionReturn(7);
+    emit listMenuActionReturn(Pause);
 }
 void ListMenu::testAction()
 {
-    emit listMenuActionReturn(8);
+    emit listMenuActionReturn(Test);
 }

@@ -12,6 +12,19 @@ class ListMenu : public QObject
     Q_OBJECT
 
 public:
+    // The codes listMenuActionReturn() reports.
+    enum Action {
+        AddTorrent,
+        AddMagnet,
+        DeleteWithFiles,
+        RemoveFromList,
+        ShowInfo,
+        OpenFolder,
+        Start,
+        Pause,
+        Test
+    };
+
     explicit ListMenu(QObject *parent = nullptr);
     ~ListMenu() override;
 

@@ -68,6 +68,12 @@ QString RowFiller::shortFormat(double x)
     return scaled(x, { { GiB, "G" }, { MiB, "M" }, { KiB, "K" } }, 1, "B");
 }
 
+void RowFiller::clearRates(TreeItem *item)
+{
+    item->downloadRate = item->uploadRate = 0;
+    item->downloadRateText = item->uploadRateText = rateFormat(0);
+}
+
 bool RowFiller::isPlayable(const QString &path)
 {
     return MediaSuffixes::isPlayable(path);

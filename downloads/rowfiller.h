@@ -13,6 +13,7 @@ class RowFiller
 public:
     static QString sizeFormat(double x);
     static QString rateFormat(double x);
+    static void clearRates(TreeItem *item);
     static QString shortFormat(double x);
     static bool isPlayable(const QString &path);
 

@@ -233,17 +233,6 @@ void TreeModel::refreshModel()
     emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
 }
 
-void TreeModel::singleClickAction(QModelIndex index)
-{
-    if (index.isValid())
-        m_clickedItem = itemFromIndex(index);
-}
-
-void TreeModel::callResumeAll()
-{
-    emit sessionRequest(CoreProtocol::ResumeAll, QStringList { QStringLiteral("") });
-}
-
 // ---- updates from the core ---------------------------------------------------
 
 void TreeModel::addedReturn(int type, QList<QStringList> list, bool autoPlay)
@@ -497,10 +486,8 @@ void TreeModel::torrentDataSet(QList<QStringList> list)
 
 void TreeModel::clearRates()
 {
-    for (TreeItem *item : std::as_const(m_rootItem->children)) {
-        item->downloadRate = item->uploadRate = 0;
-        item->downloadRateText = item->uploadRateText = rateFormat(0);
-    }
+    for (TreeItem *item : std::as_const(m_rootItem->children))
+        RowFiller::clearRates(item);
     emit overallUpDownloadRate(rateFormat(0), rateFormat(0));
     refreshModel();
 }

@@ -76,7 +76,11 @@ signals:
     void bitFieldRefresh(QString bitField, int pieceSize);
 
 public slots:
-    void singleClickAction(QModelIndex index);
+    void singleClickAction(QModelIndex index)
+    {
+        if (index.isValid())
+            m_clickedItem = itemFromIndex(index);
+    }
     void doubleClickSlot(QModelIndex _index) { m_starter->playIndex(_index); }
     void addedReturn(int type, QList<QStringList> list, bool autoPlay);
     void addedReturn(int type, QList<QStringList> list) { addedReturn(type, std::move(list), false); }
@@ -97,7 +101,7 @@ public slots:
             m_starter->mediaButtonAction(MediaButton(actionType));
     }
     void refreshModel();
-    void callResumeAll();
+    void callResumeAll() { emit sessionRequest(CoreProtocol::ResumeAll, QStringList { QStringLiteral("") }); }
     void prepBuildItemForUrl(QStringList urlList, QStringList itemIDList);
     void buildTemporaryItem(int num);
     TreeItem *findATemporaryBuiltItem();
