@@ -3,6 +3,7 @@
 #include "alertdispatcher.h"
 #include "mediahead.h"
 #include "rowbuilder.h"
+#include "stallguard.h"
 #include "streamingplan.h"
 
 #include "platform/logging.h"
@@ -93,6 +94,8 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
     }
     m_session = std::make_unique<lt::session>(std::move(params));
     limitLoopbackPeers();
+    m_stallGuard = std::make_shared<StallGuard>();
+    m_session->add_extension(m_stallGuard);
     m_alerts = new AlertDispatcher(*m_session, this);
 
     connect(m_alerts, &AlertDispatcher::resumeDataReady, this, &TorrentSession::onResumeData);
@@ -118,6 +121,7 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
             return;
         }
         headFirst(h);
+        h.unset_flags(lt::torrent_flags::sequential_download);
         emit metadataArrived(key);
     });
 
@@ -305,6 +309,12 @@ QString TorrentSession::add(lt::add_torrent_params params, const QString &knownK
     else
         params.flags &= ~lt::torrent_flags::auto_managed;
     confineToLoopback(params);
+    // The moment a magnet's metadata arrives libtorrent asks its peers for
+    // pieces, before we can set any priority: in order from the first, not
+    // at random. Lifted with the metadata.
+    const bool fresh = knownKey.isEmpty() && !params.ti;
+    if (fresh)
+        params.flags |= lt::torrent_flags::sequential_download;
 
     // Peers handed over with the download (a magnet's hint) are otherwise
     // only tried on libtorrent's next one-second tick; added paused and then
@@ -338,6 +348,8 @@ QString TorrentSession::add(lt::add_torrent_params params, const QString &knownK
     }
     if (knownKey.isEmpty() && params.ti)
         headFirst(h);
+    if (fresh)
+        params.flags &= ~lt::torrent_flags::sequential_download;
     if (knownKey.isEmpty()) {
         // On disk before the player hears of it: a kill right after the
         // answer must not lose the download.
@@ -434,6 +446,7 @@ bool TorrentSession::remove(const QString &hash, bool withFiles)
     m_yielding.remove(key);
     if (m_playing.hash == key) {
         m_playing = Playing();
+        m_stallGuard->watch(0);
         setYielding(false);
     }
     m_session->remove_torrent(h, withFiles ? lt::session_handle::delete_files : lt::remove_flags_t {});
@@ -541,6 +554,7 @@ bool TorrentSession::setStreamingWindow(
         p.tailWanted = true;
         p.tailFrom = p.tailFrom < 0 ? firstWanted : qMin(p.tailFrom, firstWanted);
         planTail(h, have);
+        extendWindow(h, have);
         return true;
     }
     int frontier = p.origin;
@@ -598,6 +612,7 @@ void TorrentSession::play(
         return;
     }
     setYielding(true);
+    m_stallGuard->watch(h.id());
     m_session->apply_settings(requestQueueSettings(int(info->piece_length())));
     applyLayers(h);
 }
@@ -651,6 +666,7 @@ void TorrentSession::stopPlaying()
 {
     const lt::torrent_handle h = handle(m_playing.hash);
     m_playing = Playing();
+    m_stallGuard->watch(0);
     setYielding(false);
     m_session->apply_settings(requestQueueSettings(0));
     if (!h.is_valid() || !h.torrent_file())
@@ -736,21 +752,41 @@ void TorrentSession::extendWindow(const lt::torrent_handle &h, const QBitArray &
     for (int piece = p.origin; piece < qMin(p.fileEnd, p.origin + 2 * cushion); ++piece)
         near += have.testBit(piece) ? 1 : 0;
     const bool endEarly = !tailPlanned && p.origin < tailStart && !have.testBit(p.fileEnd) && near >= cushion;
-    // Priorities only, no deadlines: libtorrent's picker leaves a piece with
-    // a deadline to its deadline logic, which asks for it only once the
-    // deadline is near and on its own tick (the next piece was seen waiting
-    // a second while lower ones were asked for).
-    std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> bands;
-    int rank = 0;
+    std::vector<int> order; // the missing pieces in the order playback wants them
     for (const StreamingPlan::Deadline &d : plan) {
-        if ((tailPlanned && d.piece >= tailStart) || (endEarly && d.piece == p.fileEnd))
-            continue;
-        bands.emplace_back(lt::piece_index_t(d.piece),
-            lt::download_priority_t(std::uint8_t(StreamingPlan::bandPriority(rank++))));
+        if (!(tailPlanned && d.piece >= tailStart) && !(endEarly && d.piece == p.fileEnd))
+            order.push_back(d.piece);
+    }
+    if (tailPlanned) {
+        // A player reading the end waits for it now; a container read from
+        // its end at open needs its head's first pieces before that.
+        std::vector<int> tail;
+        for (int piece = qMax(tailStart, p.tailFrom < 0 ? p.fileEnd : p.tailFrom); piece <= p.fileEnd;
+             ++piece)
+            if (!have.testBit(piece))
+                tail.push_back(piece);
+        const auto at = order.begin() + (p.tailWanted ? 0 : qMin<qsizetype>(2, qsizetype(order.size())));
+        order.insert(at, tail.begin(), tail.end());
     }
     if (endEarly)
-        bands.emplace_back(lt::piece_index_t(p.fileEnd), lt::top_priority);
-    else if (!tailPlanned && end < p.fileEnd && !have.testBit(p.fileEnd))
+        order.insert(order.begin() + qMin<qsizetype>(1, qsizetype(order.size())), p.fileEnd);
+    // The next seconds of playback are due now, in order: on every tick
+    // libtorrent's deadline logic gives their free blocks to the peers whose
+    // queues would deliver them soonest. Only those: a deadline also raises
+    // a piece to the top priority, among which the ordinary picker chooses
+    // at random, so the rest of the window keeps its bands.
+    const std::size_t urgent
+        = std::size_t(StreamingPlan::cushionCount(info->piece_length(), p.bytesPerSecond));
+    std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> bands;
+    for (std::size_t rank = 0; rank < order.size(); ++rank) {
+        const lt::piece_index_t piece(order[rank]);
+        if (rank < urgent)
+            h.set_piece_deadline(piece, int(rank));
+        else
+            bands.emplace_back(piece,
+                lt::download_priority_t(std::uint8_t(StreamingPlan::bandPriority(int(rank - urgent) + 1))));
+    }
+    if (!endEarly && !tailPlanned && end < p.fileEnd && !have.testBit(p.fileEnd))
         bands.emplace_back(lt::piece_index_t(p.fileEnd), lt::download_priority_t(std::uint8_t(4)));
     h.prioritize_pieces(bands);
     p.windowEnd = qMax(p.windowEnd, end);
@@ -808,6 +844,7 @@ void TorrentSession::onPieceRead(const lt::torrent_handle &h, int piece, const Q
         p.tailFirst = facts.needsTail;
         if (p.tailFirst && p.origin == p.fileStart) {
             planTail(h, have);
+            retime = true; // the end among the deadlines
         } else if (!p.tailFirst && !p.tailWanted) {
             retime = true; // the end in playback order again
         }

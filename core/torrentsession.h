@@ -21,6 +21,7 @@
 #include <memory>
 
 class AlertDispatcher;
+class StallGuard;
 
 // The libtorrent session and the downloads in it, keyed by their 40-hex
 // info-hash. Every operation the player can ask for has one method here;
@@ -164,6 +165,7 @@ private:
     lt::dht::dht_state m_dhtState;
     std::unique_ptr<lt::session> m_session;
     AlertDispatcher *m_alerts = nullptr;
+    std::shared_ptr<StallGuard> m_stallGuard;
     QHash<QString, lt::torrent_handle> m_torrents;
     QHash<quint32, QString> m_keysById;
     Playing m_playing;
