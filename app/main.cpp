@@ -2,6 +2,7 @@
 #include "app/singleapplication.h"
 #include "dialogs/firstrun.h"
 #include "links/parameterpaths.h"
+#include "platform/commandline.h"
 #include "platform/logging.h"
 #include "platform/webenginesandbox.h"
 #include "player/player.h"
@@ -13,14 +14,23 @@
 
 int main(int argc, char **argv)
 {
+    // Decided before the application exists: --help needs no display, and a
+    // refused command line reaches no running player.
+    CommandLine commandLine(QStringLiteral("Morvane"),
+        QStringLiteral("Plays videos from BitTorrent while they download."), CommandLine::Window);
+    commandLine.addPositional(QStringLiteral("file|link"),
+        QStringLiteral("Video files, .torrent files, magnet:, bc://bt/ and morvane:// links to open."),
+        QStringLiteral("[file|link...]"));
+    commandLine.setPassThrough(QStringLiteral("--webEngineArgs"));
+    if (!commandLine.parse(CommandLine::fromArgv(argc, argv)))
+        return commandLine.finish();
+
     SingleApplication app(argc, argv);
     if (app.isRunning()) {
         qCDebug(lcApp, "Morvane is already running for this user.");
-        QStringList arguments;
-        for (int i = 1; i < argc; ++i)
-            arguments << QString::fromLocal8Bit(argv[i]);
         // The running player has a folder of its own: name files from ours.
-        arguments = ParameterPaths::absolute(arguments, QDir::currentPath());
+        const QStringList arguments
+            = ParameterPaths::absolute(commandLine.positionalArguments(), QDir::currentPath());
         const QString message = SingleApplication::instanceMessage(arguments);
         if (!message.isEmpty()) {
             qCDebug(lcApp, "Passing program parameters to running instance...");
@@ -47,8 +57,7 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
     QApplication::setStyle(new MyProxyStyle);
 
-    QStringList parameters = QCoreApplication::arguments();
-    parameters.removeFirst();
+    const QStringList parameters = commandLine.positionalArguments();
 
     Preferences settings;
     QTranslator translator;

@@ -1,5 +1,7 @@
 #include "assoc/regedit.h"
 
+#include "platform/commandline.h"
+
 #include <QApplication>
 #include <QLocale>
 #include <QSettings>
@@ -7,6 +9,14 @@
 
 int main(int argc, char **argv)
 {
+    CommandLine commandLine(QStringLiteral("Kelvora"),
+        QStringLiteral("Binds video files, .torrent files, magnet: and morvane:// links to Morvane."),
+        CommandLine::Window);
+    commandLine.addPositional(QStringLiteral("auto"),
+        QStringLiteral("Bind magnet: and morvane:// links without a window."), QStringLiteral("[auto]"));
+    if (!commandLine.parse(CommandLine::fromArgv(argc, argv)))
+        return commandLine.finish();
+
     QApplication app(argc, argv);
 
     // The language comes from the settings file shipped beside the tool.
@@ -19,9 +29,9 @@ int main(int argc, char **argv)
     if (translator.load(QStringLiteral(":/new/prefix1/lang/Kelvora_") + locale))
         QCoreApplication::installTranslator(&translator);
 
-    const QString param = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    regedit window(nullptr, param);
-    if (argc > 1)
+    const QStringList arguments = commandLine.positionalArguments();
+    regedit window(nullptr, arguments.value(0));
+    if (!arguments.isEmpty())
         return 0;
     window.show();
     return app.exec();

@@ -27,11 +27,19 @@ function(morvane_library name)
   target_link_libraries(${name} PRIVATE morvane_options)
 endfunction()
 
+# The programs that ship, side by side in one program folder (FHS: a
+# package's own programs under /usr/lib/<package>). Other programs in bin/
+# (the local seed) serve tests and the demo only.
+set(MORVANE_SHIPPED_PROGRAMS Morvane MorvaneCore Kelvora updater)
+set(MORVANE_INSTALL_BINDIR lib/morvane)
+
 # morvane_program(name SOURCES...) : a thin executable in bin/.
 function(morvane_program name)
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE morvane_options)
-  install(TARGETS ${name} RUNTIME DESTINATION ${MORVANE_INSTALL_BINDIR})
+  if(name IN_LIST MORVANE_SHIPPED_PROGRAMS)
+    install(TARGETS ${name} RUNTIME DESTINATION ${MORVANE_INSTALL_BINDIR})
+  endif()
 endfunction()
 
 # morvane_test(name SOURCES... LIBS ...) : a Qt Test executable under CTest.
@@ -47,9 +55,6 @@ function(morvane_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MORVANE_NETWORK=loopback;QTWEBENGINE_DISABLE_SANDBOX=1;MORVANE_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
 endfunction()
-
-# Installed layout: one program folder holding every program.
-set(MORVANE_INSTALL_BINDIR ${CMAKE_INSTALL_LIBDIR}/morvane)
 
 # morvane_translations(target name PREFIX p TS_PATTERN pattern): for each
 # locale, the .ts files matching pattern (with <locale> filled in) are merged

@@ -3,6 +3,7 @@
 #include "coreserver.h"
 #include "coreservice.h"
 #include "coresettings.h"
+#include "disktrouble.h"
 #include "torrentsession.h"
 
 #include "platform/logging.h"
@@ -50,7 +51,7 @@ CoreProgram::Start CoreProgram::start(const QString &channel)
         m_service->setStatusInterval(statusInterval);
     const int diskRetry = qEnvironmentVariableIntValue("MORVANE_CORE_DISK_RETRY_MS", &ok);
     if (ok && diskRetry > 0)
-        m_service->session()->setDiskRetryInterval(diskRetry);
+        m_service->session()->diskTrouble()->setRetryInterval(diskRetry);
     m_service->session()->restore();
 
     m_server = new CoreServer;

@@ -1,6 +1,7 @@
 #include "coreservice.h"
 
 #include "rowbuilder.h"
+#include "streamingscheduler.h"
 #include "torrentfetcher.h"
 #include "torrentsession.h"
 
@@ -183,13 +184,13 @@ void CoreService::handleRequest(qint32 type, const QStringList &arguments)
             qCWarning(lcCore).noquote() << "request 15 without a folder ignored";
             break;
         }
-        m_session->setSavePath(arguments.first());
+        m_session->config().setSavePath(arguments.first());
         break;
     case CoreProtocol::Ipv6On:
-        m_session->setIpv6(true);
+        m_session->config().setIpv6(true);
         break;
     case CoreProtocol::Ipv6Off:
-        m_session->setIpv6(false);
+        m_session->config().setIpv6(false);
         break;
     case CoreProtocol::ChangeChannel:
         if (arguments.size() != 1 || arguments.first().trimmed().isEmpty()) {
@@ -332,7 +333,7 @@ void CoreService::playFile(const QStringList &arguments)
         return;
     }
     QString error;
-    if (!m_session->setPlayedFile(arguments.at(0), fileRow, &error))
+    if (!m_session->scheduler()->setPlayedFile(arguments.at(0), fileRow, &error))
         qCWarning(lcCore).noquote() << "played file not set for" << arguments.at(0) << ":" << error;
 }
 
@@ -347,7 +348,8 @@ void CoreService::prioritise(const QStringList &arguments)
         return;
     }
     QString error;
-    if (!m_session->setStreamingWindow(arguments.at(0), numbers[0], numbers[1], numbers[2], &error))
+    if (!m_session->scheduler()->setStreamingWindow(
+            arguments.at(0), numbers[0], numbers[1], numbers[2], &error))
         qCWarning(lcCore).noquote() << "streaming window not set for" << arguments.at(0) << ":" << error;
 }
 
@@ -358,7 +360,7 @@ void CoreService::setDiskCache(const QStringList &arguments)
         qCWarning(lcCore).noquote() << "request 20 needs a size in MB, got" << arguments;
         return;
     }
-    m_session->setDiskCache(unsigned(megabytes));
+    m_session->config().setDiskCache(unsigned(megabytes));
 }
 
 void CoreService::setRateLimits(const QStringList &arguments)
@@ -372,5 +374,5 @@ void CoreService::setRateLimits(const QStringList &arguments)
     }
     qCInfo(lcCore).noquote() << "rate limits: download" << numbers[0] << "KiB/s, upload" << numbers[1]
                              << "KiB/s, connections" << numbers[2];
-    m_session->setRateLimits(unsigned(numbers[0]), unsigned(numbers[1]), unsigned(numbers[2]));
+    m_session->config().setRateLimits(unsigned(numbers[0]), unsigned(numbers[1]), unsigned(numbers[2]));
 }

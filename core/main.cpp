@@ -1,5 +1,6 @@
 #include "core/coreprogram.h"
 
+#include "platform/commandline.h"
 #include "platform/stopsignal.h"
 #include "settings/preferences.h"
 
@@ -7,12 +8,27 @@
 
 int main(int argc, char *argv[])
 {
+    CommandLine commandLine(QStringLiteral("MorvaneCore"),
+        QStringLiteral("The BitTorrent service of the Morvane player, reached over a local socket."),
+        CommandLine::Console);
+    commandLine.addPositional(QStringLiteral("channel"),
+        QStringLiteral("Name of the local socket to serve (default: the one in Morvane.ini)."),
+        QStringLiteral("[channel]"));
+    if (!commandLine.parse(CommandLine::fromArgv(argc, argv)))
+        return commandLine.finish();
+    // A name such as "--help" would otherwise be served as a channel.
+    const QString named = commandLine.positionalArguments().value(0);
+    if (named.startsWith(QLatin1Char('-'))) {
+        commandLine.refuse(QStringLiteral("the channel name '%1' looks like an option.").arg(named));
+        return commandLine.finish();
+    }
+
     QCoreApplication app(argc, argv);
     // Names the data folder, and so the shared settings file.
     QCoreApplication::setApplicationName(QStringLiteral("Morvane"));
 
-    const QStringList args = QCoreApplication::arguments();
-    const QString channel = args.size() > 1 ? args.at(1) : Preferences().getBackServerName();
+    const QString channel
+        = commandLine.positionalArguments().isEmpty() ? Preferences().getBackServerName() : named;
 
     CoreProgram program;
     switch (program.start(channel)) {

@@ -157,3 +157,19 @@ QList<QList<QStringList>> RowBuilder::batches(const QList<QStringList> &rows, qi
         result.append(current);
     return result;
 }
+
+bool RowBuilder::fitsReplies(const lt::torrent_info &info, const QString &savePath, QString *why)
+{
+    const qint64 limit = maxFrameBytes() - 8;
+    const qint64 description
+        = wireBytes(descriptionRow(QString(40, QLatin1Char('0')), info, savePath, false));
+    const qint64 status = statusRowBound(info);
+    if (description <= limit && status <= limit)
+        return true;
+    if (why)
+        *why = QStringLiteral("too large to list: %1 files need %2 MiB in one reply, the most is %3 MiB")
+                   .arg(info.files().num_files())
+                   .arg(qMax(description, status) / (1024 * 1024))
+                   .arg(limit / (1024 * 1024));
+    return false;
+}

@@ -30,6 +30,9 @@ public:
     // The most a status row of this torrent can take: no more digits than
     // the piece count has, "100.0%" at the most.
     static qint64 statusRowBound(const lt::torrent_info &info);
+    // Whether the download's rows, saved there, fit a reply frame; the
+    // reason when not.
+    static bool fitsReplies(const lt::torrent_info &info, const QString &savePath, QString *why);
     // The largest reply frame the core writes, below what the player reads.
     static qint64 maxFrameBytes();
     // Rows cut into runs that each fit one frame, in order; a row too large

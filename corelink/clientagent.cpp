@@ -18,7 +18,11 @@ ClientAgent::ClientAgent(QObject *parent)
     connect(thread, &Thread::torrentDataSet, this, &ClientAgent::torrentDataSet);
     connect(thread, &Thread::addedReturn, this, &ClientAgent::addedReturn);
     connect(thread, &Thread::serverStateCheck, this, &ClientAgent::serverStateCheck);
+    // Connected first: a new core learns what plays before the window acts on
+    // the connection.
+    connect(thread, &Thread::webRequestCheck, this, &ClientAgent::tellPlayback);
     connect(thread, &Thread::webRequestCheck, this, &ClientAgent::webRequestCheck);
+    connect(thread, &Thread::connectionLost, this, &ClientAgent::connectionLost);
     connect(thread, &Thread::serverReadyToClose, this, &ClientAgent::serverReadyToClose);
     connect(thread, &Thread::addFailedRows, this, &ClientAgent::addFailedRows);
     connect(thread, &Thread::pieceFinishedRows, this, &ClientAgent::pieceFinishedRows);
@@ -54,7 +58,24 @@ void ClientAgent::sessionRequestPreCheck(CoreProtocol::RequestType requestType, 
         emit prepBuildItemForUrl(list, list);
         emit buildTemporaryItem(int(list.size()));
     }
+    if (requestType == CoreProtocol::PlayingFile) {
+        m_playedFile = list;
+        // A range asked for another file means nothing for this one.
+        m_playedRange.clear();
+    } else if (requestType == CoreProtocol::PiecePriority) {
+        m_playedRange = list;
+    }
     emit sessionRequestChecked(requestType, list);
+}
+
+void ClientAgent::tellPlayback()
+{
+    // A core started after a loss has restored its downloads but knows
+    // nothing of playback: without this, playback would wait for ever.
+    if (!m_playedFile.isEmpty())
+        thread->sendRequest(CoreProtocol::PlayingFile, m_playedFile);
+    if (!m_playedRange.isEmpty())
+        thread->sendRequest(CoreProtocol::PiecePriority, m_playedRange);
 }
 
 void ClientAgent::pieceFinishedRows(const QList<QStringList> &rows)

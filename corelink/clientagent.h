@@ -45,6 +45,8 @@ signals:
     void addFailed(QString item, QString reason);
     // A piece (of the torrent) of the played file was written.
     void pieceFinished(QString hash, int piece);
+    // The core went away: rates and states it reported no longer hold.
+    void connectionLost();
 
 public slots:
     void sessionRequestPreCheck(CoreProtocol::RequestType requestType, QStringList list);
@@ -52,8 +54,12 @@ public slots:
 private slots:
     void addFailedRows(const QList<QStringList> &rows);
     void pieceFinishedRows(const QList<QStringList> &rows);
+    void tellPlayback();
 
 private:
     ClientRequestTHread *thread;
     CorePrompt *m_prompt;
+    // The last played file and piece range sent, for a core that joins later.
+    QStringList m_playedFile;
+    QStringList m_playedRange;
 };

@@ -105,7 +105,9 @@ void ClientRequestTHread::settle()
 void ClientRequestTHread::reloadServerName()
 {
     pref.sync();
-    currentServerName = pref.getBackServerName();
+    // A core writes its channel only when it moves: until the core we started
+    // answers, the settings still name the one that was lost.
+    currentServerName = m_startedChannel.isEmpty() ? pref.getBackServerName() : m_startedChannel;
     qCDebug(lcCorelink).noquote() << "Now change the serverName as" << currentServerName;
 }
 
@@ -151,6 +153,7 @@ void ClientRequestTHread::connectionMade()
 {
     setState(State::Connected);
     reconnectTimer.stop();
+    m_startedChannel.clear();
     qCDebug(lcCorelink).noquote() << "Connect to server at " << currentServerName << " success..";
     if (!startupListReceived)
         sendRequest(CoreProtocol::StartupList, QStringList { QStringLiteral("") });
@@ -260,6 +263,7 @@ void ClientRequestTHread::serverLostProcess()
         return;
     qCDebug(lcCorelink).noquote() << "\t error!! socket is not connected yet...";
     replyTimer->stop();
+    emit connectionLost();
     if (serverLostAttitude) {
         restartCore();
         return;
@@ -288,10 +292,13 @@ void ClientRequestTHread::coreLostAnswered(Answer answer)
 void ClientRequestTHread::restartCore()
 {
     qCDebug(lcCorelink).noquote() << "\t fault process : server suddenly turn down..";
+    // The new name grows from the one the settings hold now.
+    m_startedChannel.clear();
     socket->abort();
     socket->disconnectFromServer();
     socket->close();
     currentServerName += QLatin1Char('+');
+    m_startedChannel = currentServerName;
     emit serverStateCheck(currentServerName);
 }
 

@@ -60,6 +60,8 @@ signals:
     // Questions for the user; each is answered through the slot below.
     void coreLost();
     void replyTimedOut();
+    // The connection to the core broke; what the core reported is stale now.
+    void connectionLost();
 
 public slots:
     void tryToConn();
@@ -95,6 +97,9 @@ private:
     QTimer *replyTimer;
     QString configuredServerName;
     QString currentServerName;
+    // The channel named for the core the player has just started: dialled
+    // until that core answers, whatever the settings still say.
+    QString m_startedChannel;
     bool serverLostAttitude = false;
     bool replyTimeOutAttitude = false;
     Preferences pref;

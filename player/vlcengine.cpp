@@ -168,6 +168,10 @@ void VlcEngine::onLibvlcEvent(const libvlc_event_t *event, void *self)
             engine->m_knownLength = event->u.media_player_length_changed.new_length;
         return;
     }
+    if (event->type == libvlc_MediaPlayerPositionChanged && !engine->m_marqueeSettled.exchange(true)) {
+        QMetaObject::invokeMethod(
+            engine->m_guiContext.get(), [engine] { engine->applyMarquee(); }, Qt::QueuedConnection);
+    }
     if (event->type == libvlc_MediaPlayerVout) {
         // A new picture output knows nothing of the text; libvlc holds a lock
         // here that the marquee calls take again, so apply it from the GUI thread.
@@ -240,11 +244,17 @@ void VlcEngine::applyMarquee()
 {
     if (!m_player)
         return;
+    // Switching the text filter on or off reaches only an output libvlc hands
+    // out now; one it keeps aside between media comes back with its filter.
+    // Played once an output is up, the state holds whatever the order.
+    m_marqueeSettled = hasPicture();
+    // The text also goes to the player, where a new output's filter starts
+    // from: an empty text draws nothing, even on a filter left on.
+    libvlc_video_set_marquee_string(m_player, libvlc_marquee_Text, m_marquee.toUtf8().constData());
     if (m_marquee.isEmpty()) {
         libvlc_video_set_marquee_int(m_player, libvlc_marquee_Enable, 0);
         return;
     }
-    libvlc_video_set_marquee_string(m_player, libvlc_marquee_Text, m_marquee.toUtf8().constData());
     libvlc_video_set_marquee_int(m_player, libvlc_marquee_Color, marqueeColour);
     libvlc_video_set_marquee_int(m_player, libvlc_marquee_Position, marqueeTopLeft);
     libvlc_video_set_marquee_int(m_player, libvlc_marquee_X, marqueeMargin);
@@ -261,6 +271,7 @@ void VlcEngine::open(const QString &path, double startSeconds)
     // A read held by the gate would keep the old media from letting go.
     m_gate.failBlockedReads();
     libvlc_media_player_stop(m_player);
+    m_marqueeSettled = false;
     if (path != m_path)
         m_knownLength = 0;
     m_path = path;

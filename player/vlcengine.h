@@ -111,6 +111,9 @@ private:
     bool m_needsWindow = false;
     WId m_window = 0;
     QString m_marquee;
+    // False until the text's state has been played to an output of the
+    // current media; the first position change then plays it again.
+    std::atomic<bool> m_marqueeSettled { true };
     // Lives on the GUI thread: engine-thread events post work to it.
     std::unique_ptr<QObject> m_guiContext;
     std::function<void(bool)> m_pictureChanged;

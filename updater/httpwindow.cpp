@@ -4,6 +4,7 @@
 #include "releasesignature.h"
 
 #include "platform/logging.h"
+#include "platform/packagemanager.h"
 #include "platform/processlist.h"
 #include "platform/programlauncher.h"
 #include "platform/programnames.h"
@@ -46,6 +47,7 @@ HttpWindow::HttpWindow(int argc, QWidget *parent)
     // A redirect is the user's decision, not the network layer's.
     qnam.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     processFinder = &ProcessList::findByName;
+    packageCheck = &PackageManager::owns;
 
     settings = new QSettings(settingsFilePath(), QSettings::IniFormat, this);
     localVersion = settings->value(QStringLiteral("/config/verison")).toFloat();
@@ -80,6 +82,11 @@ void HttpWindow::setAsker(Asker newAsker)
 void HttpWindow::setProcessFinder(ProcessFinder finder)
 {
     processFinder = std::move(finder);
+}
+
+void HttpWindow::setPackageCheck(PackageCheck check)
+{
+    packageCheck = std::move(check);
 }
 
 void HttpWindow::setProgramFolder(const QString &folder)
@@ -119,6 +126,17 @@ QString HttpWindow::versionAddress() const
 
 void HttpWindow::start()
 {
+    // An installer would fight the package manager over the same files.
+    if (packageCheck(QDir(programFolder).filePath(playerExecutable))) {
+        qCDebug(lcUpdater, "installed by the system's package manager: updates come from there");
+        if (!quiet)
+            ask(QMessageBox::Information, tr("Prompt"),
+                tr("Morvane was installed by your system's package manager. Updates come from there: "
+                   "use your software centre or apt."),
+                QMessageBox::Ok);
+        emit quitRequested(0);
+        return;
+    }
     QString address = versionAddress();
     if (address.isEmpty()) {
         qCDebug(lcUpdater, "no update server is configured");

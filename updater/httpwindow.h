@@ -28,6 +28,8 @@ public:
         const QString &text, QMessageBox::StandardButtons buttons)>;
     // Process ids of running programs with this executable file name.
     using ProcessFinder = std::function<QList<qint64>(const QString &fileName)>;
+    // Whether the system's package manager owns this installed file.
+    using PackageCheck = std::function<bool(const QString &path)>;
 
     // argc as main() got it: exactly one argument means a quiet check.
     explicit HttpWindow(int argc, QWidget *parent = nullptr);
@@ -35,6 +37,7 @@ public:
 
     void setAsker(Asker asker);
     void setProcessFinder(ProcessFinder finder);
+    void setPackageCheck(PackageCheck check);
     // The folder the installer is told to install into, and where the core runs from.
     void setProgramFolder(const QString &folder);
     void setFinishDelay(int milliseconds);
@@ -51,7 +54,8 @@ public:
     // "http://" + the configured server + "/update/version"; empty without a
     // server. A server written with "http://" or "https://" keeps its scheme.
     QString versionAddress() const;
-    // Fetches the version file, or ends at once when no server is configured.
+    // Fetches the version file, or ends at once when no server is configured
+    // or the package manager keeps this installation up to date.
     void start();
 
     // Whole percent of a download, or -1 while the total is unknown.
@@ -103,6 +107,7 @@ private:
 
     Asker asker;
     ProcessFinder processFinder;
+    PackageCheck packageCheck;
     QString programFolder;
     int finishDelay = 5000;
     QByteArray publicKey;

@@ -44,6 +44,8 @@ private slots:
     void lostCoreAsks_data();
     void lostCoreAsks();
     void lostCoreRestartNameFollowsSettings();
+    void restartedCoreIsToldWhatPlays_data();
+    void restartedCoreIsToldWhatPlays();
     void lostCoreBoxDoesNotHoldTheLink();
     void quietQuitSilencesEverything();
     void requestChecks();
@@ -63,6 +65,8 @@ private:
     ScriptedAsker m_asker;
     QString m_channel;
     QStringList m_restarts;
+    // The restarted core comes up on its new channel at once.
+    bool m_coreFollowsRestart = true;
 };
 
 void TestClientAgent::initTestCase()
@@ -80,6 +84,7 @@ void TestClientAgent::init()
     QVERIFY(m_core->listen(m_channel));
     m_asker = {};
     m_restarts.clear();
+    m_coreFollowsRestart = true;
     TraceCapture::lines().clear();
     ClientRequestTHread::setDefaultIntervals(50, 60000);
     CorePrompt::setDefaultAsker(m_asker.asker());
@@ -108,11 +113,15 @@ QVariant TestClientAgent::setting(const QString &key)
 void TestClientAgent::connectAgent()
 {
     m_agent = std::make_unique<ClientAgent>();
-    // What the window does with a restart: record it, then reconnect.
+    // What the window does with a restart: record it, then reconnect; the
+    // new core listens a moment after the first attempt.
     connect(m_agent.get(), &ClientAgent::serverStateCheck, m_agent.get(), [this](const QString &name) {
         m_restarts.append(name);
-        if (!name.isEmpty())
-            emit m_agent->_rebuildConnection();
+        if (name.isEmpty())
+            return;
+        emit m_agent->_rebuildConnection();
+        if (m_coreFollowsRestart && m_core->channelName() != name)
+            QVERIFY(m_core->listen(name));
     });
     QVERIFY(m_core->waitForClient());
     // The start-up list, then the opt-in to our own reply types.
@@ -430,6 +439,59 @@ void TestClientAgent::lostCoreRestartNameFollowsSettings()
     QVERIFY(m_core->waitForConnectionCount(4));
     QCOMPARE(m_restarts, (QStringList { "", m_channel + "+", m_channel + "+", m_channel + "++" }));
     QCOMPARE(m_core->requestsOfType(12).size(), 1);
+}
+
+void TestClientAgent::restartedCoreIsToldWhatPlays_data()
+{
+    QTest::addColumn<QList<CoreRequest>>("sent");
+    QTest::addColumn<QList<CoreRequest>>("toldAgain");
+    const CoreRequest fileA { 9, { "aa", "0" } }, rangeA { 11, { "aa", "0", "3", "9" } };
+    const CoreRequest fileB { 9, { "bb", "2" } }, rangeB { 11, { "bb", "10", "14", "40" } };
+    const CoreRequest rangeB2 { 11, { "bb", "10", "20", "40" } };
+    QTest::newRow("file and place, the last of each") << QList<CoreRequest> { fileA, rangeA, fileB, rangeB,
+        rangeB2 } << QList<CoreRequest> { fileB, rangeB2 };
+    QTest::newRow("a new file forgets the old place")
+        << QList<CoreRequest> { fileA, rangeA, fileB } << QList<CoreRequest> { fileB };
+}
+
+// The core is killed while a file plays: the player dials the channel it gave
+// the new core until that core listens (the settings still name the old one),
+// and tells it again what plays and from where.
+void TestClientAgent::restartedCoreIsToldWhatPlays()
+{
+    QFETCH(QList<CoreRequest>, sent);
+    QFETCH(QList<CoreRequest>, toldAgain);
+    m_coreFollowsRestart = false;
+    m_asker.answers = { Yes };
+    connectAgent();
+    m_core->reply(12, {});
+    QSignalSpy lost(m_agent.get(), &ClientAgent::connectionLost);
+    for (const CoreRequest &request : sent)
+        emit m_agent->sessionRequest(CoreProtocol::RequestType(request.type), request.arguments);
+    QVERIFY(m_core->waitForRequests(2 + int(sent.size())));
+
+    m_core->stopListening();
+    m_core->dropClient();
+    const QString renamed = m_channel + "+";
+    const QString attempt = "Try to connect at server : ";
+    QTRY_VERIFY_WITH_TIMEOUT(TraceCapture::count(attempt + renamed) >= 2, 5000);
+    QCOMPARE(lost.size(), 1);
+    m_core->clearRecorded();
+    QVERIFY(m_core->listen(renamed));
+    QVERIFY(m_core->waitForConnectionCount(2));
+    QVERIFY(m_core->waitForRequests(1 + int(toldAgain.size())));
+
+    // Every attempt went to the new channel.
+    QCOMPARE(TraceCapture::count(attempt), 1 + TraceCapture::count(attempt + renamed));
+    QCOMPARE(m_restarts, (QStringList { "", renamed }));
+    QList<CoreRequest> expected { { 31, {} } };
+    expected += toldAgain;
+    const QList<CoreRequest> got = m_core->requests();
+    QCOMPARE(got.size(), expected.size());
+    for (qsizetype i = 0; i < got.size(); ++i) {
+        QCOMPARE(got.at(i).type, expected.at(i).type);
+        QCOMPARE(got.at(i).arguments, expected.at(i).arguments);
+    }
 }
 
 void TestClientAgent::quietQuitSilencesEverything()

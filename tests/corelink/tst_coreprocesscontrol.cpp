@@ -3,10 +3,12 @@
 #include "corelink/coreprocesscontrol.h"
 #include "corelinktestkit.h"
 #include "platform/processlist.h"
+#include "protocol/coreprotocol.h"
 #include "settings/preferences.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/temporaryhome.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -27,6 +29,7 @@ private slots:
     void cleanup();
 
     void launchArgumentsAtStartAndAfterLosses();
+    void killedCoreIsRestartedAndToldWhatPlays();
     void turnDownKillsOnlyThisFolder();
     void closeWindow_data();
     void closeWindow();
@@ -36,6 +39,7 @@ private slots:
 private:
     bool installCore(const QString &folder);
     QStringList launches(const QString &folder) const;
+    QStringList requests(const QString &channel) const;
     void startAgent();
 
     std::unique_ptr<TemporaryHome> m_home;
@@ -72,6 +76,7 @@ void TestCoreProcessControl::init()
 
 void TestCoreProcessControl::cleanup()
 {
+    qunsetenv("MORVANE_STANDIN_LISTENS");
     m_control.reset();
     m_agent.reset();
     m_core.reset();
@@ -102,6 +107,19 @@ QStringList TestCoreProcessControl::launches(const QString &folder) const
     return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
+// What the stand-in listening on channel has received, one line a request.
+QStringList TestCoreProcessControl::requests(const QString &channel) const
+{
+    QFile log(QDir(m_folder->path()).filePath("requests.log"));
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    QStringList out;
+    for (const QString &line : QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts))
+        if (line.startsWith(channel + '\t'))
+            out.append(line.mid(channel.size() + 1));
+    return out;
+}
+
 void TestCoreProcessControl::startAgent()
 {
     m_agent = std::make_unique<ClientAgent>();
@@ -111,6 +129,11 @@ void TestCoreProcessControl::startAgent()
     connect(m_agent.get(), &ClientAgent::serverStateCheck, m_control.get(),
         &CoreProcessControl::serverStateCheck);
     connect(m_agent.get(), &ClientAgent::serverReadyToClose, m_control.get(), &CoreProcessControl::myQuit);
+    // The stand-in does not listen: the fake core takes the restarted core's channel.
+    connect(m_agent.get(), &ClientAgent::serverStateCheck, m_core.get(), [this](const QString &name) {
+        if (!name.isEmpty() && m_core->channelName() != name)
+            QVERIFY(m_core->listen(name));
+    });
     QVERIFY(m_core->waitForClient());
     QVERIFY(m_core->waitForRequests(1));
     m_core->reply(12, {});
@@ -137,6 +160,42 @@ void TestCoreProcessControl::launchArgumentsAtStartAndAfterLosses()
     QCOMPARE(TraceCapture::count("Try to start/reset back-server at serverName: " + plus), 2);
     // Each restart stopped the core before it: one left running.
     QCOMPARE(ProcessList::findByPath(m_control->coreProgramPath()).size(), 1);
+}
+
+// kill -9 of the core the player started, while a file plays: after Yes the
+// player reaches the new core on its new channel and tells it what plays.
+void TestCoreProcessControl::killedCoreIsRestartedAndToldWhatPlays()
+{
+    m_core.reset();
+    qputenv("MORVANE_STANDIN_LISTENS", "1");
+    const QString first = CoreProcessControl::defaultChannelName();
+    Preferences pref;
+    pref.setValue("/config/backServerName", first);
+    pref.sync();
+    ClientRequestTHread::setDefaultIntervals(1000, 60000);
+    m_asker.answers = { int(QMessageBox::Yes) };
+    m_agent = std::make_unique<ClientAgent>();
+    m_control = std::make_unique<CoreProcessControl>(m_agent.get());
+    m_control->setProgramFolder(m_folder->path());
+    connect(m_agent.get(), &ClientAgent::serverStateCheck, m_control.get(),
+        &CoreProcessControl::serverStateCheck);
+    const QStringList file { "9\taa\t1" }, range { "11\taa\t4\t9\t30" };
+    QTRY_COMPARE_WITH_TIMEOUT(requests(first), (QStringList { "12\t", "31" }), 10000);
+    emit m_agent->sessionRequest(CoreProtocol::PlayingFile, { "aa", "1" });
+    emit m_agent->sessionRequest(CoreProtocol::PiecePriority, { "aa", "4", "9", "30" });
+    QTRY_COMPARE_WITH_TIMEOUT(requests(first), (QStringList { "12\t", "31" } + file + range), 5000);
+    const QList<qint64> cores = ProcessList::findByPath(m_control->coreProgramPath());
+    QCOMPARE(cores.size(), 1);
+
+    QElapsedTimer sinceKill;
+    sinceKill.start();
+    QCOMPARE(::kill(pid_t(cores.first()), SIGKILL), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(requests(first + "+"), (QStringList { "31" } + file + range), 10000);
+    qInfo("the new core heard what plays %lld ms after the kill", sinceKill.elapsed());
+
+    QCOMPARE(m_asker.texts, QStringList { "We have lost the back-server(MorvaneCore.exe).." });
+    QCOMPARE(launches(m_folder->path()), (QStringList { first, first + "+" }));
+    QTRY_COMPARE_WITH_TIMEOUT(ProcessList::findByPath(m_control->coreProgramPath()).size(), 1, 5000);
 }
 
 void TestCoreProcessControl::turnDownKillsOnlyThisFolder()

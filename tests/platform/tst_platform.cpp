@@ -1,10 +1,13 @@
+#include "platform/packagemanager.h"
 #include "platform/processlist.h"
 #include "platform/programlauncher.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -102,6 +105,26 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("with blank"));
         QVERIFY(!ProgramLauncher::startDetached(dir.filePath("no-such-program"), {}));
+    }
+
+    void packageManagerOwnership_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("owned");
+        const QString qtCore = QLibraryInfo::path(QLibraryInfo::LibrariesPath) + "/libQt6Core.so.6";
+        QTest::newRow("a file of an installed package") << qtCore << true;
+        QTest::newRow("a file of no package") << QCoreApplication::applicationFilePath() << false;
+        // Read as a pattern this would match the Qt library above.
+        QTest::newRow("a pattern") << QString(qtCore).replace("libQt6Core", "libQt6Cor?") << false;
+        QTest::newRow("a relative path") << "usr/lib" << false;
+    }
+    void packageManagerOwnership()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, owned);
+        if (QStandardPaths::findExecutable("dpkg-query").isEmpty())
+            QSKIP("no dpkg here");
+        QCOMPARE(PackageManager::owns(path), owned);
     }
 };
 

@@ -89,6 +89,8 @@ private slots:
     void startWritesTodayAndReadsQuiet();
     void noServerConfigured_data();
     void noServerConfigured();
+    void packagedInstallation_data();
+    void packagedInstallation();
     void versionComparison_data();
     void versionComparison();
     void installerNameIsFixed_data();
@@ -333,6 +335,39 @@ void TestUpdater::noServerConfigured()
     QCOMPARE(quit.at(0).at(0).toInt(), 0);
     QCOMPARE(texts(), told ? QStringList { "No update server is configured." } : QStringList());
     QVERIFY(server->requestedPaths().isEmpty());
+    const QSettings settings(HttpWindow::settingsFilePath(), QSettings::IniFormat);
+    QCOMPARE(settings.value("/config/time").toInt(), QDate::currentDate().toString("yyyyMMdd").toInt());
+}
+
+void TestUpdater::packagedInstallation_data()
+{
+    QTest::addColumn<int>("argc");
+    QTest::newRow("asked") << 1;
+    QTest::newRow("quiet") << 2;
+}
+
+void TestUpdater::packagedInstallation()
+{
+    QFETCH(int, argc);
+    writeSettings(1.05f);
+    serveVersion("1.06", "/files/setup.sh");
+    serveInstaller("/files/setup.sh");
+    auto window = makeWindow(argc);
+    QStringList asked;
+    window->setPackageCheck([&asked](const QString &path) {
+        asked << path;
+        return true;
+    });
+    QSignalSpy quit(window.get(), &HttpWindow::quitRequested);
+    window->start();
+    QTRY_COMPARE_WITH_TIMEOUT(quit.count(), 1, 5000);
+    QCOMPARE(quit.at(0).at(0).toInt(), 0);
+    QCOMPARE(asked, QStringList { programDir->filePath("Morvane") });
+    // Neither the version file nor an installer: the package manager updates.
+    QVERIFY(server->requestedPaths().isEmpty());
+    QCOMPARE(texts().size(), argc == 2 ? 0 : 1);
+    if (argc == 1)
+        QVERIFY(texts().constFirst().contains("package manager"));
     const QSettings settings(HttpWindow::settingsFilePath(), QSettings::IniFormat);
     QCOMPARE(settings.value("/config/time").toInt(), QDate::currentDate().toString("yyyyMMdd").toInt());
 }

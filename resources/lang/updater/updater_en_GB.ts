@@ -24,6 +24,10 @@ upgrade file...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Morvane was installed by your system&apos;s package manager. Updates come from there: use your software centre or apt.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>No update server is configured.</source>
         <translation type="unfinished"></translation>
     </message>

@@ -25,6 +25,10 @@ upgrade file...</source>
         <translation>提示</translation>
     </message>
     <message>
+        <source>Morvane was installed by your system&apos;s package manager. Updates come from there: use your software centre or apt.</source>
+        <translation>Morvane 由系统的软件包管理器安装，请通过它升级：使用软件中心或 apt。</translation>
+    </message>
+    <message>
         <source>No update server is configured.</source>
         <translation>尚未配置升级服务器。</translation>
     </message>
