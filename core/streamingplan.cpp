@@ -7,7 +7,6 @@ constexpr qint64 slowestBytesPerSecond = 32 * 1024;
 constexpr qint64 fastestBytesPerSecond = 100'000'000 / 8;
 constexpr qint64 windowSeconds = 20;
 constexpr qint64 cushionSeconds = 2;
-constexpr int nearRanks = 6;
 constexpr int minimumWindow = 4;
 constexpr qint64 tailBytes = 512 * 1024;
 
@@ -49,13 +48,10 @@ int StreamingPlan::tailStart(int fileStart, int fileEnd, qint64 pieceLength)
 int StreamingPlan::bandPriority(int rank)
 {
     // Libtorrent's picker takes the highest priority first and picks at
-    // random within one. So the next three pieces get a priority each, the
-    // next few seconds one band (what a request queue spills into is still
-    // near), and the rest of the window the level of the rest of the file;
-    // the window is re-banded as pieces come.
-    if (rank < 3)
-        return 7 - rank;
-    return rank < nearRanks ? 4 : 3;
+    // random within one. So the next three pieces get a priority each and
+    // the rest of the window one band, above the rest of the file: the
+    // window fills before anything beyond it. It is re-banded as pieces come.
+    return rank < 3 ? 7 - rank : 4;
 }
 
 QList<StreamingPlan::Deadline> StreamingPlan::forWindow(int origin, int from, int to, qint64 pieceLength,

@@ -2,6 +2,7 @@
 
 #include "mediahead.h"
 #include "rowbuilder.h"
+#include "stallguard.h"
 #include "streamingplan.h"
 
 #include "platform/logging.h"
@@ -35,7 +36,12 @@ StreamingScheduler::StreamingScheduler(
     : QObject(parent)
     , m_session(&session)
     , m_torrents(torrents)
-{ }
+    , m_stallGuard(std::make_shared<StallGuard>())
+{
+    // Before any download joins: libtorrent gives a plugin only the
+    // downloads added after it.
+    m_session->add_extension(m_stallGuard);
+}
 
 lt::torrent_handle StreamingScheduler::handle(const QString &hash) const
 {
@@ -53,6 +59,7 @@ void StreamingScheduler::downloadRemoved(const QString &key)
     m_yielding.remove(key);
     if (m_playing.hash == key) {
         m_playing = Playing();
+        m_stallGuard->watch(0);
         setYielding(false);
     }
 }
@@ -132,6 +139,7 @@ bool StreamingScheduler::setStreamingWindow(
         p.tailWanted = true;
         p.tailFrom = p.tailFrom < 0 ? firstWanted : qMin(p.tailFrom, firstWanted);
         planTail(h, have);
+        extendWindow(h, have);
         return true;
     }
     int frontier = p.origin;
@@ -189,6 +197,7 @@ void StreamingScheduler::play(
         return;
     }
     setYielding(true);
+    m_stallGuard->watch(h.id());
     m_session->apply_settings(requestQueueSettings(int(info->piece_length())));
     applyLayers(h);
 }
@@ -242,6 +251,7 @@ void StreamingScheduler::stopPlaying()
 {
     const lt::torrent_handle h = handle(m_playing.hash);
     m_playing = Playing();
+    m_stallGuard->watch(0);
     setYielding(false);
     m_session->apply_settings(requestQueueSettings(0));
     if (!h.is_valid() || !h.torrent_file())
@@ -327,21 +337,41 @@ void StreamingScheduler::extendWindow(const lt::torrent_handle &h, const QBitArr
     for (int piece = p.origin; piece < qMin(p.fileEnd, p.origin + 2 * cushion); ++piece)
         near += have.testBit(piece) ? 1 : 0;
     const bool endEarly = !tailPlanned && p.origin < tailStart && !have.testBit(p.fileEnd) && near >= cushion;
-    // Priorities only, no deadlines: libtorrent's picker leaves a piece with
-    // a deadline to its deadline logic, which asks for it only once the
-    // deadline is near and on its own tick (the next piece was seen waiting
-    // a second while lower ones were asked for).
-    std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> bands;
-    int rank = 0;
+    std::vector<int> order; // the missing pieces in the order playback wants them
     for (const StreamingPlan::Deadline &d : plan) {
-        if ((tailPlanned && d.piece >= tailStart) || (endEarly && d.piece == p.fileEnd))
-            continue;
-        bands.emplace_back(lt::piece_index_t(d.piece),
-            lt::download_priority_t(std::uint8_t(StreamingPlan::bandPriority(rank++))));
+        if (!(tailPlanned && d.piece >= tailStart) && !(endEarly && d.piece == p.fileEnd))
+            order.push_back(d.piece);
+    }
+    if (tailPlanned) {
+        // A player reading the end waits for it now; a container read from
+        // its end at open needs its head's first pieces before that.
+        std::vector<int> tail;
+        for (int piece = qMax(tailStart, p.tailFrom < 0 ? p.fileEnd : p.tailFrom); piece <= p.fileEnd;
+             ++piece)
+            if (!have.testBit(piece))
+                tail.push_back(piece);
+        const auto at = order.begin() + (p.tailWanted ? 0 : qMin<qsizetype>(2, qsizetype(order.size())));
+        order.insert(at, tail.begin(), tail.end());
     }
     if (endEarly)
-        bands.emplace_back(lt::piece_index_t(p.fileEnd), lt::top_priority);
-    else if (!tailPlanned && end < p.fileEnd && !have.testBit(p.fileEnd))
+        order.insert(order.begin() + qMin<qsizetype>(1, qsizetype(order.size())), p.fileEnd);
+    // The next seconds of playback are due now, in order: on every tick
+    // libtorrent's deadline logic gives their free blocks to the peers whose
+    // queues would deliver them soonest. Only those: a deadline also raises
+    // a piece to the top priority, among which the ordinary picker chooses
+    // at random, so the rest of the window keeps its bands.
+    const std::size_t urgent
+        = std::size_t(StreamingPlan::cushionCount(info->piece_length(), p.bytesPerSecond));
+    std::vector<std::pair<lt::piece_index_t, lt::download_priority_t>> bands;
+    for (std::size_t rank = 0; rank < order.size(); ++rank) {
+        const lt::piece_index_t piece(order[rank]);
+        if (rank < urgent)
+            h.set_piece_deadline(piece, int(rank));
+        else
+            bands.emplace_back(piece,
+                lt::download_priority_t(std::uint8_t(StreamingPlan::bandPriority(int(rank - urgent) + 1))));
+    }
+    if (!endEarly && !tailPlanned && end < p.fileEnd && !have.testBit(p.fileEnd))
         bands.emplace_back(lt::piece_index_t(p.fileEnd), lt::download_priority_t(std::uint8_t(4)));
     h.prioritize_pieces(bands);
     p.windowEnd = qMax(p.windowEnd, end);
@@ -400,6 +430,7 @@ void StreamingScheduler::onPieceRead(
         p.tailFirst = facts.needsTail;
         if (p.tailFirst && p.origin == p.fileStart) {
             planTail(h, have);
+            retime = true; // the end among the deadlines
         } else if (!p.tailFirst && !p.tailWanted) {
             retime = true; // the end in playback order again
         }

@@ -12,6 +12,10 @@
 #include <libtorrent/settings_pack.hpp>
 #include <libtorrent/torrent_handle.hpp>
 
+#include <memory>
+
+class StallGuard;
+
 // The order pieces come in while the player plays a file: the next seconds
 // of playback first, then a window ahead, then the rest; other downloads
 // give way meanwhile. One file at a time: playing a file elsewhere ends the
@@ -91,4 +95,5 @@ private:
     Playing m_playing;
     // Other downloads slowed while a file plays.
     QSet<QString> m_yielding;
+    std::shared_ptr<StallGuard> m_stallGuard;
 };

@@ -85,6 +85,7 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
             return;
         }
         m_scheduler->headFirst(key, h);
+        h.unset_flags(lt::torrent_flags::sequential_download);
         emit metadataArrived(key);
     });
 
@@ -189,6 +190,12 @@ QString TorrentSession::add(lt::add_torrent_params params, const QString &knownK
     else
         params.flags &= ~lt::torrent_flags::auto_managed;
     m_config.confineToLoopback(params);
+    // The moment a magnet's metadata arrives libtorrent asks its peers for
+    // pieces, before we can set any priority: in order from the first, not
+    // at random. Lifted with the metadata.
+    const bool fresh = knownKey.isEmpty() && !params.ti;
+    if (fresh)
+        params.flags |= lt::torrent_flags::sequential_download;
 
     // Peers handed over with the download (a magnet's hint) are otherwise
     // only tried on libtorrent's next one-second tick; added paused and then
@@ -219,6 +226,8 @@ QString TorrentSession::add(lt::add_torrent_params params, const QString &knownK
     }
     if (knownKey.isEmpty() && params.ti)
         m_scheduler->headFirst(key, h);
+    if (fresh)
+        params.flags &= ~lt::torrent_flags::sequential_download;
     if (knownKey.isEmpty()) {
         // On disk before the player hears of it: a kill right after the
         // answer must not lose the download.

@@ -24,6 +24,8 @@ public:
     QString magnet() const { return m_magnet; }
     QString hash() const { return m_hash; }
     int port() const { return m_port; }
+    // For tests that freeze the seed (SIGSTOP) to make a silent peer.
+    qint64 processId() const { return m_process.processId(); }
     QString output() const { return m_output; }
 
     static QString program();
