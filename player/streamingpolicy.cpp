@@ -16,27 +16,15 @@ StreamingPolicy::StreamingPolicy(StreamingEngine *engine, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
     , m_bridge(engine)
+    , m_checks(*this)
 {
     // Queued also when a test reports from the GUI thread: the engine's
     // thread only ever hands over.
     connect(&m_bridge, &EngineBridge::lackReported, this, &StreamingPolicy::handleLack, Qt::QueuedConnection);
     connect(&m_bridge, &EngineBridge::progress, this, &StreamingPolicy::engineProgress, Qt::QueuedConnection);
     connect(&m_bridge, &EngineBridge::mediaEnded, this, &StreamingPolicy::mediaEnded);
-    pieceCheckTimer.setInterval(2000);
-    fileCheckTimer.setInterval(2000);
-    lastPieceCheckTimer.setInterval(1000);
-    connect(&pieceCheckTimer, &QTimer::timeout, this, &StreamingPolicy::pieceCheck);
-    connect(&fileCheckTimer, &QTimer::timeout, this, &StreamingPolicy::torrentFileCheck);
-    connect(&lastPieceCheckTimer, &QTimer::timeout, this, &StreamingPolicy::lastPieceCheck);
     m_holdTimer.setSingleShot(true);
     connect(&m_holdTimer, &QTimer::timeout, this, &StreamingPolicy::hold);
-}
-
-void StreamingPolicy::setCheckIntervals(int piece, int file, int lastPiece)
-{
-    pieceCheckTimer.setInterval(piece);
-    fileCheckTimer.setInterval(file);
-    lastPieceCheckTimer.setInterval(lastPiece);
 }
 
 StreamingPolicy::Mode StreamingPolicy::mode() const
@@ -73,8 +61,8 @@ bool StreamingPolicy::hasLastPiece() const
 void StreamingPolicy::openPlainFile(const QString &path, float resumePos)
 {
     m_bridge.setEnabled(true);
-    pieceCheckTimer.stop();
-    fileCheckTimer.stop();
+    m_checks.pieceCheckTimer.stop();
+    m_checks.fileCheckTimer.stop();
     m_holdTimer.stop();
     m_bridge.setLackPending(false);
     m_bridge.setLackPiece(-1);
@@ -103,7 +91,7 @@ void StreamingPolicy::openPlainFile(const QString &path, float resumePos)
 void StreamingPolicy::openTorrentFile(const QString &path, const QString &torrentHash, int fileIndex,
     bool piece0Exist, const PieceMap &bitField, int pieceLength, float resumePos)
 {
-    pieceCheckTimer.stop();
+    m_checks.pieceCheckTimer.stop();
     m_holdTimer.stop();
     m_pos = 0;
     m_bridge.setEnabled(true);
@@ -142,7 +130,7 @@ void StreamingPolicy::openTorrentFile(const QString &path, const QString &torren
         // torrentFileCheck() starts playback once they are here.
         refreshEngine(Mode::HeadOnly);
         m_view.showWaiting(cachingMessage());
-        fileCheckTimer.start();
+        m_checks.fileCheckTimer.start();
         m_playState = Stopped;
         return;
     } else {
@@ -182,7 +170,7 @@ void StreamingPolicy::startStreaming()
         refreshEngine(Mode::HeadOnly);
         m_playerCanSeek = false;
         m_view.setSliderRow(false);
-        lastPieceCheckTimer.start();
+        m_checks.lastPieceCheckTimer.start();
     }
     m_engine->play();
 }
@@ -202,8 +190,8 @@ void StreamingPolicy::stop()
     m_engine->stop();
     m_view.showMessage(QString(), false);
     showPieces();
-    pieceCheckTimer.stop();
-    fileCheckTimer.stop();
+    m_checks.pieceCheckTimer.stop();
+    m_checks.fileCheckTimer.stop();
 }
 
 bool StreamingPolicy::userPlay()
@@ -247,7 +235,7 @@ void StreamingPolicy::firstFrame()
 {
     m_bridge.setAwaitingFrame(false);
     // Caching without a piece check running: the start's own wait.
-    if (m_playState != Caching || pieceCheckTimer.isActive())
+    if (m_playState != Caching || m_checks.pieceCheckTimer.isActive())
         return;
     m_playState = Playing;
     emit playbackStarted();
@@ -337,8 +325,8 @@ void StreamingPolicy::hold()
         m_engine->pause();
         m_playState = Caching;
         m_view.showWaiting(cachingMessage());
-        if (!pieceCheckTimer.isActive())
-            pieceCheckTimer.start();
+        if (!m_checks.pieceCheckTimer.isActive())
+            m_checks.pieceCheckTimer.start();
     }
 }
 
@@ -361,96 +349,6 @@ void StreamingPolicy::checkEnd()
     const qint64 total = m_engine->length() / 1000;
     if (total != 0 && qMax<qint64>(m_engine->time(), 0) / 1000 == total)
         mediaEnded();
-}
-
-// --- the checks ------------------------------------------------------------
-
-void StreamingPolicy::pieceCheck()
-{
-    const int lack = m_bridge.lackPiece();
-    if (lack == -1) {
-        qCDebug(lcPlayer, "something stranger there is no data lack, but the timer still work..set lackdata");
-        pieceCheckTimer.stop();
-        return;
-    }
-    if (!askFor(lack))
-        return;
-    piecesIn();
-}
-
-void StreamingPolicy::piecesIn()
-{
-    if (m_playerCanSeek) {
-        resumeWithPieces(Mode::Seekable);
-    } else if (hasLastPiece()) {
-        // The last piece came meanwhile: reopen seekable where playback was.
-        m_pos = m_engine->position();
-        m_engine->stop();
-        m_playState = Stopped;
-        pieceCheckTimer.stop();
-        fileCheckTimer.start();
-        torrentFileCheck();
-    } else {
-        resumeWithPieces(Mode::HeadOnly);
-    }
-}
-
-void StreamingPolicy::resumeWithPieces(Mode mode)
-{
-    m_seeking = false;
-    m_holdTimer.stop();
-    pieceCheckTimer.stop();
-    emit playbackStarted();
-    refreshEngine(mode);
-    m_view.showMessage(StreamingView::finishedText(), true);
-    m_engine->play();
-    m_playState = Playing;
-    m_view.showPlayImage(true, 1);
-    m_view.setSliderRow(mode == Mode::Seekable);
-    m_bridge.setEnabled(true);
-}
-
-void StreamingPolicy::torrentFileCheck()
-{
-    if (m_playState != Stopped) {
-        fileCheckTimer.stop();
-        return;
-    }
-    if (m_source != Source::TorrentFile || m_bitField.isEmpty())
-        return;
-    if (m_pieceLength == 0) {
-        qCDebug(lcPlayer, "the m_pieceLength isn't update, just wait");
-        return;
-    }
-    if (!m_engine->isReadable(m_path))
-        return;
-    // No wait for the head here: the engine starts, and a read that needs
-    // a missing piece asks for it. "data caching.." stays up until the
-    // first picture.
-    fileCheckTimer.stop();
-    startStreaming();
-    if (m_pos != 0 && m_playerCanSeek)
-        m_engine->setPosition(m_pos);
-    m_playState = Caching;
-    m_view.setSliderRow(false);
-    m_view.showMessage(cachingMessage(), false);
-}
-
-void StreamingPolicy::lastPieceCheck()
-{
-    if (m_playState == Stopped || m_source != Source::TorrentFile) {
-        qCDebug(lcPlayer, "lastPieceCheck error,stop timer");
-        lastPieceCheckTimer.stop();
-        return;
-    }
-    if (hasLastPiece()) {
-        // The core's order is left alone: it follows what playback asks for.
-        lastPieceCheckTimer.stop();
-        m_lastPieceSeen = true;
-        // A read waiting for the last piece may go on now.
-        refreshEngine(Mode::HeadOnly);
-        m_view.setSliderRow(true);
-    }
 }
 
 void StreamingPolicy::piecesUpdated(const QString &hash)
@@ -480,7 +378,7 @@ void StreamingPolicy::bitFieldRefresh(const PieceMap &pieces, int pieceSize)
     // rather than at the next poll.
     const int lack = m_bridge.lackPiece();
     const unsigned events = m_bridge.lackEvents();
-    const bool held = m_playState == Caching && pieceCheckTimer.isActive();
+    const bool held = m_playState == Caching && m_checks.pieceCheckTimer.isActive();
     bool wake = false;
     if (m_playState != Stopped && events != m_wokenAt && available(lack)) {
         if (!held) {
@@ -490,7 +388,7 @@ void StreamingPolicy::bitFieldRefresh(const PieceMap &pieces, int pieceSize)
             qCDebug(lcPlayer, "piece %d is in: the waiting read goes on", lack);
         } else if (m_seeking) {
             m_wokenAt = events;
-            piecesIn();
+            m_checks.piecesIn();
             return;
         }
     }
@@ -499,10 +397,10 @@ void StreamingPolicy::bitFieldRefresh(const PieceMap &pieces, int pieceSize)
     // later piece and the hold would wait for that one instead.
     if (m_playState != Stopped && !held && (wake || m_bridge.engineCopyDiffers(m_bitField.toLatin1())))
         refreshEngine(mode());
-    if (m_playState == Caching && pieceCheckTimer.isActive())
-        pieceCheck();
-    else if (m_playState == Stopped && fileCheckTimer.isActive())
-        torrentFileCheck();
+    if (m_playState == Caching && m_checks.pieceCheckTimer.isActive())
+        m_checks.pieceCheck();
+    else if (m_playState == Stopped && m_checks.fileCheckTimer.isActive())
+        m_checks.torrentFileCheck();
 }
 
 // --- seeking ---------------------------------------------------------------
@@ -536,8 +434,8 @@ void StreamingPolicy::userChangePosition(int newPosition)
         m_engine->stop();
         m_view.showMessage(cachingMessage(), false);
         m_playState = Stopped;
-        fileCheckTimer.start();
-        torrentFileCheck();
+        m_checks.fileCheckTimer.start();
+        m_checks.torrentFileCheck();
     } else if (m_source == Source::TorrentFile) {
         refreshEngine(Mode::HeadOnly);
     }

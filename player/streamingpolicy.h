@@ -4,6 +4,7 @@
 #include "player/enginebridge.h"
 #include "player/piecegate.h"
 #include "player/startgate.h"
+#include "player/streamingchecks.h"
 #include "player/streamingview.h"
 
 #include <QByteArray>
@@ -31,7 +32,10 @@ public:
     explicit StreamingPolicy(StreamingEngine *engine, QObject *parent = nullptr);
 
     void setPieceSource(PieceSource *source) { m_pieceSource = source; }
-    void setCheckIntervals(int piece, int file, int lastPiece);
+    void setCheckIntervals(int piece, int file, int lastPiece)
+    {
+        m_checks.setIntervals(piece, file, lastPiece);
+    }
 
     // Opening. resumePos is the position saved for the file (0..1).
     void openPlainFile(const QString &path, float resumePos);
@@ -61,9 +65,9 @@ public:
 
     // Whether the file's last piece is present: then it may play seekable.
     bool hasLastPiece() const;
-    void pieceCheck();
-    void torrentFileCheck();
-    void lastPieceCheck();
+    void pieceCheck() { m_checks.pieceCheck(); }
+    void torrentFileCheck() { m_checks.torrentFileCheck(); }
+    void lastPieceCheck() { m_checks.lastPieceCheck(); }
     void bitFieldRefresh(const PieceMap &pieces, int pieceSize);
     // The piece source has news of a download (any when hash is empty):
     // the played file's pieces are read from it again.
@@ -94,9 +98,9 @@ public:
     StreamingView &view() { return m_view; }
     QString message() const { return m_view.message(); }
     bool sliderEnabled() const { return m_view.sliderEnabled(); }
-    bool pieceCheckActive() const { return pieceCheckTimer.isActive(); }
-    bool fileCheckActive() const { return fileCheckTimer.isActive(); }
-    bool lastPieceCheckActive() const { return lastPieceCheckTimer.isActive(); }
+    bool pieceCheckActive() const { return m_checks.pieceCheckTimer.isActive(); }
+    bool fileCheckActive() const { return m_checks.fileCheckTimer.isActive(); }
+    bool lastPieceCheckActive() const { return m_checks.lastPieceCheckTimer.isActive(); }
     // A missing piece is given until the engine's read-ahead runs out.
     bool holdPending() const { return m_holdTimer.isActive(); }
 
@@ -106,9 +110,9 @@ signals:
     void endOfFile();
 
 private:
+    friend class StreamingChecks;
+
     void refreshEngine(Mode mode) { m_bridge.refresh(mode, m_bitField.toLatin1(), m_pieceLength); }
-    // Pieces that held playback are in: play on in the given mode.
-    void resumeWithPieces(Mode mode);
     QString cachingMessage() const
     {
         return m_view.cachingMessage(
@@ -130,7 +134,6 @@ private:
     void firstFrame();
     // Whether the gate would serve the piece now (it and its neighbour).
     bool available(int piece) const;
-    void piecesIn();
     // Asks the core for the file from piece on; true when it is there.
     bool askFor(int piece);
 
@@ -157,12 +160,10 @@ private:
     // The missing-piece event a blocked read was woken for.
     unsigned m_wokenAt = 0;
 
-    QTimer pieceCheckTimer;
-    QTimer fileCheckTimer;
-    QTimer lastPieceCheckTimer;
     // Runs while a read waits and playback still plays what was read ahead.
     QTimer m_holdTimer;
 
     EngineBridge m_bridge;
+    StreamingChecks m_checks;
     StreamingView m_view;
 };
