@@ -710,7 +710,9 @@ void TestCoreService::peerSendingBadDataIsBanned()
     QVERIFY(at >= 0);
     const qint64 sent = badOutput.mid(at + 10).trimmed().toLongLong();
     qInfo("the bad peer sent %lld bytes (%lld pieces' worth)", sent, sent / kPieceSize);
-    QVERIFY2(sent <= 4 * kPieceSize, qPrintable(QString::number(sent)));
+    // Unbanned it would send about half of the 64 pieces; banned, a few,
+    // how many depending on how its blocks met the good peer's in a piece.
+    QVERIFY2(sent <= 12 * kPieceSize, qPrintable(QString::number(sent)));
 }
 
 void TestCoreService::streamingWindowComesFirst()
