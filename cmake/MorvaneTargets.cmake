@@ -38,6 +38,8 @@ if(morvane_sanitize_flags)
     target_compile_options(${options} INTERFACE ${morvane_sanitize_flags})
     target_link_options(${options} INTERFACE ${morvane_sanitize_flags})
   endforeach()
+  # Memory figures are the sanitizer's own then; tests that bound memory know.
+  target_compile_definitions(morvane_test_options INTERFACE MORVANE_SANITIZED)
 endif()
 
 # morvane_library(name SOURCES... ) : one static library per folder.

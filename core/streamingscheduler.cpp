@@ -70,19 +70,27 @@ QByteArray StreamingScheduler::forStorage(const QString &key, const QByteArray &
     return key == m_playing.hash || yielding ? withoutStreaming(resumeData, yielding) : resumeData;
 }
 
+std::shared_ptr<const lt::torrent_info> StreamingScheduler::playable(
+    const QString &key, lt::torrent_handle *h, QString *error) const
+{
+    *h = handle(key);
+    if (!h->is_valid()) {
+        *error = QStringLiteral("unknown download");
+        return nullptr;
+    }
+    std::shared_ptr<const lt::torrent_info> info = h->torrent_file();
+    if (!info)
+        *error = QStringLiteral("no metadata yet");
+    return info;
+}
+
 bool StreamingScheduler::setPlayedFile(const QString &hash, int fileRow, QString *error)
 {
     const QString key = hash.toLower();
-    const lt::torrent_handle h = handle(key);
-    if (!h.is_valid()) {
-        *error = QStringLiteral("unknown download");
+    lt::torrent_handle h;
+    const std::shared_ptr<const lt::torrent_info> info = playable(key, &h, error);
+    if (!info)
         return false;
-    }
-    const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
-    if (!info) {
-        *error = QStringLiteral("no metadata yet");
-        return false;
-    }
     const lt::file_storage &files = info->files();
     const QList<lt::file_index_t> visible = RowBuilder::visibleFiles(files);
     if (fileRow < 0 || fileRow >= visible.size()) {
@@ -102,16 +110,10 @@ bool StreamingScheduler::setStreamingWindow(
     const QString &hash, int fileStart, int firstWanted, int fileEnd, QString *error)
 {
     const QString key = hash.toLower();
-    const lt::torrent_handle h = handle(key);
-    if (!h.is_valid()) {
-        *error = QStringLiteral("unknown download");
+    lt::torrent_handle h;
+    const std::shared_ptr<const lt::torrent_info> info = playable(key, &h, error);
+    if (!info)
         return false;
-    }
-    const std::shared_ptr<const lt::torrent_info> info = h.torrent_file();
-    if (!info) {
-        *error = QStringLiteral("no metadata yet");
-        return false;
-    }
     if (fileStart < 0 || fileStart > firstWanted || firstWanted > fileEnd || fileEnd >= info->num_pieces()) {
         *error = QStringLiteral("pieces %1 %2 %3 out of range").arg(fileStart).arg(firstWanted).arg(fileEnd);
         return false;

@@ -74,6 +74,9 @@ private:
     };
 
     lt::torrent_handle handle(const QString &hash) const;
+    // The download's handle and metadata; null with the reason in *error.
+    std::shared_ptr<const lt::torrent_info> playable(
+        const QString &key, lt::torrent_handle *h, QString *error) const;
     QByteArray withoutStreaming(const QByteArray &resumeData, bool yielding) const;
     // Starts playing pieces [fileStart, fileEnd] of a download from origin.
     void play(const QString &key, const lt::torrent_handle &handle, int fileRow, int fileStart, int fileEnd,

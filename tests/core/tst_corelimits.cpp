@@ -219,7 +219,11 @@ void TestCoreLimits::largeTorrents()
         firstByte, answered);
     // The core answers at once; 36 MB of rows then take their time on the
     // wire and in the reader.
-    QVERIFY2(firstByte >= 0 && firstByte < 1000, qPrintable(QString::number(firstByte)));
+    QVERIFY(firstByte >= 0);
+#ifndef MORVANE_SANITIZED
+    // A sanitized core runs several times slower: only the order holds then.
+    QVERIFY2(firstByte < 1000, qPrintable(QString::number(firstByte)));
+#endif
     QVERIFY2(answered < 10000, qPrintable(QString::number(answered)));
     QCOMPARE(list->rows.size(), listed ? 1 : 0);
 }
@@ -268,7 +272,10 @@ void TestCoreLimits::unreadRepliesKeepMemoryBounded()
     // Unbounded, 800 lists would be over 800 x listBytes; bounded, the core
     // keeps at most 1 MiB of unread replies beside its own working memory.
     QVERIFY(800 * listBytes > 12 * 1024 * 1024);
+#ifndef MORVANE_SANITIZED
+    // A sanitizer's shadow memory grows with every allocation, freed or not.
     QVERIFY2(grown < 4 * 1024, qPrintable(QString::number(grown)));
+#endif
     QCOMPARE(m_core->process().state(), QProcess::Running);
 
     // Reading again, the client gets the latest lists.
