@@ -8,6 +8,7 @@
 //
 // --peer also runs ../shared/peer-bench (its own namespace) and prints its
 // figures beside ours.
+#include "bench/e2e/screenwatch.h"
 #include "settings/preferences.h"
 #include "tests/e2e/playersession.h"
 #include "tests/support/seedprocess.h"
@@ -31,6 +32,7 @@
 #include <QTcpSocket>
 #include <QTemporaryFile>
 #include <QTextStream>
+#include <QThread>
 #include <QtEndian>
 
 #include <algorithm>
@@ -176,6 +178,9 @@ struct StartFigures
     // time only with its first position event, some 350 ms after the
     // picture even when the whole file is on disk.
     qint64 picture = -1;
+    // → that picture on the screen (the window grabbed from the X server).
+    qint64 screen = -1;
+    qint64 grabUs = -1; // the grabs' pace: the on-screen figure's resolution
     qint64 seek = -1; // seek click → playback resumed past the target
     qint64 seekPicture = -1; // seek click → first picture at the target
 };
@@ -303,6 +308,7 @@ std::optional<StartFigures> measureStart(const QString &display, const QString &
     }
     PlayerSession &s = *player.session;
     const auto keep = qScopeGuard([&s] { keepLog(s, QStringLiteral("start")); });
+    ScreenWatch watch(display, s.screen().video, [&s] { return s.now(); });
     const qint64 t0 = s.now();
     if (!s.secondStart({ link })) {
         out() << "  second start failed" << Qt::endl;
@@ -310,6 +316,11 @@ std::optional<StartFigures> measureStart(const QString &display, const QString &
     }
     StartFigures figures;
     figures.frame = since(s.waitForLine(QStringLiteral("ui: playing at"), 60000, t0), t0);
+    const QDeadlineTimer shown(5000);
+    while (watch.pictureAt() < 0 && !shown.hasExpired())
+        QThread::msleep(10);
+    figures.screen = since(watch.pictureAt(), t0);
+    figures.grabUs = qRound64(watch.grabInterval() * 1000);
     if (magnet)
         figures.metadata
             = since(s.lineTime(QStringLiteral("ready to rebuild item for magnetUri_refreshed.."), t0), t0);
@@ -672,7 +683,7 @@ int main(int argc, char *argv[])
             return 1;
         for (Clip *clip : std::as_const(clipList)) {
             for (bool magnet : { true, false }) {
-                QList<qint64> meta, head, frame, seek, picture, seekPicture;
+                QList<qint64> meta, head, frame, seek, picture, screen, grab, seekPicture;
                 for (int round = 0; round < rounds; ++round) {
                     const bool withSeek = magnet && (smoke || rate == 2000000);
                     const auto figures = measureStart(
@@ -685,6 +696,8 @@ int main(int argc, char *argv[])
                     head << figures->head;
                     frame << figures->frame;
                     picture << figures->picture;
+                    screen << figures->screen;
+                    grab << figures->grabUs;
                     if (withSeek) {
                         seek << figures->seek;
                         seekPicture << figures->seekPicture;
@@ -717,6 +730,12 @@ int main(int argc, char *argv[])
                              .arg(rateText, clip->name,
                                  magnet ? QStringLiteral("magnet ") : QStringLiteral("torrent"),
                                  ms(median(picture)), list(picture))
+                      << Qt::endl;
+                out() << QStringLiteral("%1 %2 %3: on screen %4   runs: %5   (a grab every %6 ms)")
+                             .arg(rateText, clip->name,
+                                 magnet ? QStringLiteral("magnet ") : QStringLiteral("torrent"),
+                                 ms(median(screen)), list(screen))
+                             .arg(double(median(grab)) / 1000, 0, 'f', 1)
                       << Qt::endl;
                 if (!seek.isEmpty()) {
                     out() << QStringLiteral("%1 %2 seek to 75%: resumed after %3   runs: %4")
