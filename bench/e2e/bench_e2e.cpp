@@ -127,11 +127,49 @@ private:
 class LoopbackTracker
 {
 public:
+    LoopbackTracker() { m_context.moveToThread(&m_thread); }
+    ~LoopbackTracker()
+    {
+        if (m_thread.isRunning())
+            QMetaObject::invokeMethod(
+                &m_context, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    // Answers on a thread of its own: the bench's own thread spends its
+    // time in blocking waits, and an announce left unanswered there is
+    // retried by the core only many seconds later.
     bool start(int seedPort)
     {
         m_seedPort = seedPort;
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        m_thread.start();
+        bool listening = false;
+        QMetaObject::invokeMethod(
+            &m_context, [this, &listening] { listening = listen(); }, Qt::BlockingQueuedConnection);
+        return listening;
+    }
+    // A copy of torrent with this tracker; empty on failure.
+    QString announce(const QString &torrent, const QString &copy) const
+    {
+        QFile in(torrent);
+        QFile out(copy);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        const QByteArray data = in.readAll();
+        const QByteArray url = "http://127.0.0.1:" + QByteArray::number(m_port) + "/announce";
+        if (!data.startsWith('d'))
+            return QString();
+        out.write("d8:announce" + QByteArray::number(url.size()) + ':' + url + data.mid(1));
+        return copy;
+    }
+
+private:
+    // On the tracker's thread.
+    bool listen()
+    {
+        m_server = new QTcpServer;
+        QObject::connect(m_server, &QTcpServer::newConnection, m_server, [this] {
+            while (QTcpSocket *socket = m_server->nextPendingConnection()) {
                 QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                     if (!socket->peek(8192).contains("\r\n\r\n"))
                         return;
@@ -147,26 +185,17 @@ public:
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             }
         });
-        return m_server.listen(QHostAddress::LocalHost);
-    }
-    // A copy of torrent with this tracker; empty on failure.
-    QString announce(const QString &torrent, const QString &copy) const
-    {
-        QFile in(torrent);
-        QFile out(copy);
-        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return QString();
-        const QByteArray data = in.readAll();
-        const QByteArray url = "http://127.0.0.1:" + QByteArray::number(m_server.serverPort()) + "/announce";
-        if (!data.startsWith('d'))
-            return QString();
-        out.write("d8:announce" + QByteArray::number(url.size()) + ':' + url + data.mid(1));
-        return copy;
+        if (!m_server->listen(QHostAddress::LocalHost))
+            return false;
+        m_port = m_server->serverPort();
+        return true;
     }
 
-private:
-    QTcpServer m_server;
+    QThread m_thread;
+    QObject m_context;
+    QTcpServer *m_server = nullptr; // lives on m_thread
     int m_seedPort = 0;
+    quint16 m_port = 0;
 };
 
 struct StartFigures
