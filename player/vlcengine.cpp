@@ -442,6 +442,12 @@ bool VlcEngine::takeSnapshot(const QString &folder, unsigned width, unsigned hei
         == 0;
 }
 
+bool VlcEngine::setSubtitleFile(const QString &path)
+{
+    m_subtitleChoice.reset();
+    return addSubtitle(path, true);
+}
+
 bool VlcEngine::addSubtitle(const QString &path, bool select)
 {
     // The file form of the older call is deprecated in libvlc 3; a slave

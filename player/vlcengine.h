@@ -84,7 +84,9 @@ public:
     void setVolume(int volume);
     int volume() const;
     bool takeSnapshot(const QString &folder, unsigned width, unsigned height);
-    bool setSubtitleFile(const QString &path) { return addSubtitle(path, true); }
+    // A subtitle the user brings (a drop, a download) is shown, whatever
+    // track was chosen before.
+    bool setSubtitleFile(const QString &path);
     // Joins the media's subtitle tracks, also after a reopen of the same
     // file; select is ignored when a subtitle choice stands for the file.
     bool addSubtitle(const QString &path, bool select);

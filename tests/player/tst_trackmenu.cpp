@@ -25,6 +25,7 @@ class TestTrackMenu : public QObject
 private slots:
     void initTestCase();
     void menuSwitchesAndRemembersTracks();
+    void addedSubtitleOutlivesReopen();
     void cleanupTestCase();
 
 private:
@@ -141,6 +142,28 @@ void TestTrackMenu::menuSwitchesAndRemembersTracks()
     QTRY_VERIFY(menu.nextSubtitleAction()->isEnabled());
     menu.nextSubtitleAction()->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(m_engine->currentTrack(Kind::Subtitle), -1, 5000);
+    m_engine->stop();
+}
+
+// Streaming seeks and window changes reopen the media: a subtitle file that
+// joined the old media used to be gone from the new one.
+void TestTrackMenu::addedSubtitleOutlivesReopen()
+{
+    const QString clip = TestMedia::clip(TestMedia::Matroska, 12);
+    QVERIFY(!clip.isEmpty());
+    const QString srt = TestMedia::folder() + QStringLiteral("/added.srt");
+    QVERIFY(TestMedia::writeSrt(srt, QStringLiteral("MMMMMMMMMMMM"), 12));
+    m_engine->open(clip);
+    m_engine->play();
+    QVERIFY(waitForPlayback());
+    QVERIFY(m_engine->setSubtitleFile(srt));
+    QTRY_COMPARE_WITH_TIMEOUT(m_engine->tracks(Kind::Subtitle).size(), 1, 5000);
+
+    m_engine->open(clip, 4.0);
+    m_engine->play();
+    QVERIFY(QTest::qWaitFor([this] { return m_engine->hasPicture() && m_engine->time() > 4500; }, 15000));
+    QTRY_COMPARE_WITH_TIMEOUT(m_engine->tracks(Kind::Subtitle).size(), 1, 5000);
+    QTRY_VERIFY(m_engine->currentTrack(Kind::Subtitle) >= 0);
     m_engine->stop();
 }
 
