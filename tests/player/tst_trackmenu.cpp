@@ -1,5 +1,6 @@
 #include "player/trackmenu.h"
 #include "player/vlcengine.h"
+#include "settings/preferences.h"
 #include "tests/support/picturetext.h"
 #include "tests/support/temporaryhome.h"
 #include "tests/support/testmedia.h"
@@ -8,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
@@ -26,6 +28,7 @@ private slots:
     void initTestCase();
     void menuSwitchesAndRemembersTracks();
     void addedSubtitleOutlivesReopen();
+    void preferredLanguagesPickTracks();
     void cleanupTestCase();
 
 private:
@@ -165,6 +168,33 @@ void TestTrackMenu::addedSubtitleOutlivesReopen()
     QTRY_COMPARE_WITH_TIMEOUT(m_engine->tracks(Kind::Subtitle).size(), 1, 5000);
     QTRY_VERIFY(m_engine->currentTrack(Kind::Subtitle) >= 0);
     m_engine->stop();
+}
+
+// The options' languages, by name or code, pick the file's own tracks when
+// nothing was chosen for it.
+void TestTrackMenu::preferredLanguagesPickTracks()
+{
+    const QString clip = TestMedia::copyAs(m_clip, QStringLiteral("unchosen.mkv"));
+    Preferences prefs;
+    prefs.setAudioLanguage(QStringLiteral("French"));
+    prefs.setSubtitleLanguage(QStringLiteral("fr"));
+    prefs.sync();
+    const auto defaults = qScopeGuard([this, &prefs] {
+        m_engine->stop();
+        prefs.setAudioLanguage(QString());
+        prefs.setSubtitleLanguage(QString());
+    });
+    QWidget window;
+    TrackMenu menu(m_engine.get(), &window);
+    menu.setFile(clip);
+    m_engine->open(clip);
+    m_engine->play();
+    QVERIFY(waitForPlayback());
+    QTRY_COMPARE_WITH_TIMEOUT(m_engine->tracks(Kind::Subtitle).size(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        m_engine->currentTrack(Kind::Audio), m_engine->tracks(Kind::Audio).at(1).id, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        m_engine->currentTrack(Kind::Subtitle), m_engine->tracks(Kind::Subtitle).at(1).id, 5000);
 }
 
 int main(int argc, char **argv)
