@@ -89,6 +89,14 @@ void tst_DownloadSubtitles::subtitleOfTheDownloadIsShown()
                        .arg(text.width())
                        .arg(text.height())
                        .arg(session.log().right(3000))));
+
+    // The window's subtitle key steps from the only subtitle to off.
+    QVERIFY(session.typeInto("Morvane", "v"));
+    QVERIFY2(
+        QTest::qWaitFor(
+            [&] { return PictureText::lowerThird(session.screenshot(), session.screen().video).isNull(); },
+            10000),
+        "the subtitle stayed after its key");
     session.stopAll();
 }
 
