@@ -444,6 +444,9 @@ bool VlcEngine::takeSnapshot(const QString &folder, unsigned width, unsigned hei
 
 bool VlcEngine::setSubtitleFile(const QString &path)
 {
+    // A cancelled pick hands an empty path: the choice stands.
+    if (path.isEmpty())
+        return false;
     m_subtitleChoice.reset();
     return addSubtitle(path, true);
 }
