@@ -1,5 +1,6 @@
 #include "streamingscheduler.h"
 
+#include "companionpriority.h"
 #include "mediahead.h"
 #include "rowbuilder.h"
 #include "stallguard.h"
@@ -313,6 +314,7 @@ void StreamingScheduler::applyLayers(const lt::torrent_handle &h)
     if (wanted <= p.fileEnd)
         h.set_piece_deadline(lt::piece_index_t(wanted), 0);
     readHead(h, have);
+    CompanionPriority::fetchFirst(h, p.fileRow);
 }
 
 void StreamingScheduler::extendWindow(const lt::torrent_handle &h, const QBitArray &have)

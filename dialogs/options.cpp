@@ -45,6 +45,8 @@ void Options::loadSettings()
     ui->uploadLimit->setValue(int(qMin(prefs.getUploadLimit(), unsigned(ui->uploadLimit->maximum()))));
     ui->maxConnections->setValue(
         int(qMin(prefs.getMaxConnections(), unsigned(ui->maxConnections->maximum()))));
+    ui->audioLanguage->setText(prefs.getAudioLanguage());
+    ui->subtitleLanguage->setText(prefs.getSubtitleLanguage());
 }
 
 void Options::changePage(QListWidgetItem *current, QListWidgetItem *previous)
@@ -117,6 +119,8 @@ void Options::on_okButton_clicked()
     emit sessionRequest(CoreProtocol::SetDiskCache, QStringList { QString::number(cache) });
 
     storeLimits(prefs);
+    prefs.setAudioLanguage(ui->audioLanguage->text());
+    prefs.setSubtitleLanguage(ui->subtitleLanguage->text());
 
     accept();
 }

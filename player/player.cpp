@@ -17,17 +17,20 @@
 #include "platform/logging.h"
 #include "player/agentwiring.h"
 #include "player/bufferslider.h"
+#include "player/companionsubtitles.h"
 #include "player/menu/mainmenu.h"
 #include "player/menu/mywebview.h"
 #include "player/menu/updatecheck.h"
 #include "player/piecesource.h"
 #include "player/subtitledownload.h"
 #include "player/torrentpiecesource.h"
+#include "player/trackmenu.h"
 #include "player/videosurface.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QMenu>
 
 namespace {
 
@@ -90,6 +93,7 @@ player::player(QStringList parameters, QWidget *parent)
     wireCoreLink();
     wireFileOpening();
     wireSubtitles();
+    wireTracks();
     wireEpisodes();
     m_chrome->showTrayIcon();
     wirePolicy();
@@ -189,6 +193,9 @@ void player::showPlayImage(bool pause, int frame)
 void player::playFile(QString &file)
 {
     m_currentFile = file;
+    // Languages and kept track choices go with the media when it opens.
+    m_tracks->setFile(file);
+    m_companions->clear();
     m_policy->openPlainFile(nativePath(file), loadPosition(file));
     setButtonImage(ui->openfile, 1, false);
     showTitle(file);
@@ -206,8 +213,10 @@ void player::playFile(
         savePosition(m_currentFile, m_policy->pos());
     const float resumePos = loadPosition(file);
     m_currentFile = file;
+    m_tracks->setFile(file);
     m_policy->openTorrentFile(nativePath(file), torrentHash, fileIndex, piece0Exist,
         PieceMap::fromText(bitField), pieceLength, resumePos);
+    m_companions->play(torrentHash, fileIndex, nativePath(file));
     for (QAbstractButton *button : { ui->openfile, ui->stopButton, ui->prevButton, ui->nextButton })
         setButtonImage(button, 1, false);
     showTitle(file);
@@ -493,6 +502,27 @@ void player::wireSubtitles()
         [this](const QString &text) { showMessage(text, true, true); });
 }
 
+// tracks: engine <-> track menu (context menu, window menu, keys); the download's subtitles -> engine
+void player::wireTracks()
+{
+    m_tracks = new TrackMenu(m_engine.get(), this);
+    QMenu *menu = m_menu->menu();
+    // The window owns the entries; the menu only lists them.
+    QAction *setup = nullptr;
+    for (QAction *entry : menu->actions()) {
+        if (entry->objectName() == QLatin1String("setupAction"))
+            setup = entry;
+    }
+    menu->insertMenu(setup, m_tracks->audioMenu());
+    menu->insertMenu(setup, m_tracks->subtitleMenu());
+    connect(m_tracks, &TrackMenu::trackChosen, this, [this](VlcEngine::TrackKind kind, const QString &name) {
+        showMessage(
+            kind == VlcEngine::TrackKind::Audio ? tr("Audio: %1").arg(name) : tr("Subtitles: %1").arg(name),
+            true, true);
+    });
+    m_companions = new CompanionSubtitles(m_engine.get(), m_model, m_model->pieces(), this);
+}
+
 // previous/next episode -> downloads model, window
 void player::wireEpisodes()
 {
@@ -548,5 +578,6 @@ QString player::chooseFile(const QString &caption, const QString &directory, con
 
 void player::on_display_label_customContextMenuRequested(QPoint pos)
 {
-    m_subtitles->popupMenu(ui->downsub, ui->display_label, pos);
+    m_subtitles->popupMenu(
+        ui->downsub, ui->display_label, pos, { m_tracks->audioMenu(), m_tracks->subtitleMenu() });
 }

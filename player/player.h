@@ -41,6 +41,8 @@ class ClientAgent;
 class SubtitleDownload;
 class CoreProcessControl;
 class TorrentPieceSource;
+class TrackMenu;
+class CompanionSubtitles;
 
 // The main window: video surface, control bar and downloads list. What
 // playback does while pieces are missing is the streaming policy's; the
@@ -74,6 +76,8 @@ public:
     CoreProcessControl *processControl() const { return m_control; }
     FileOpener *fileOpener() const { return m_fileOpener; }
     SubtitleDownload *subtitleDownload() const { return m_subtitles; }
+    TrackMenu *trackMenu() const { return m_tracks; }
+    CompanionSubtitles *companionSubtitles() const { return m_companions; }
 
     void setButtonImage(QAbstractButton *button, int frame, bool alternate)
     {
@@ -163,6 +167,7 @@ private:
     void wireCoreLink();
     void wireFileOpening();
     void wireSubtitles();
+    void wireTracks();
     void wireEpisodes();
 
 public:
@@ -184,6 +189,8 @@ private:
     ControlBar *m_controls = nullptr;
     FileOpener *m_fileOpener = nullptr;
     SubtitleDownload *m_subtitles = nullptr;
+    TrackMenu *m_tracks = nullptr;
+    CompanionSubtitles *m_companions = nullptr;
     EpisodeNavigator *m_episodes = nullptr;
     WebPages *m_pages = nullptr;
     MainMenu *m_menu = nullptr;

@@ -63,12 +63,17 @@ void SubtitleDownload::slotdownsub()
             QDir::toNativeSeparators(QString(current).replace(QLatin1Char('\\'), QLatin1Char('/'))) });
 }
 
-void SubtitleDownload::popupMenu(QAction *download, QWidget *videoArea, QPoint pos)
+void SubtitleDownload::popupMenu(
+    QAction *download, QWidget *videoArea, QPoint pos, const QList<QMenu *> &more)
 {
     if (!m_menu) {
         m_menu = new QMenu(videoArea->window());
         m_menu->addAction(download);
         connect(download, &QAction::triggered, this, &SubtitleDownload::slotdownsub);
+        if (!more.isEmpty())
+            m_menu->addSeparator();
+        for (QMenu *menu : more)
+            m_menu->addMenu(menu);
     }
     m_menu->popup(videoArea->mapToGlobal(pos));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPoint>
 #include <QProcess>
@@ -28,8 +29,9 @@ public:
     static QString folderOf(const QString &file);
 
     void slotdownsub();
-    // The video area's context menu: the one entry that starts a download.
-    void popupMenu(QAction *download, QWidget *videoArea, QPoint pos);
+    // The video area's context menu: the entry that starts a download, then
+    // the submenus given at the first call (the track menus).
+    void popupMenu(QAction *download, QWidget *videoArea, QPoint pos, const QList<QMenu *> &more = {});
 
     // SubDownloader by default; tests name their own.
     QString program = QStringLiteral("SubDownloader");

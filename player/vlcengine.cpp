@@ -11,6 +11,7 @@
 
 #include <vlc/vlc.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -79,6 +80,22 @@ const int marqueePixels = 14;
 
 const int readAheadKiB = 256;
 
+const libvlc_event_e attachedEvents[] = { libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached,
+    libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged, libvlc_MediaPlayerVout,
+    libvlc_MediaPlayerESAdded, libvlc_MediaPlayerESDeleted, libvlc_MediaPlayerESSelected };
+
+// libvlc's lists hold a "Disable" entry of id -1: off is the menu's own.
+QList<VlcEngine::Track> trackList(libvlc_track_description_t *list)
+{
+    QList<VlcEngine::Track> tracks;
+    for (libvlc_track_description_t *item = list; item; item = item->p_next) {
+        if (item->i_id >= 0)
+            tracks.append({ item->i_id, QString::fromUtf8(item->psz_name ? item->psz_name : "") });
+    }
+    libvlc_track_description_list_release(list);
+    return tracks;
+}
+
 } // namespace
 
 QStringList VlcEngine::instanceArguments(const QStringList &extraArguments)
@@ -128,8 +145,7 @@ VlcEngine::VlcEngine(const QStringList &extraArguments)
     m_gate.setEventSink([this](int event) { deliver(event); });
     libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player);
     static_assert(int(VideoOutput) == int(libvlc_MediaPlayerVout));
-    for (libvlc_event_e type : { libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached,
-             libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged, libvlc_MediaPlayerVout })
+    for (libvlc_event_e type : attachedEvents)
         libvlc_event_attach(events, type, &VlcEngine::onLibvlcEvent, this);
 }
 
@@ -139,8 +155,7 @@ VlcEngine::~VlcEngine()
         m_gate.failBlockedReads();
         libvlc_media_player_stop(m_player);
         libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player);
-        for (libvlc_event_e type : { libvlc_MediaPlayerPositionChanged, libvlc_MediaPlayerEndReached,
-                 libvlc_MediaPlayerStopped, libvlc_MediaPlayerLengthChanged, libvlc_MediaPlayerVout })
+        for (libvlc_event_e type : attachedEvents)
             libvlc_event_detach(events, type, &VlcEngine::onLibvlcEvent, this);
         libvlc_media_player_release(m_player);
     }
@@ -171,6 +186,18 @@ void VlcEngine::onLibvlcEvent(const libvlc_event_t *event, void *self)
     if (event->type == libvlc_MediaPlayerPositionChanged && !engine->m_marqueeSettled.exchange(true)) {
         QMetaObject::invokeMethod(
             engine->m_guiContext.get(), [engine] { engine->applyMarquee(); }, Qt::QueuedConnection);
+    }
+    if (event->type == libvlc_MediaPlayerESAdded || event->type == libvlc_MediaPlayerESDeleted
+        || event->type == libvlc_MediaPlayerESSelected) {
+        QMetaObject::invokeMethod(
+            engine->m_guiContext.get(),
+            [engine] {
+                engine->applyTrackChoices();
+                if (engine->m_tracksChanged)
+                    engine->m_tracksChanged();
+            },
+            Qt::QueuedConnection);
+        return;
     }
     if (event->type == libvlc_MediaPlayerVout) {
         // A new picture output knows nothing of the text; libvlc holds a lock
@@ -272,9 +299,16 @@ void VlcEngine::open(const QString &path, double startSeconds)
     m_gate.failBlockedReads();
     libvlc_media_player_stop(m_player);
     m_marqueeSettled = false;
-    if (path != m_path)
+    if (path != m_path) {
         m_knownLength = 0;
+        m_subtitleUrls.clear();
+    }
     m_path = path;
+    if (QDir::toNativeSeparators(path) != m_choicePath) {
+        m_choicePath.clear();
+        m_audioChoice.reset();
+        m_subtitleChoice.reset();
+    }
 
     static std::vector<std::unique_ptr<MediaSource>> sources;
     sources.push_back(std::make_unique<MediaSource>(MediaSource { &m_gate, QDir::toNativeSeparators(path) }));
@@ -290,6 +324,15 @@ void VlcEngine::open(const QString &path, double startSeconds)
         const QByteArray option = ":start-time=" + QByteArray::number(startSeconds, 'f', 3);
         libvlc_media_add_option(media, option.constData());
     }
+    if (!m_audioLanguage.isEmpty())
+        libvlc_media_add_option(media, QByteArray(":audio-language=" + m_audioLanguage.toUtf8()).constData());
+    if (!m_subtitleLanguage.isEmpty())
+        libvlc_media_add_option(
+            media, QByteArray(":sub-language=" + m_subtitleLanguage.toUtf8()).constData());
+    // A reopen (a seek, a window change) makes a new media: the subtitles
+    // that joined the old one come along.
+    for (const QByteArray &url : std::as_const(m_subtitleUrls))
+        libvlc_media_slaves_add(media, libvlc_media_slave_type_subtitle, 4, url.constData());
     libvlc_media_player_set_media(m_player, media);
     if (m_media)
         libvlc_media_release(m_media);
@@ -401,13 +444,94 @@ bool VlcEngine::takeSnapshot(const QString &folder, unsigned width, unsigned hei
 
 bool VlcEngine::setSubtitleFile(const QString &path)
 {
+    // A cancelled pick hands an empty path: the choice stands.
+    if (path.isEmpty())
+        return false;
+    m_subtitleChoice.reset();
+    return addSubtitle(path, true);
+}
+
+bool VlcEngine::addSubtitle(const QString &path, bool select)
+{
     // The file form of the older call is deprecated in libvlc 3; a slave
-    // subtitle given by its file URL is the same thing, selected at once.
+    // subtitle given by its file URL is the same thing.
     if (!m_player || path.isEmpty())
         return false;
     const QByteArray url = QUrl::fromLocalFile(QDir::fromNativeSeparators(path)).toEncoded();
-    return libvlc_media_player_add_slave(m_player, libvlc_media_slave_type_subtitle, url.constData(), true)
+    if (!m_subtitleUrls.contains(url))
+        m_subtitleUrls.append(url);
+    const bool chosen = m_subtitleChoice.has_value();
+    return libvlc_media_player_add_slave(
+               m_player, libvlc_media_slave_type_subtitle, url.constData(), select && !chosen)
         == 0;
+}
+
+// Track lists and selection read and set the input's variables: none of
+// these waits for a read, so they are safe on the GUI thread.
+QList<VlcEngine::Track> VlcEngine::tracks(TrackKind kind) const
+{
+    if (!m_player)
+        return {};
+    return trackList(kind == TrackKind::Audio ? libvlc_audio_get_track_description(m_player)
+                                              : libvlc_video_get_spu_description(m_player));
+}
+
+int VlcEngine::currentTrack(TrackKind kind) const
+{
+    if (!m_player)
+        return -1;
+    return kind == TrackKind::Audio ? libvlc_audio_get_track(m_player) : libvlc_video_get_spu(m_player);
+}
+
+void VlcEngine::chooseTrack(TrackKind kind, int id)
+{
+    const QString path = QDir::toNativeSeparators(m_path);
+    if (path != m_choicePath)
+        setTrackChoices(path, std::nullopt, std::nullopt);
+    (kind == TrackKind::Audio ? m_audioChoice : m_subtitleChoice) = id;
+    applyTrackChoices();
+}
+
+void VlcEngine::setTrackChoices(const QString &path, std::optional<int> audio, std::optional<int> subtitle)
+{
+    m_choicePath = QDir::toNativeSeparators(path);
+    m_audioChoice = audio;
+    m_subtitleChoice = subtitle;
+    if (m_choicePath == QDir::toNativeSeparators(m_path))
+        applyTrackChoices();
+}
+
+bool VlcEngine::hasTrackChoice(TrackKind kind) const
+{
+    return (kind == TrackKind::Audio ? m_audioChoice : m_subtitleChoice).has_value();
+}
+
+void VlcEngine::applyTrackChoices()
+{
+    if (!m_player || m_choicePath != QDir::toNativeSeparators(m_path))
+        return;
+    for (const TrackKind kind : { TrackKind::Audio, TrackKind::Subtitle }) {
+        const std::optional<int> &choice = kind == TrackKind::Audio ? m_audioChoice : m_subtitleChoice;
+        if (!choice || currentTrack(kind) == *choice)
+            continue;
+        // A track not there yet (a subtitle still arriving) is chosen when it comes.
+        const QList<Track> present = tracks(kind);
+        const bool known = *choice == -1
+            || std::any_of(present.cbegin(), present.cend(), [&](const Track &t) { return t.id == *choice; });
+        if (!known || present.isEmpty())
+            continue;
+        if (kind == TrackKind::Audio)
+            libvlc_audio_set_track(m_player, *choice);
+        else
+            libvlc_video_set_spu(m_player, *choice);
+    }
+}
+
+void VlcEngine::setPreferredLanguages(const QString &audio, const QString &subtitle)
+{
+    // Taken by the next media: VLC reads them when it opens one.
+    m_audioLanguage = audio.trimmed();
+    m_subtitleLanguage = subtitle.trimmed();
 }
 
 void VlcEngine::refreshBitfield(int mode, const char *bits, int length, int pieceLength)

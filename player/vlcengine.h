@@ -13,6 +13,7 @@ class QObject;
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 struct libvlc_instance_t;
 struct libvlc_media_player_t;
@@ -83,7 +84,34 @@ public:
     void setVolume(int volume);
     int volume() const;
     bool takeSnapshot(const QString &folder, unsigned width, unsigned height);
+    // A subtitle the user brings (a drop, a download) is shown, whatever
+    // track was chosen before.
     bool setSubtitleFile(const QString &path);
+    // Joins the media's subtitle tracks, also after a reopen of the same
+    // file; select is ignored when a subtitle choice stands for the file.
+    bool addSubtitle(const QString &path, bool select);
+
+    // Audio and subtitle tracks as libvlc names them; "off" (-1) is not one.
+    enum class TrackKind { Audio, Subtitle };
+    struct Track
+    {
+        int id = -1;
+        QString name;
+    };
+    QList<Track> tracks(TrackKind kind) const;
+    // The selected track's id; -1 when off or nothing plays.
+    int currentTrack(TrackKind kind) const;
+    // Selects a track (-1: off) of the playing file now, or as soon as it
+    // exists; the choice holds through reopens of the file.
+    void chooseTrack(TrackKind kind, int id);
+    // Choices for a file about to play (none for a kind: the engine's own).
+    void setTrackChoices(const QString &path, std::optional<int> audio, std::optional<int> subtitle);
+    bool hasTrackChoice(TrackKind kind) const;
+    // Languages by code or English name ("en", "fre", "German") that the
+    // engine picks among a file's own tracks; empty: its default.
+    void setPreferredLanguages(const QString &audio, const QString &subtitle);
+    // Hears of new, gone and selected tracks, on the GUI thread.
+    void setTracksCallback(std::function<void()> callback) { m_tracksChanged = std::move(callback); }
 
     // The two streaming extensions.
     void refreshBitfield(int mode, const char *bits, int length, int pieceLength) override;
@@ -100,6 +128,7 @@ private:
     void reopenAt(double seconds);
     void applyMarquee();
     void applyWindow();
+    void applyTrackChoices();
 
     PieceGate m_gate;
     libvlc_instance_t *m_instance = nullptr;
@@ -119,6 +148,15 @@ private:
     // Lives on the GUI thread: engine-thread events post work to it.
     std::unique_ptr<QObject> m_guiContext;
     std::function<void(bool)> m_pictureChanged;
+    std::function<void()> m_tracksChanged;
+    // Subtitle files of the current path, given again to each reopen.
+    QList<QByteArray> m_subtitleUrls;
+    // Track choices and the (native) path they are for.
+    QString m_choicePath;
+    std::optional<int> m_audioChoice;
+    std::optional<int> m_subtitleChoice;
+    QString m_audioLanguage;
+    QString m_subtitleLanguage;
     std::atomic<EventCallback> m_callback { nullptr };
     std::atomic<void *> m_userData { nullptr };
 };

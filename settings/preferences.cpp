@@ -7,6 +7,13 @@ QString positionKey(const QString &path)
 {
     return QStringLiteral("/file/ ") + path;
 }
+
+std::optional<int> trackValue(const QVariant &value)
+{
+    bool ok = false;
+    const int track = value.toInt(&ok);
+    return ok && track >= -1 ? std::optional<int>(track) : std::nullopt;
+}
 }
 
 Preferences::Preferences()
@@ -187,4 +194,44 @@ float Preferences::loadPosition(const QString &path) const
 void Preferences::savePosition(const QString &path, float position)
 {
     setValue(positionKey(path), position);
+}
+
+QString Preferences::getAudioLanguage() const
+{
+    return value(QStringLiteral("/config/audioLanguage"), QString()).toString();
+}
+
+void Preferences::setAudioLanguage(const QString &language)
+{
+    setValue(QStringLiteral("/config/audioLanguage"), language.trimmed());
+}
+
+QString Preferences::getSubtitleLanguage() const
+{
+    return value(QStringLiteral("/config/subtitleLanguage"), QString()).toString();
+}
+
+void Preferences::setSubtitleLanguage(const QString &language)
+{
+    setValue(QStringLiteral("/config/subtitleLanguage"), language.trimmed());
+}
+
+std::optional<int> Preferences::loadAudioTrack(const QString &path) const
+{
+    return trackValue(value(QStringLiteral("/audioTrack/ ") + path));
+}
+
+void Preferences::saveAudioTrack(const QString &path, int track)
+{
+    setValue(QStringLiteral("/audioTrack/ ") + path, track);
+}
+
+std::optional<int> Preferences::loadSubtitleTrack(const QString &path) const
+{
+    return trackValue(value(QStringLiteral("/subtitleTrack/ ") + path));
+}
+
+void Preferences::saveSubtitleTrack(const QString &path, int track)
+{
+    setValue(QStringLiteral("/subtitleTrack/ ") + path, track);
 }

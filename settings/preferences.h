@@ -2,6 +2,8 @@
 
 #include "qinisettings.h"
 
+#include <optional>
+
 // Typed accessors over the shared Morvane.ini. A cheap value: construct one
 // where a setting is needed and let it go.
 class Preferences : public QIniSettings
@@ -65,4 +67,18 @@ public:
     // Saved play position (0..1) of a media file, keyed "/file/ " + path.
     float loadPosition(const QString &path) const;
     void savePosition(const QString &path, float position);
+
+    // Languages the engine prefers among a file's tracks and the subtitles
+    // of a download, by code or English name; empty: the engine's default.
+    QString getAudioLanguage() const;
+    void setAudioLanguage(const QString &language);
+    QString getSubtitleLanguage() const;
+    void setSubtitleLanguage(const QString &language);
+
+    // The track the user chose for a media file (-1: off), keyed like its
+    // position; none when never chosen.
+    std::optional<int> loadAudioTrack(const QString &path) const;
+    void saveAudioTrack(const QString &path, int track);
+    std::optional<int> loadSubtitleTrack(const QString &path) const;
+    void saveSubtitleTrack(const QString &path, int track);
 };

@@ -20,6 +20,7 @@ private slots:
     void cleanup();
 
     void silentSeedLosesItsBlocks();
+    void playedFilesSubtitleComesFirst();
 
 private:
     static constexpr int kPieces = 48;
@@ -122,6 +123,48 @@ void TestUrgentPieces::silentSeedLosesItsBlocks()
     // needs ~0.7 s for the piece. Left to libtorrent's timeouts the blocks
     // stay with the frozen seed for 18 s and more.
     QVERIFY2(took < 8000, qPrintable(QString::number(took)));
+}
+
+// The subtitle beside the played video is wanted from the first picture on:
+// it comes before the video's pieces, not after them as another file would.
+void TestUrgentPieces::playedFilesSubtitleComesFirst()
+{
+    const QString folder = QDir(m_home->path()).filePath(QStringLiteral("source/Film"));
+    QVERIFY(writeFile(folder + QStringLiteral("/film.mp4"), randomBytes(qint64(kPieces) * kPieceSize, 7)));
+    QVERIFY(writeFile(folder + QStringLiteral("/film.srt"), randomBytes(3000, 8)));
+    QVERIFY(startCore());
+    const auto seeder = seedAt(folder, 1000000, 0);
+    QVERIFY(seeder);
+    const int from = m_client->mark();
+    m_client->send(0, { seeder->torrentPath() });
+    const std::optional<CoreReply> added = m_client->waitFor(0, 10000, {}, from);
+    QVERIFY(added && !added->rows.isEmpty());
+    // Description row: 5 fields, then name, size, folder and path per file.
+    const QStringList description = added->rows.first();
+    const int files = int(description.size() - 5) / 4;
+    int video = -1;
+    int subtitle = -1;
+    for (int i = 0; i < files; ++i) {
+        const QString name = description.at(5 + 4 * i);
+        if (name == QLatin1String("film.mp4"))
+            video = i;
+        else if (name == QLatin1String("film.srt"))
+            subtitle = i;
+    }
+    QVERIFY(video >= 0 && subtitle >= 0);
+    m_client->send(9, { seeder->hash(), QString::number(video) });
+
+    // Status row: 12 fields, then progress, finished, first and last piece per file.
+    const QStringList row = waitForStatus(
+        seeder->hash(), [subtitle](const QStringList &r) { return r.value(13 + 4 * subtitle) == "1"; },
+        30000);
+    QVERIFY(!row.isEmpty());
+    const QString pieces = row.at(8);
+    const int first = row.at(14 + 4 * video).toInt();
+    const int last = row.at(15 + 4 * video).toInt();
+    const int videoDone = int(pieces.mid(first, last - first + 1).count(QLatin1Char('1')));
+    qInfo("subtitle complete with %d of %d video pieces", videoDone, last - first + 1);
+    QVERIFY2(videoDone < kPieces / 2, qPrintable(QString::number(videoDone)));
 }
 
 QTEST_GUILESS_MAIN(TestUrgentPieces)

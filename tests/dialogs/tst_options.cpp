@@ -152,6 +152,7 @@ private slots:
             prefs.setAutoPlayMethod(false);
             prefs.setSavePath(QStringLiteral("/srv/films"));
             prefs.setDiskCache(64);
+            prefs.setSubtitleLanguage(QStringLiteral("en"));
         }
         Options options;
         QVERIFY(!check(options, "portcheckBox")->isChecked());
@@ -161,6 +162,8 @@ private slots:
         QVERIFY(!check(options, "autoPlayMethodCheckBox")->isChecked());
         QCOMPARE(lineEdit(options, "browselineEdit")->text(), QStringLiteral("/srv/films"));
         QCOMPARE(spin(options, "cacheSize")->value(), 64);
+        QCOMPARE(lineEdit(options, "audioLanguage")->text(), QString());
+        QCOMPARE(lineEdit(options, "subtitleLanguage")->text(), QStringLiteral("en"));
 
         // Now flip everything and check each lands under its own key.
         check(options, "portcheckBox")->setChecked(true);
@@ -169,6 +172,8 @@ private slots:
         check(options, "autoPlayMethodCheckBox")->setChecked(true);
         lineEdit(options, "browselineEdit")->setText(QStringLiteral("/srv/other"));
         spin(options, "cacheSize")->setValue(128);
+        lineEdit(options, "audioLanguage")->setText(QStringLiteral(" fre "));
+        lineEdit(options, "subtitleLanguage")->clear();
         QSignalSpy requests(&options, &Options::sessionRequest);
         QSignalSpy autoPlay(&options, &Options::autoPlayMethodChanged);
         button(options, "okButton")->click();
@@ -186,6 +191,8 @@ private slots:
         QCOMPARE(prefs.getAutoPlayMethod(), true);
         QCOMPARE(prefs.getSavePath(), QStringLiteral("/srv/other"));
         QCOMPARE(prefs.getDiskCache(), 128u);
+        QCOMPARE(prefs.getAudioLanguage(), QStringLiteral("fre"));
+        QCOMPARE(prefs.getSubtitleLanguage(), QString());
     }
 
     void emptiedFolderSendsTheDefault()

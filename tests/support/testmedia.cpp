@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QHash>
 #include <QProcess>
+#include <QTime>
 #include <QUuid>
 
 namespace {
@@ -95,6 +96,47 @@ TestMedia::Recipe TestMedia::reference(QSize size, int seconds)
 bool TestMedia::remux(const QString &source, const QString &target, int timeoutMs)
 {
     return ffmpeg({ "-i", source, "-c", "copy", target }, timeoutMs);
+}
+
+bool TestMedia::writeSrt(const QString &path, const QString &text, int seconds)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    // A cue a second: a track chosen while playing shows the text within a
+    // second, as an engine shows only cues that begin after the choice.
+    const QString format = QStringLiteral("HH:mm:ss,zzz");
+    QString cues;
+    for (int second = 0; second < seconds; ++second)
+        cues += QStringLiteral("%1\n%2 --> %3\n%4\n\n")
+                    .arg(second + 1)
+                    .arg(QTime(0, 0).addSecs(second).toString(format),
+                        QTime(0, 0).addSecs(second + 1).toString(format), text);
+    return file.write(cues.toUtf8()) > 0 && file.flush();
+}
+
+bool TestMedia::makeWithTracks(const QString &path, const QString &colour, const QString &englishText,
+    const QString &frenchText, int seconds, int timeoutMs)
+{
+    const QString english = path + QStringLiteral(".en.srt");
+    const QString french = path + QStringLiteral(".fr.srt");
+    if (!writeSrt(english, englishText, seconds) || !writeSrt(french, frenchText, seconds))
+        return false;
+    const QString length = QString::number(seconds);
+    const bool made
+        = ffmpeg({ "-f", "lavfi", "-i",
+                     QStringLiteral("color=c=%1:size=320x240:rate=25:duration=%2").arg(colour, length), "-f",
+                     "lavfi", "-i", QStringLiteral("sine=frequency=440:duration=") + length, "-f", "lavfi",
+                     "-i", QStringLiteral("sine=frequency=880:duration=") + length, "-i", english, "-i",
+                     french, "-map", "0:v", "-map", "1:a", "-map", "2:a", "-map", "3:s", "-map", "4:s",
+                     "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a",
+                     "64k", "-c:s", "srt", "-metadata:s:a:0", "language=eng", "-metadata:s:a:1",
+                     "language=fre", "-metadata:s:s:0", "language=eng", "-metadata:s:s:1", "language=fre",
+                     "-disposition:s:0", "0", "-disposition:s:1", "0", path },
+            timeoutMs);
+    QFile::remove(english);
+    QFile::remove(french);
+    return made;
 }
 
 QString TestMedia::clip(Kind kind, int seconds)

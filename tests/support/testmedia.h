@@ -37,6 +37,13 @@ public:
     static bool make(const Recipe &recipe, const QString &path, int timeoutMs = 120000);
     // The same streams in the container of target's suffix.
     static bool remux(const QString &source, const QString &target, int timeoutMs = 120000);
+    // A subtitle file that shows text from 0 to seconds, a cue a second.
+    static bool writeSrt(const QString &path, const QString &text, int seconds);
+    // A still clip of colour in Matroska with two audio tracks (English 440 Hz,
+    // French 880 Hz) and two subtitle tracks (English, French) showing the two
+    // texts; none of them marked default, so no subtitle shows at first.
+    static bool makeWithTracks(const QString &path, const QString &colour, const QString &englishText,
+        const QString &frenchText, int seconds, int timeoutMs = 120000);
     static QString folder();
     // Copies the clip to name inside a fresh folder of its own.
     static QString copyAs(const QString &source, const QString &name);
