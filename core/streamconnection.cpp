@@ -199,7 +199,7 @@ void StreamConnection::refuse(int status, const QByteArray &extra)
 
 void StreamConnection::pump()
 {
-    if (!m_sending || m_waiting || m_closing)
+    if (!m_sending || m_waiting || m_closing || m_socket->state() != QAbstractSocket::ConnectedState)
         return;
     while (m_next < m_end && m_socket->bytesToWrite() < highWater) {
         const qint64 at = m_file->offset + m_next;
