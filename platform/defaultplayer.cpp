@@ -9,6 +9,9 @@
 
 namespace {
 constexpr int queryTimeoutMs = 3000;
+// Our own entry (Kelvora writes it): the player would take an http address
+// for a torrent's, and it is not "another" player anyway.
+const char *const ownDesktopId = "morvane.desktop";
 
 // Splits an Exec value into arguments: double quotes group, and inside them
 // a backslash takes the next character literally.
@@ -121,7 +124,7 @@ QStringList DefaultPlayer::command(const QString &execValue, const QString &url)
 bool DefaultPlayer::open(const QString &mimeType, const QString &url)
 {
     const QString id = desktopIdFor(mimeType);
-    if (id.isEmpty())
+    if (id.isEmpty() || id == QLatin1String(ownDesktopId))
         return false;
     const QString file = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, id);
     const QStringList command = DefaultPlayer::command(execOf(file), url);

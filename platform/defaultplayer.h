@@ -17,6 +17,7 @@ public:
     // empty when the value cannot be used.
     static QStringList command(const QString &execValue, const QString &url);
     // Starts the default application for mimeType with url. False when
-    // there is none or it did not start: the caller has another way.
+    // there is none, it is this player, or it did not start: the caller has
+    // another way.
     static bool open(const QString &mimeType, const QString &url);
 };
