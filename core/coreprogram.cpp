@@ -4,6 +4,7 @@
 #include "coreservice.h"
 #include "coresettings.h"
 #include "disktrouble.h"
+#include "streamserver.h"
 #include "torrentsession.h"
 
 #include "platform/logging.h"
@@ -19,6 +20,7 @@ CoreProgram::CoreProgram(QObject *parent)
 CoreProgram::~CoreProgram()
 {
     delete m_server;
+    delete m_stream;
     delete m_service;
     delete m_lock;
 }
@@ -53,6 +55,15 @@ CoreProgram::Start CoreProgram::start(const QString &channel)
     if (ok && diskRetry > 0)
         m_service->session()->diskTrouble()->setRetryInterval(diskRetry);
     m_service->session()->restore();
+
+    // Other players read the downloads' files here; the core works without it.
+    m_stream = new StreamServer(m_service->session());
+    if (m_stream->listen(settings.streamOnNetwork)) {
+        QStringList addresses { m_stream->address() };
+        if (!m_stream->networkAddress().isEmpty())
+            addresses.append(m_stream->networkAddress());
+        m_service->setStreamAddresses(addresses);
+    }
 
     m_server = new CoreServer;
     if (!m_server->listen(channel))

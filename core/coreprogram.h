@@ -6,6 +6,7 @@
 
 class CoreServer;
 class CoreService;
+class StreamServer;
 
 // Puts the service together: one core per user data folder (a second one
 // started on the same folder leaves at once, so the downloads' stored state
@@ -34,4 +35,5 @@ private:
     QLockFile *m_lock = nullptr;
     CoreServer *m_server = nullptr;
     CoreService *m_service = nullptr;
+    StreamServer *m_stream = nullptr;
 };

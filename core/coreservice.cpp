@@ -207,6 +207,12 @@ void CoreService::handleRequest(qint32 type, const QStringList &arguments)
         break;
     case CoreProtocol::ExtendedReplies:
         m_extendedReplies = true;
+        if (!m_streamAddresses.isEmpty()) {
+            QList<QStringList> rows;
+            for (const QString &address : std::as_const(m_streamAddresses))
+                rows.append({ address });
+            emit reply(CoreProtocol::StreamAddress, rows);
+        }
         break;
     case CoreProtocol::PrepareQuit:
         m_session->holdForQuit(true);

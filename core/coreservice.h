@@ -32,6 +32,9 @@ public:
     // Bytes written to the player and not yet read by it; status lists wait
     // while there are more than maxBacklogBytes.
     void setBacklogProbe(std::function<qint64()> probe) { m_backlog = std::move(probe); }
+    // Where other players find the downloads' files; told to players that
+    // read our own replies.
+    void setStreamAddresses(const QStringList &addresses) { m_streamAddresses = addresses; }
     static constexpr qint64 maxBacklogBytes = 1024 * 1024;
     // The player read some of what was written.
     void replyDrained();
@@ -75,6 +78,7 @@ private:
     // A status list was due while the player was behind.
     bool m_statusSkipped = false;
     std::function<qint64()> m_backlog;
+    QStringList m_streamAddresses;
     QTimer m_statusTimer;
     QTimer m_urgentTimer;
     QElapsedTimer m_sinceStatus;

@@ -15,6 +15,7 @@ CoreSettings CoreSettings::load()
     settings.diskCacheMb = prefs.getDiskCache();
     settings.port = portFrom(prefs.getPortCheckbox(), prefs.getPortLineEdit());
     settings.ipv6 = prefs.getIpv6Checkbox();
+    settings.streamOnNetwork = !settings.loopback && prefs.getStreamOnNetwork();
     settings.downloadLimitKib = prefs.getDownloadLimit();
     settings.uploadLimitKib = prefs.getUploadLimit();
     settings.maxConnections = prefs.getMaxConnections();

@@ -26,6 +26,8 @@ public:
     unsigned int diskCacheMb = 16;
     int port = 0; // 0: libtorrent's own choice
     bool ipv6 = true;
+    // The stream for other players listens beyond loopback; never in loopback mode.
+    bool streamOnNetwork = false;
     unsigned int downloadLimitKib = 0; // 0: no limit
     unsigned int uploadLimitKib = 0;
     unsigned int maxConnections = 0; // 0: libtorrent's default

@@ -161,6 +161,27 @@ bool StreamingScheduler::setStreamingWindow(
     return true;
 }
 
+bool StreamingScheduler::readerAt(const QString &hash, int fileRow, qint64 offset, QString *error)
+{
+    lt::torrent_handle h;
+    const std::shared_ptr<const lt::torrent_info> info = playable(hash.toLower(), &h, error);
+    if (!info)
+        return false;
+    const lt::file_storage &files = info->files();
+    const QList<lt::file_index_t> visible = RowBuilder::visibleFiles(files);
+    if (fileRow < 0 || fileRow >= visible.size()) {
+        *error = QStringLiteral("no file %1").arg(fileRow);
+        return false;
+    }
+    const lt::file_index_t file = visible.at(fileRow);
+    if (files.file_size(file) <= 0)
+        return true;
+    const qint64 at = qBound(qint64(0), offset, qint64(files.file_size(file) - 1));
+    const int wanted = static_cast<int>(files.map_file(file, at, 1).piece);
+    return setStreamingWindow(
+        hash, RowBuilder::firstPiece(files, file), wanted, RowBuilder::lastPiece(files, file), error);
+}
+
 void StreamingScheduler::play(
     const QString &key, const lt::torrent_handle &h, int fileRow, int fileStart, int fileEnd, int origin)
 {

@@ -34,6 +34,10 @@ public:
     // Playback needs pieces from firstWanted on, up to the file's end.
     bool setStreamingWindow(const QString &hash, int fileStart, int firstWanted, int fileEnd, QString *error);
 
+    // Another program reads the file (numbered as in the description row)
+    // at offset bytes into it: the same as the player's request 11 there.
+    bool readerAt(const QString &hash, int fileRow, qint64 offset, QString *error);
+
     // The download being played; empty when none.
     QString playedHash() const { return m_playing.hash; }
     // A download joined the session: it gives way if a file plays.

@@ -56,7 +56,10 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
     connect(m_alerts, &AlertDispatcher::peerBanned, m_bans, &PeerBans::banned);
     connect(m_alerts, &AlertDispatcher::pieceRead, this,
         [this](const lt::torrent_handle &h, int piece, const QByteArray &data) {
-            m_scheduler->onPieceRead(keyOf(h), h, piece, data);
+            const QString key = keyOf(h);
+            m_scheduler->onPieceRead(key, h, piece, data);
+            if (!key.isEmpty())
+                emit pieceRead(key, piece, data);
         });
     connect(
         m_scheduler, &StreamingScheduler::playedPieceFinished, this, &TorrentSession::playedPieceFinished);
@@ -108,6 +111,7 @@ TorrentSession::TorrentSession(const CoreSettings &settings, const QString &back
             m_statusCache.forget(key);
         m_saves->pieceWritten(key);
         m_scheduler->onPieceFinished(key, h, piece);
+        emit pieceFinished(key, piece);
     });
     connect(m_saves, &SaveSchedule::due, this,
         [this](const QString &key) { requestSave(handle(key), lt::torrent_handle::save_info_dict); });
@@ -334,6 +338,7 @@ bool TorrentSession::remove(const QString &hash, bool withFiles)
     m_scheduler->downloadRemoved(key);
     m_session->remove_torrent(h, withFiles ? lt::session_handle::delete_files : lt::remove_flags_t {});
     m_store.remove(key);
+    emit downloadRemoved(key);
     return true;
 }
 

@@ -81,11 +81,18 @@ public:
     void holdForQuit(bool hold);
 
     QString backupFolder() const { return m_store.folder(); }
+    // Invalid when there is no such download.
+    lt::torrent_handle handle(const QString &hash) const;
     int listenPort() const;
 
 signals:
     void metadataArrived(const QString &hash);
     void playedPieceFinished(const QString &hash, int piece);
+    // Any piece of any download passed its check.
+    void pieceFinished(const QString &hash, int piece);
+    // What read_piece() asked for; empty data when it could not be read.
+    void pieceRead(const QString &hash, int piece, const QByteArray &data);
+    void downloadRemoved(const QString &hash);
     void allResumeDataSaved();
     void statusReady();
     // A magnet's metadata showed a download too large to list: it is gone.
@@ -96,7 +103,6 @@ private:
     QString add(lt::add_torrent_params params, const QString &knownKey, QString *error);
     static QString keyOf(const lt::info_hash_t &hashes);
     QString keyOf(const lt::torrent_handle &handle) const;
-    lt::torrent_handle handle(const QString &hash) const;
     void requestSave(const lt::torrent_handle &handle, lt::resume_data_flags_t flags);
     void onResumeData(const lt::torrent_handle &handle, const QByteArray &data);
     void onResumeDataFailed(const lt::torrent_handle &handle);

@@ -4,6 +4,8 @@
 #include "corelink/coreprompt.h"
 #include "platform/logging.h"
 
+#include <QUrl>
+
 ClientAgent::ClientAgent(QObject *parent)
     : QObject(parent)
     , thread(new ClientRequestTHread(this))
@@ -26,6 +28,9 @@ ClientAgent::ClientAgent(QObject *parent)
     connect(thread, &Thread::serverReadyToClose, this, &ClientAgent::serverReadyToClose);
     connect(thread, &Thread::addFailedRows, this, &ClientAgent::addFailedRows);
     connect(thread, &Thread::pieceFinishedRows, this, &ClientAgent::pieceFinishedRows);
+    connect(thread, &Thread::streamAddressRows, this, &ClientAgent::streamAddressRows);
+    // A core that comes back has a new token.
+    connect(thread, &Thread::connectionLost, this, &ClientAgent::forgetStreamAddress);
 
     // the window's commands to the connection
     connect(this, &ClientAgent::_rebuildConnection, thread, &Thread::tryToConn);
@@ -97,4 +102,30 @@ void ClientAgent::addFailedRows(const QList<QStringList> &rows)
         }
         emit addFailed(row.at(0), row.at(1));
     }
+}
+
+void ClientAgent::streamAddressRows(const QList<QStringList> &rows)
+{
+    // Only an address that a file's place can be appended to.
+    const auto usable = [](const QString &text) {
+        const QUrl url(text, QUrl::StrictMode);
+        return url.isValid() && url.scheme() == QLatin1String("http") && !url.host().isEmpty()
+            && text.endsWith(QLatin1Char('/'));
+    };
+    const QString address = rows.value(0).value(0);
+    const QString network = rows.value(1).value(0);
+    m_streamAddress = usable(address) ? address : QString();
+    m_networkStreamAddress = !m_streamAddress.isEmpty() && usable(network) ? network : QString();
+    if (m_streamAddress.isEmpty())
+        qCDebug(lcCorelink).noquote() << "\tstream address ignored:" << rows;
+    emit streamAddressChanged(m_streamAddress, m_networkStreamAddress);
+}
+
+void ClientAgent::forgetStreamAddress()
+{
+    if (m_streamAddress.isEmpty())
+        return;
+    m_streamAddress.clear();
+    m_networkStreamAddress.clear();
+    emit streamAddressChanged(QString(), QString());
 }

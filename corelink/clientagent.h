@@ -23,6 +23,11 @@ public:
     // For tuning in tests (time-outs, the prompt's asker) and for checks.
     ClientRequestTHread *requestThread() const { return thread; }
     CorePrompt *prompt() const { return m_prompt; }
+    // "http://127.0.0.1:PORT/TOKEN/": a download's file is at HASH/INDEX/NAME
+    // under it. Empty when the core serves no stream.
+    QString streamAddress() const { return m_streamAddress; }
+    // The same for other machines of the local network; usually empty.
+    QString networkStreamAddress() const { return m_networkStreamAddress; }
 
 signals:
     // A request with one argument travels as a one-element list.
@@ -47,6 +52,9 @@ signals:
     void pieceFinished(QString hash, int piece);
     // The core went away: rates and states it reported no longer hold.
     void connectionLost();
+    // Where the core serves the downloads' files to other players (see
+    // streamAddress()); empty while no core told us.
+    void streamAddressChanged(QString address, QString networkAddress);
 
 public slots:
     void sessionRequestPreCheck(CoreProtocol::RequestType requestType, QStringList list);
@@ -54,6 +62,8 @@ public slots:
 private slots:
     void addFailedRows(const QList<QStringList> &rows);
     void pieceFinishedRows(const QList<QStringList> &rows);
+    void streamAddressRows(const QList<QStringList> &rows);
+    void forgetStreamAddress();
     void tellPlayback();
 
 private:
@@ -62,4 +72,6 @@ private:
     // The last played file and piece range sent, for a core that joins later.
     QStringList m_playedFile;
     QStringList m_playedRange;
+    QString m_streamAddress;
+    QString m_networkStreamAddress;
 };

@@ -235,6 +235,9 @@ void ClientRequestTHread::recvCheck()
         case CoreProtocol::PieceFinished:
             emit pieceFinishedRows(reply.rows);
             break;
+        case CoreProtocol::StreamAddress:
+            emit streamAddressRows(reply.rows);
+            break;
         default:
             break;
         }

@@ -57,6 +57,7 @@ signals:
     // Rows [item, reason] of what the core could not add.
     void addFailedRows(QList<QStringList> rows);
     void pieceFinishedRows(QList<QStringList> rows);
+    void streamAddressRows(QList<QStringList> rows);
     // Questions for the user; each is answered through the slot below.
     void coreLost();
     void replyTimedOut();

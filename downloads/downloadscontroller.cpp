@@ -2,13 +2,19 @@
 
 #include "informationwidget.h"
 #include "listmenu.h"
+#include "platform/defaultplayer.h"
 #include "platform/logging.h"
 #include "treeitem.h"
 #include "treemodel.h"
 
+#include <QClipboard>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QTimer>
 #include <QUrl>
 
@@ -19,6 +25,7 @@ DownloadsController::DownloadsController(TreeModel *model, QObject *parent)
     , m_infoWidget(new InformationWidget(this))
     , m_warningBox(new QMessageBox)
     , m_hoverTimer(new QTimer(this))
+    , m_openPlayer(&DefaultPlayer::open)
 {
     m_hoverTimer->setSingleShot(true);
     m_hoverTimer->setInterval(m_hoverInterval);
@@ -86,6 +93,8 @@ void DownloadsController::rightClickAction(QModelIndexList indexlist)
     select(indexlist);
     if (!m_model)
         return;
+    m_streamIndex = indexlist.isEmpty() ? QModelIndex() : indexlist.first();
+    m_listMenu->setStreamable(!streamAddressOf(m_streamIndex).isEmpty());
     const bool firstPaused
         = !m_selectedItems.isEmpty() && m_selectedItems.first()->torrentState == TreeItem::Paused;
     m_listMenu->showMenu(int(m_selectedItems.size()), firstPaused);
@@ -132,6 +141,28 @@ void DownloadsController::listMenuAction(int type)
     case ListMenu::Test:
         emit m_model->treeModelTest();
         return;
+    case ListMenu::CopyStreamAddress: {
+        // A TV needs the address it can reach; this machine's players take either.
+        QString address = streamAddressOf(m_streamIndex, true);
+        if (address.isEmpty())
+            address = streamAddressOf(m_streamIndex);
+        if (!address.isEmpty())
+            QGuiApplication::clipboard()->setText(address);
+        return;
+    }
+    case ListMenu::OpenInOtherPlayer: {
+        const QString address = streamAddressOf(m_streamIndex);
+        if (address.isEmpty())
+            return;
+        // The desktop's default for http is a browser: ask for the player of
+        // the file's kind first.
+        const QMimeType kind
+            = QMimeDatabase().mimeTypeForFile(QUrl(address).fileName(), QMimeDatabase::MatchExtension);
+        const QString mime = kind.isValid() && !kind.isDefault() ? kind.name() : QStringLiteral("video/mp4");
+        if (!m_openPlayer || !m_openPlayer(mime, address))
+            QDesktopServices::openUrl(QUrl(address));
+        return;
+    }
     default:
         return;
     }
@@ -205,4 +236,38 @@ void DownloadsController::mouseFloatEvent()
         return;
     const QPoint cursor = QCursor::pos();
     m_infoWidget->showFor(item, cursor.x(), cursor.y());
+}
+
+void DownloadsController::setStreamAddress(const QString &address, const QString &networkAddress)
+{
+    m_streamAddress = address;
+    m_networkStreamAddress = networkAddress;
+}
+
+QString DownloadsController::streamAddressOf(const QModelIndex &index, bool forNetwork) const
+{
+    const QString base = forNetwork ? m_networkStreamAddress : m_streamAddress;
+    const TreeItem *item = m_model ? m_model->itemFromIndex(index) : nullptr;
+    if (base.isEmpty() || !item || item->isRoot || item->hash.isEmpty())
+        return QString();
+    const TreeItem *download = m_model->isTopLevel(item) ? item : item->parentItem;
+    // A magnet without its files yet, or an address still being fetched.
+    if (!download || download->noData || download->temporary)
+        return QString();
+    const TreeItem *file = item;
+    if (item == download && !download->children.isEmpty()) {
+        file = nullptr;
+        for (const TreeItem *child : download->children)
+            if (child->playable && (!file || child->size > file->size))
+                file = child;
+        if (!file)
+            return QString();
+    }
+    const int fileIndex = file->fileIndex < 0 ? 0 : file->fileIndex;
+    // A download row's name is the torrent's; the core checks the file's.
+    const QString name = file->filePath.isEmpty()
+        ? file->name
+        : QFileInfo(QDir::fromNativeSeparators(file->filePath)).fileName();
+    return base + download->hash + QLatin1Char('/') + QString::number(fileIndex) + QLatin1Char('/')
+        + QString::fromLatin1(QUrl::toPercentEncoding(name));
 }

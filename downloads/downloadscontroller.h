@@ -5,6 +5,9 @@
 #include <QObject>
 #include <QPersistentModelIndex>
 #include <QPoint>
+#include <QString>
+
+#include <functional>
 
 class InformationWidget;
 class ListMenu;
@@ -37,12 +40,21 @@ public:
     const QList<TreeItem *> &selectedItems() const { return m_selectedItems; }
     // The downloads the menu's commands act on; a file stands for its torrent.
     void select(const QModelIndexList &indexlist);
+    // The stream address of a row's file (a download row stands for its
+    // largest media file); empty when it has none.
+    QString streamAddressOf(const QModelIndex &index, bool forNetwork = false) const;
+    // Starts the desktop's default player for a MIME type with an address;
+    // false sends the address to the desktop's handler of http instead.
+    using PlayerOpener = std::function<bool(const QString &mimeType, const QString &url)>;
+    void setPlayerOpener(PlayerOpener opener) { m_openPlayer = std::move(opener); }
 
 public slots:
     void rightClickAction(QModelIndexList indexlist);
     void listMenuAction(int type);
     void mouseMoveSlot(bool validPos, QPoint pos, QModelIndex indexFromPos);
     void mouseFloatEvent();
+    // Where the core serves the files (ClientAgent::streamAddressChanged).
+    void setStreamAddress(const QString &address, const QString &networkAddress);
 
 private:
     // Rows of the last right-click that are still in the list.
@@ -62,4 +74,9 @@ private:
     QPersistentModelIndex m_hoverIndex;
     QPoint m_hoverPos;
     QList<TreeItem *> m_selectedItems;
+    QString m_streamAddress;
+    QString m_networkStreamAddress;
+    // The clicked row's file, for the stream actions.
+    QPersistentModelIndex m_streamIndex;
+    PlayerOpener m_openPlayer;
 };

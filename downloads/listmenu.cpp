@@ -16,6 +16,9 @@ ListMenu::ListMenu(QObject *parent)
     action_Start = new QAction(tr("Start"), this);
     action_Pause = new QAction(tr("Pause"), this);
     action_TEST = new QAction(tr("TEST"), this);
+    action_CopyStreamAddress = new QAction(tr("Copy stream address"), this);
+    action_OpenInOtherPlayer = new QAction(tr("Open in another player"), this);
+    setStreamable(false);
 
     connect(action_AddNew, &QAction::triggered, this, &ListMenu::addTorrentAction);
     connect(action_AddMagnetLink, &QAction::triggered, this, &ListMenu::addMagnetAction);
@@ -26,6 +29,8 @@ ListMenu::ListMenu(QObject *parent)
     connect(action_Start, &QAction::triggered, this, &ListMenu::startAction);
     connect(action_Pause, &QAction::triggered, this, &ListMenu::pauseAction);
     connect(action_TEST, &QAction::triggered, this, &ListMenu::testAction);
+    connect(action_CopyStreamAddress, &QAction::triggered, this, &ListMenu::copyStreamAddressAction);
+    connect(action_OpenInOtherPlayer, &QAction::triggered, this, &ListMenu::openInOtherPlayerAction);
 
     // Menus are top-level widgets and so cannot be QObject children of this.
     const auto makeMenu = [](const QList<QAction *> &actions) {
@@ -41,6 +46,11 @@ ListMenu::ListMenu(QObject *parent)
         action_ShowInfo, action_JumpToDestFolder });
     singlePausedMenu = makeMenu({ action_Start, action_Totally_Delete, action_Remove_from_list,
         action_ShowInfo, action_JumpToDestFolder });
+    // One file at a time: only the menus of a single download offer them.
+    for (QMenu *menu : { singleRunningMenu, singlePausedMenu }) {
+        menu->addSeparator();
+        menu->addActions({ action_CopyStreamAddress, action_OpenInOtherPlayer });
+    }
 }
 
 ListMenu::~ListMenu()
@@ -64,6 +74,12 @@ QMenu *ListMenu::menuFor(int selected, bool firstPaused) const
 void ListMenu::showMenu(int selected, bool firstPaused)
 {
     menuFor(selected, firstPaused)->exec(QCursor::pos());
+}
+
+void ListMenu::setStreamable(bool streamable)
+{
+    action_CopyStreamAddress->setEnabled(streamable);
+    action_OpenInOtherPlayer->setEnabled(streamable);
 }
 
 void ListMenu::addTorrentAction()
@@ -101,4 +117,12 @@ void ListMenu::pauseAction()
 void ListMenu::testAction()
 {
     emit listMenuActionReturn(Test);
+}
+void ListMenu::copyStreamAddressAction()
+{
+    emit listMenuActionReturn(CopyStreamAddress);
+}
+void ListMenu::openInOtherPlayerAction()
+{
+    emit listMenuActionReturn(OpenInOtherPlayer);
 }

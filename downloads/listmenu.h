@@ -22,7 +22,9 @@ public:
         OpenFolder,
         Start,
         Pause,
-        Test
+        Test,
+        CopyStreamAddress,
+        OpenInOtherPlayer
     };
 
     explicit ListMenu(QObject *parent = nullptr);
@@ -33,6 +35,9 @@ public:
     QMenu *menuFor(int selected, bool firstPaused) const;
     // Runs that menu modally at the mouse cursor.
     void showMenu(int selected, bool firstPaused);
+    // Whether the row under the menu has a stream address; greys the two
+    // stream actions when not.
+    void setStreamable(bool streamable);
 
     QAction *action_AddNew;
     QAction *action_AddMagnetLink;
@@ -43,6 +48,8 @@ public:
     QAction *action_Start;
     QAction *action_Pause;
     QAction *action_TEST;
+    QAction *action_CopyStreamAddress;
+    QAction *action_OpenInOtherPlayer;
 
     QMenu *addMenu;
     QMenu *multiRunningMenu;
@@ -63,4 +70,6 @@ public slots:
     void startAction();
     void pauseAction();
     void testAction();
+    void copyStreamAddressAction();
+    void openInOtherPlayerAction();
 };

@@ -425,6 +425,7 @@ void player::wireCoreLink()
     connect(m_agent, &ClientAgent::serverStateCheck, m_control, &CoreProcessControl::serverStateCheck);
     connect(m_agent, &ClientAgent::serverReadyToClose, m_control, &CoreProcessControl::myQuit);
     connect(m_agent, &ClientAgent::addFailed, this, &player::addFailed);
+    connect(m_agent, &ClientAgent::streamAddressChanged, m_downloads, &DownloadsController::setStreamAddress);
     connect(m_menu, &MainMenu::shutdownCompletelyTriggered, m_control, &CoreProcessControl::myQuit);
 }
 

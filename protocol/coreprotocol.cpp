@@ -17,6 +17,7 @@ bool replyHasRows(qint32 type)
     case AddedUrls:
     case AddFailed:
     case PieceFinished:
+    case StreamAddress:
         return true;
     default:
         return false;

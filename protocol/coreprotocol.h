@@ -65,7 +65,7 @@ enum RequestType : qint32 {
     // Our own additions, unused by the types above; a core that does not know
     // them logs and ignores them.
     RateLimits = 30, // download KiB/s, upload KiB/s, max connections (0 = no limit)
-    ExtendedReplies = 31, // the player reads our own reply types (AddFailed, PieceFinished)
+    ExtendedReplies = 31, // the player reads our own reply types (AddFailed, PieceFinished, StreamAddress)
 };
 
 enum ReplyType : qint32 {
@@ -82,6 +82,12 @@ enum ReplyType : qint32 {
     // rows: hash, piece (of the torrent); a piece of the played file is
     // written. Sent at once: a read of the player may be waiting for it.
     PieceFinished = 31,
+    // rows: [address] where the core serves the files of its downloads to
+    // other players, "http://127.0.0.1:PORT/TOKEN/" (a file is at
+    // HASH/INDEX/NAME under it), then [address] under this machine's network
+    // address when the local network is served too. Sent in answer to
+    // ExtendedReplies.
+    StreamAddress = 32,
 };
 
 // Reply types that carry a QList<QStringList>; every other type is 4 bytes.

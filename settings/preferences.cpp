@@ -151,6 +151,16 @@ void Preferences::setIpv6Checkbox(bool checked)
     setValue(QStringLiteral("/config/ipv6checkbox"), checked);
 }
 
+bool Preferences::getStreamOnNetwork() const
+{
+    return value(QStringLiteral("/config/streamOnNetwork"), false).toBool();
+}
+
+void Preferences::setStreamOnNetwork(bool enabled)
+{
+    setValue(QStringLiteral("/config/streamOnNetwork"), enabled);
+}
+
 bool Preferences::getFileCheckbox() const
 {
     return value(QStringLiteral("/config/filecheckbox"), true).toBool();

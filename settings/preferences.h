@@ -53,6 +53,11 @@ public:
     bool getIpv6Checkbox() const;
     void setIpv6Checkbox(bool checked);
 
+    // The core's stream for other players also answers the local network
+    // (a TV), not only this machine. Off unless the user turns it on.
+    bool getStreamOnNetwork() const;
+    void setStreamOnNetwork(bool enabled);
+
     bool getFileCheckbox() const;
 
     // Bandwidth caps in KiB/s and the connection cap; 0 leaves each to the

@@ -1,5 +1,6 @@
 // From a link handed to a running player to the first frame, stalls while
-// playing, and a seek into a missing region: the real Morvane and
+// playing, a seek into a missing region, and another program (ffmpeg)
+// reading the same download through the core's stream: the real Morvane and
 // MorvaneCore on a private X server, fed by local seeds whose upload is
 // shaped in the kernel (a private network namespace with only loopback).
 //
@@ -9,8 +10,12 @@
 // --peer also runs ../shared/peer-bench (its own namespace) and prints its
 // figures beside ours.
 #include "bench/e2e/screenwatch.h"
+#include "protocol/coreprotocol.h"
 #include "settings/preferences.h"
+#include "tests/core/coreprocess.h"
+#include "tests/core/coretestclient.h"
 #include "tests/e2e/playersession.h"
+#include "tests/support/httpfetch.h"
 #include "tests/support/seedprocess.h"
 #include "tests/support/temporaryhome.h"
 #include "tests/support/testmedia.h"
@@ -20,6 +25,8 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,6 +40,7 @@
 #include <QTemporaryFile>
 #include <QTextStream>
 #include <QThread>
+#include <QTimer>
 #include <QtEndian>
 
 #include <algorithm>
@@ -369,6 +377,64 @@ std::optional<StartFigures> measureStart(const QString &display, const QString &
     return figures;
 }
 
+// A bare core in a fresh home is given the .torrent; from that request to
+// the first byte another program reads through the core's stream, or (with
+// ffmpeg) to ffmpeg's first decoded frame, its own start included. -1 on
+// failure.
+qint64 measureStream(const QString &torrent, bool withFfmpeg)
+{
+    TemporaryHome home;
+    writeSettings(QDir(home.path()).filePath(QStringLiteral("downloads")));
+    static int serial = 0;
+    const QString channel
+        = QStringLiteral("MorvaneBenchStream-%1-%2").arg(QCoreApplication::applicationPid()).arg(++serial);
+    QProcessEnvironment environment = home.environment();
+    environment.insert(QStringLiteral("MORVANE_NETWORK"), QStringLiteral("loopback"));
+    CoreProcess core(channel, environment);
+    CoreTestClient client;
+    if (!core.start() || !client.connectTo(channel))
+        return -1;
+    client.send(CoreProtocol::ExtendedReplies, { QString() });
+    const std::optional<CoreReply> address = client.waitFor(CoreProtocol::StreamAddress, 10000);
+    if (!address) {
+        out() << "  the core named no stream address" << Qt::endl;
+        return -1;
+    }
+    const QUrl base(address->rows.value(0).value(0));
+    QElapsedTimer clock;
+    clock.start();
+    const int from = client.mark();
+    client.send(CoreProtocol::AddTorrentFile, { torrent });
+    const std::optional<CoreReply> added = client.waitFor(CoreProtocol::AddedTorrents, 10000, {}, from);
+    if (!added || added->rows.isEmpty())
+        return -1;
+    const QString file = added->rows.first().value(0) + QStringLiteral("/0");
+    if (!withFfmpeg) {
+        HttpFetch fetch(quint16(base.port()),
+            "GET " + (base.path() + file).toLatin1() + " HTTP/1.1\r\nHost: 127.0.0.1", 1);
+        return fetch.waitDone(60000) && !fetch.body().isEmpty() ? clock.elapsed() : -1;
+    }
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+        { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-nostdin"), QStringLiteral("-i"),
+            base.toString() + file, QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-f"),
+            QStringLiteral("null"), QStringLiteral("-") });
+    // Waiting in the event loop: the tracker that names the seed lives in it.
+    QEventLoop loop;
+    QObject::connect(&ffmpeg, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    if (ffmpeg.state() != QProcess::NotRunning)
+        loop.exec();
+    if (ffmpeg.state() != QProcess::NotRunning || ffmpeg.exitCode() != 0) {
+        out() << "  ffmpeg: " << ffmpeg.readAll() << Qt::endl;
+        ffmpeg.kill();
+        ffmpeg.waitForFinished(5000);
+        return -1;
+    }
+    return clock.elapsed();
+}
+
 struct PlayCase
 {
     int playSeconds = 30;
@@ -603,9 +669,10 @@ int main(int argc, char *argv[])
     };
     const int rounds = smoke ? 1 : qMax(1, option(QStringLiteral("--rounds"), QStringLiteral("3")).toInt());
     const int playSeconds = option(QStringLiteral("--play"), QStringLiteral("30")).toInt();
-    // --cases start,stalls,pack,seek,full: a subset, for a quick look.
-    const QStringList cases = option(QStringLiteral("--cases"), QStringLiteral("start,stalls,pack,seek,full"))
-                                  .split(QLatin1Char(','));
+    // --cases start,stream,stalls,pack,seek,full: a subset, for a quick look.
+    const QStringList cases
+        = option(QStringLiteral("--cases"), QStringLiteral("start,stream,stalls,pack,seek,full"))
+              .split(QLatin1Char(','));
     const QString clips = option(QStringLiteral("--clips"),
         QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
             .filePath(QStringLiteral("morvane-bench")));
@@ -775,6 +842,33 @@ int main(int argc, char *argv[])
                           << Qt::endl;
                 }
             }
+        }
+    }
+
+    // Another program reads the same download through the core's stream:
+    // beside the player's first picture from the .torrent above.
+    for (qint64 rate : cases.contains(QStringLiteral("stream")) ? rates : QList<qint64> {}) {
+        if (rate > 0 && !shaper.setRate(rate))
+            return 1;
+        const QString rateText
+            = rate > 0 ? QStringLiteral("%1 MB/s").arg(double(rate) / 1e6) : QStringLiteral("unshaped");
+        for (Clip *clip : std::as_const(clipList)) {
+            QList<qint64> firstByte, frame;
+            for (int round = 0; round < rounds; ++round) {
+                const qint64 byte = measureStream(clip->torrent, false);
+                const qint64 decoded = measureStream(clip->torrent, true);
+                if (byte < 0 || decoded < 0)
+                    complete = false;
+                if (byte >= 0)
+                    firstByte << byte;
+                if (decoded >= 0)
+                    frame << decoded;
+            }
+            out() << QStringLiteral(
+                "%1 %2 torrent, stream: first byte %3  ffmpeg first frame %4   runs: %5 / %6")
+                         .arg(rateText, clip->name, ms(median(firstByte)), ms(median(frame)), list(firstByte),
+                             list(frame))
+                  << Qt::endl;
         }
     }
 

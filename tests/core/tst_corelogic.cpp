@@ -1,4 +1,5 @@
 // The core's arithmetic and parsing, without a swarm.
+#include "core/byterange.h"
 #include "core/coresettings.h"
 #include "core/disktrouble.h"
 #include "core/mediahead.h"
@@ -51,6 +52,8 @@ private slots:
     void mediaHead();
     void diskFullErrors_data();
     void diskFullErrors();
+    void byteRange_data();
+    void byteRange();
 };
 
 void TestCoreLogic::portFrom_data()
@@ -462,6 +465,53 @@ void TestCoreLogic::diskFullErrors()
     const lt::error_code error(
         value, generic ? boost::system::generic_category() : boost::system::system_category());
     QCOMPARE(DiskTrouble::isDiskFull(error), full);
+}
+
+void TestCoreLogic::byteRange_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<qint64>("first");
+    QTest::addColumn<qint64>("last");
+    const int whole = ByteRange::Whole, part = ByteRange::Part, none = ByteRange::Unsatisfiable;
+    QTest::newRow("no header") << QByteArray() << qint64(100) << whole << qint64(0) << qint64(99);
+    QTest::newRow("closed") << QByteArray("bytes=10-19") << qint64(100) << part << qint64(10) << qint64(19);
+    QTest::newRow("one byte") << QByteArray("bytes=0-0") << qint64(100) << part << qint64(0) << qint64(0);
+    QTest::newRow("open") << QByteArray("bytes=90-") << qint64(100) << part << qint64(90) << qint64(99);
+    QTest::newRow("end past the file")
+        << QByteArray("bytes=90-500") << qint64(100) << part << qint64(90) << qint64(99);
+    QTest::newRow("suffix") << QByteArray("bytes=-30") << qint64(100) << part << qint64(70) << qint64(99);
+    QTest::newRow("suffix longer than the file")
+        << QByteArray("bytes=-300") << qint64(100) << part << qint64(0) << qint64(99);
+    QTest::newRow("start at the end")
+        << QByteArray("bytes=100-") << qint64(100) << none << qint64(0) << qint64(-1);
+    QTest::newRow("empty suffix") << QByteArray("bytes=-0") << qint64(100) << none << qint64(0) << qint64(-1);
+    QTest::newRow("any range of an empty file")
+        << QByteArray("bytes=0-") << qint64(0) << none << qint64(0) << qint64(-1);
+    QTest::newRow("backwards") << QByteArray("bytes=20-10") << qint64(100) << whole << qint64(0)
+                               << qint64(99);
+    QTest::newRow("several ranges") << QByteArray("bytes=0-1,5-6") << qint64(100) << whole << qint64(0)
+                                    << qint64(99);
+    QTest::newRow("signed") << QByteArray("bytes=+5-10") << qint64(100) << whole << qint64(0) << qint64(99);
+    QTest::newRow("other unit") << QByteArray("items=0-1") << qint64(100) << whole << qint64(0) << qint64(99);
+    QTest::newRow("absurd number") << QByteArray("bytes=99999999999999999999-") << qint64(100) << whole
+                                   << qint64(0) << qint64(99);
+}
+
+void TestCoreLogic::byteRange()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(qint64, size);
+    QFETCH(int, kind);
+    QFETCH(qint64, first);
+    QFETCH(qint64, last);
+    const ByteRange range = ByteRange::parse(header, size);
+    QCOMPARE(int(range.kind), kind);
+    if (range.kind != ByteRange::Unsatisfiable) {
+        QCOMPARE(range.first, first);
+        QCOMPARE(range.last, last);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCoreLogic)

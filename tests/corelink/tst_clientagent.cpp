@@ -50,6 +50,7 @@ private slots:
     void quietQuitSilencesEverything();
     void requestChecks();
     void addFailedNamesItemAndReason();
+    void streamAddressKeptUntilTheCoreGoes();
     void brokenReplyDropsConnection_data();
     void brokenReplyDropsConnection();
 
@@ -556,6 +557,28 @@ void TestClientAgent::addFailedNamesItemAndReason()
     QCOMPARE(failed.size(), 2);
     QCOMPARE(failed.at(0), (QList<QVariant> { "/dl/a b.torrent", "no such file" }));
     QCOMPARE(failed.at(1), (QList<QVariant> { "magnet:?xt=x", "" }));
+}
+
+void TestClientAgent::streamAddressKeptUntilTheCoreGoes()
+{
+    connectAgent();
+    QSignalSpy changed(m_agent.get(), &ClientAgent::streamAddressChanged);
+    const QString address = "http://127.0.0.1:8123/0123456789abcdef0123456789abcdef/";
+    m_core->reply(CoreProtocol::StreamAddress, { { address }, { "file:///etc/" } });
+    QVERIFY(changed.wait(5000));
+    QCOMPARE(m_agent->streamAddress(), address);
+    QCOMPARE(m_agent->networkStreamAddress(), QString()); // not an http address: not one to hand out
+    m_core->reply(CoreProtocol::StreamAddress, { { "http://127.0.0.1:8123/no-slash" } });
+    QVERIFY(changed.wait(5000));
+    QCOMPARE(m_agent->streamAddress(), QString());
+
+    m_core->reply(CoreProtocol::StreamAddress, { { address }, { "http://192.168.1.2:8123/t/" } });
+    QVERIFY(changed.wait(5000));
+    QCOMPARE(m_agent->networkStreamAddress(), "http://192.168.1.2:8123/t/");
+    // A core that comes back has another token.
+    m_core->dropClient();
+    QTRY_COMPARE_WITH_TIMEOUT(m_agent->streamAddress(), QString(), 5000);
+    QCOMPARE(changed.last(), (QList<QVariant> { QString(), QString() }));
 }
 
 void TestClientAgent::brokenReplyDropsConnection_data()

@@ -13,6 +13,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -128,9 +129,9 @@ struct Fixture
 };
 
 const QStringList singleRunning { "Pause", "Totally_Delete", "Remove_from_list", "ShowInfo",
-    "JumpToDestFolder" };
+    "JumpToDestFolder", "", "Copy stream address", "Open in another player" };
 const QStringList singlePaused { "Start", "Totally_Delete", "Remove_from_list", "ShowInfo",
-    "JumpToDestFolder" };
+    "JumpToDestFolder", "", "Copy stream address", "Open in another player" };
 const QStringList severalRunning { "Pause", "Totally_Delete", "Remove_from_list" };
 const QStringList severalPaused { "Start", "Totally_Delete", "Remove_from_list" };
 
@@ -309,6 +310,58 @@ private slots:
         f.menuFor({ f.at(1) }, "JumpToDestFolder");
         f.menuFor({ f.at(0) }, "JumpToDestFolder");
         QCOMPARE(desktop.opened, (QList<QUrl> { QUrl::fromLocalFile("/downloads"), QUrl("file:///") }));
+    }
+
+    void streamActions_data()
+    {
+        QTest::addColumn<QString>("coreAddress");
+        QTest::addColumn<int>("row"); // -1: a magnet without its files yet
+        QTest::addColumn<int>("fileRow"); // -1: the download's own row
+        QTest::addColumn<QString>("address"); // empty: the actions are greyed
+        const QString base = "http://127.0.0.1:8123/0123456789abcdef0123456789abcdef/";
+        QTest::newRow("single-file download") << base << 0 << -1 << base + H1 + "/0/one.mkv";
+        QTest::newRow("a file of a download") << base << 1 << 0 << base + H2 + "/0/a.mkv";
+        QTest::newRow("download of several files: its largest")
+            << base << 1 << -1 << base + H2 + "/1/b%20c.mkv";
+        QTest::newRow("no metadata yet") << base << -1 << -1 << QString();
+        QTest::newRow("a core without a stream") << QString() << 0 << -1 << QString();
+    }
+    void streamActions()
+    {
+        QFETCH(QString, coreAddress);
+        QFETCH(int, row);
+        QFETCH(int, fileRow);
+        QFETCH(QString, address);
+        Fixture f;
+        f.model.addedReturn(0,
+            { rows::single(H1, "one", "/downloads/one.mkv"),
+                rows::multi(H2, "two", { { "a.mkv", 10, "a.mkv" }, { "b c.mkv", 20, "b c.mkv" } }) });
+        f.model.addedReturn(1, { { H3 } });
+        f.controller.setStreamAddress(coreAddress, QString());
+        QList<QPair<QString, QString>> opened;
+        f.controller.setPlayerOpener([&](const QString &mime, const QString &url) {
+            opened.append({ mime, url });
+            return true;
+        });
+        const QModelIndex download = f.at(row < 0 ? 2 : row);
+        const QModelIndex clicked = fileRow < 0 ? download : f.at(fileRow, download);
+
+        QGuiApplication::clipboard()->clear();
+        f.menuFor({ clicked }, "Copy stream address");
+        QCOMPARE(f.controller.listMenu()->action_CopyStreamAddress->isEnabled(), !address.isEmpty());
+        QCOMPARE(f.controller.listMenu()->action_OpenInOtherPlayer->isEnabled(), !address.isEmpty());
+        if (address.isEmpty())
+            return; // a greyed action does nothing when chosen
+        QCOMPARE(QGuiApplication::clipboard()->text(), address);
+        f.menuFor({ clicked }, "Open in another player");
+        QCOMPARE(opened, (QList<QPair<QString, QString>> { { "video/x-matroska", address } }));
+
+        // Without a default player the desktop's http handler gets it.
+        UrlRecorder desktop { { "http" } };
+        f.controller.setPlayerOpener([](const QString &, const QString &) { return false; });
+        f.menuFor({ clicked }, "Open in another player");
+        QCOMPARE(desktop.opened, QList<QUrl> { QUrl(address) });
+        QVERIFY(f.requests.isEmpty());
     }
 
     void viewMouse()

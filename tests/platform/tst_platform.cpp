@@ -1,3 +1,4 @@
+#include "platform/defaultplayer.h"
 #include "platform/packagemanager.h"
 #include "platform/processlist.h"
 #include "platform/programlauncher.h"
@@ -125,6 +126,29 @@ private slots:
         if (QStandardPaths::findExecutable("dpkg-query").isEmpty())
             QSKIP("no dpkg here");
         QCOMPARE(PackageManager::owns(path), owned);
+    }
+
+    void defaultPlayerCommand_data()
+    {
+        QTest::addColumn<QString>("exec"); // as written in the desktop file
+        QTest::addColumn<QStringList>("command");
+        const QString url = "http://127.0.0.1:1/t/h/0/a b.mkv";
+        QTest::newRow("url list") << "/usr/bin/player --started-from-file %U"
+                                  << QStringList { "/usr/bin/player", "--started-from-file", url };
+        QTest::newRow("quoted program, file code, icon and name dropped")
+            << "\"/opt/My Player/run\" %i %c %f --x" << QStringList { "/opt/My Player/run", url, "--x" };
+        QTest::newRow("no code: the address comes last")
+            << "player --fs" << QStringList { "player", "--fs", url };
+        QTest::newRow("escapes inside quotes, a literal percent")
+            << "sh -c \"echo \\\\\"q\\\\\" 100%%\" %u" << QStringList { "sh", "-c", "echo \"q\" 100%", url };
+        QTest::newRow("unclosed quote") << "\"player %u" << QStringList {};
+        QTest::newRow("empty") << "" << QStringList {};
+    }
+    void defaultPlayerCommand()
+    {
+        QFETCH(QString, exec);
+        QFETCH(QStringList, command);
+        QCOMPARE(DefaultPlayer::command(exec, "http://127.0.0.1:1/t/h/0/a b.mkv"), command);
     }
 };
 
