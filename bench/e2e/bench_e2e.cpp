@@ -37,6 +37,7 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTextStream>
 #include <QThread>
@@ -736,6 +737,9 @@ int main(int argc, char *argv[])
     if (!smoke)
         clipList << &mkvClip;
     QList<int> ports;
+    // This run's own copies: two runs at once must not announce to each
+    // other's trackers.
+    QTemporaryDir tracked;
     for (Clip *clip : clipList) {
         clip->seed = std::make_unique<SeedProcess>(
             clip->path, QStringList { QStringLiteral("--piece-size"), QString::number(kPieceSize) });
@@ -747,7 +751,7 @@ int main(int argc, char *argv[])
         clip->tracker = std::make_unique<LoopbackTracker>();
         if (clip->tracker->start(clip->seed->port()))
             clip->torrent = clip->tracker->announce(
-                clip->seed->torrentPath(), clip->seed->torrentPath() + QStringLiteral(".tracked.torrent"));
+                clip->seed->torrentPath(), tracked.filePath(QFileInfo(clip->seed->torrentPath()).fileName()));
         if (clip->torrent.isEmpty()) {
             out() << "bench_e2e: no tracked .torrent" << Qt::endl;
             return 1;
