@@ -236,18 +236,35 @@ bool PlayerSession::typeInto(const QString &windowTitle, const QString &keys, in
                 windowTitle });
         search.waitForFinished(5000);
         const QByteArray id = search.readAllStandardOutput().trimmed().split('\n').value(0);
-        if (!id.isEmpty()) {
-            QProcess xdotool;
-            xdotool.setProcessEnvironment(m_environment);
-            xdotool.start(QStringLiteral("xdotool"),
-                { QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(id),
-                    QStringLiteral("key"), keys });
-            return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
-        }
+        if (!id.isEmpty())
+            return typeIntoWindow(QString::fromLatin1(id), keys);
         if (deadline.hasExpired())
             return false;
         pump();
     }
+}
+
+bool PlayerSession::typeIntoWindow(const QString &id, const QString &keys)
+{
+    QProcess xdotool;
+    xdotool.setProcessEnvironment(m_environment);
+    xdotool.start(QStringLiteral("xdotool"),
+        { QStringLiteral("windowfocus"), QStringLiteral("--sync"), id, QStringLiteral("key"), keys });
+    return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
+}
+
+QStringList PlayerSession::windows()
+{
+    if (m_player.state() == QProcess::NotRunning)
+        return {};
+    // Qt stamps each window with its process id.
+    QProcess search;
+    search.setProcessEnvironment(m_environment);
+    search.start(QStringLiteral("xdotool"),
+        { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+            QString::number(m_player.processId()) });
+    search.waitForFinished(5000);
+    return QString::fromLatin1(search.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 QImage PlayerSession::screenshot()

@@ -73,6 +73,10 @@ public:
     bool click(const QPoint &globalPoint);
     // Focuses the visible window with this title and types keys into it (xdotool key names).
     bool typeInto(const QString &windowTitle, const QString &keys, int timeoutMs = 10000);
+    // The player's visible top-level windows (X ids), whatever their titles.
+    QStringList windows();
+    // Focuses this window and types keys into it (xdotool key names).
+    bool typeIntoWindow(const QString &id, const QString &keys);
     QImage screenshot();
 
     bool waitForPlayerExit(int timeoutMs);
