@@ -194,6 +194,32 @@ QList<QPair<qint64, PlayerSession::Screen>> PlayerSession::screens(qint64 fromMs
     return result;
 }
 
+QList<QPair<qint64, qint64>> PlayerSession::engineTimes(qint64 fromMs)
+{
+    readOutput();
+    static const QLatin1String mark("ui: playing at ");
+    QList<QPair<qint64, qint64>> result;
+    for (const Line &line : std::as_const(m_lines)) {
+        const qsizetype at = line.text.indexOf(mark);
+        if (line.ms >= fromMs && at >= 0)
+            result.append({ line.ms, line.text.mid(at + mark.size()).trimmed().toLongLong() });
+    }
+    return result;
+}
+
+qint64 PlayerSession::waitForEngineTime(qint64 engineMs, int timeoutMs, qint64 fromMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        for (const auto &entry : engineTimes(fromMs))
+            if (entry.second >= engineMs)
+                return entry.first;
+        if (deadline.hasExpired())
+            return -1;
+        pump();
+    }
+}
+
 PlayerSession::Screen PlayerSession::screen()
 {
     const auto all = screens();
