@@ -157,6 +157,7 @@ void tst_Faults::initTestCase()
     plain.colour = QStringLiteral("0x2848a0");
     plain.noise = 12;
     plain.videoKbps = 3000;
+    plain.faststart = false;
     m_plainClip = m_media.filePath("source/plain.mp4");
     QVERIFY(TestMedia::make(plain, m_plainClip));
 }
