@@ -98,8 +98,13 @@ bool PlayerSession::registerHandler()
 {
     QProcess kelvora;
     kelvora.setProcessEnvironment(m_environment);
+    kelvora.setProcessChannelMode(QProcess::MergedChannels);
     kelvora.start(QDir(m_programs.path()).filePath(QStringLiteral("Kelvora")), { QStringLiteral("auto") });
-    return kelvora.waitForFinished(30000) && kelvora.exitStatus() == QProcess::NormalExit;
+    if (kelvora.waitForFinished(30000) && kelvora.exitStatus() == QProcess::NormalExit)
+        return true;
+    qWarning("Kelvora auto: %s, exit status %d, code %d: %s", qPrintable(kelvora.errorString()),
+        int(kelvora.exitStatus()), kelvora.exitCode(), kelvora.readAll().constData());
+    return false;
 }
 
 bool PlayerSession::start(const QStringList &arguments)
