@@ -260,8 +260,8 @@ void tst_Faults::killedCoreIsRestartedAndPlaybackGoesOn()
     QVERIFY(session.typeIntoWindow(question, "alt+y"));
     const qint64 moving = session.waitForEngineTime(placeAtAnswer + 1, 15000, answeredAt);
     QVERIFY2(moving >= 0, qPrintable(session.log()));
-    qInfo("killed at %lld ms of playback with %d of %d pieces on disk; asked after %lld ms; moving %lld ms "
-          "after the answer",
+    qInfo("at %lld ms of playback when answered, %d of %d pieces on disk; asked %lld ms after the kill; "
+          "moving %lld ms after the answer",
         placeAtAnswer, onDisk, pieces, askedAt - killedAt, moving - answeredAt);
     QVERIFY2(moving - answeredAt <= 5000, qPrintable(QString::number(moving - answeredAt)));
     QVERIFY(session.waitForCoreCount(1, 10000));
