@@ -105,9 +105,9 @@ void ClientRequestTHread::settle()
 void ClientRequestTHread::reloadServerName()
 {
     pref.sync();
-    // A core writes its channel only when it moves: until the core we started
-    // answers, the settings still name the one that was lost.
-    currentServerName = m_startedChannel.isEmpty() ? pref.getBackServerName() : m_startedChannel;
+    // A core writes its channel when it moves, maybe after we dial: until a
+    // core answers on the name we gave, the settings may still hold the old one.
+    currentServerName = m_namedChannel.isEmpty() ? pref.getBackServerName() : m_namedChannel;
     qCDebug(lcCorelink).noquote() << "Now change the serverName as" << currentServerName;
 }
 
@@ -153,7 +153,7 @@ void ClientRequestTHread::connectionMade()
 {
     setState(State::Connected);
     reconnectTimer.stop();
-    m_startedChannel.clear();
+    m_namedChannel.clear();
     qCDebug(lcCorelink).noquote() << "Connect to server at " << currentServerName << " success..";
     if (!startupListReceived)
         sendRequest(CoreProtocol::StartupList, QStringList { QStringLiteral("") });
@@ -296,12 +296,12 @@ void ClientRequestTHread::restartCore()
 {
     qCDebug(lcCorelink).noquote() << "\t fault process : server suddenly turn down..";
     // The new name grows from the one the settings hold now.
-    m_startedChannel.clear();
+    m_namedChannel.clear();
     socket->abort();
     socket->disconnectFromServer();
     socket->close();
     currentServerName += QLatin1Char('+');
-    m_startedChannel = currentServerName;
+    m_namedChannel = currentServerName;
     emit serverStateCheck(currentServerName);
 }
 
@@ -348,6 +348,7 @@ void ClientRequestTHread::replyTimedOutAnswered(Answer answer)
 void ClientRequestTHread::changeChannel()
 {
     currentServerName += QLatin1Char('+');
+    m_namedChannel = currentServerName;
     // Still connected to the old name, so this one skips the name check.
     writeFrame(CoreProtocol::ChangeChannel, QStringList { currentServerName });
 }

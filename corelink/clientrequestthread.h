@@ -98,9 +98,10 @@ private:
     QTimer *replyTimer;
     QString configuredServerName;
     QString currentServerName;
-    // The channel named for the core the player has just started: dialled
-    // until that core answers, whatever the settings still say.
-    QString m_startedChannel;
+    // The channel the player has just named (for a core it started, or in a
+    // move it asked for): dialled until a core answers there, whatever the
+    // settings still say.
+    QString m_namedChannel;
     bool serverLostAttitude = false;
     bool replyTimeOutAttitude = false;
     Preferences pref;

@@ -17,7 +17,8 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Makes a torrent of a file or folder and seeds it on 127.0.0.1. Prints the .torrent path, "
         "the magnet link (with the seed as peer hint), the info-hash and the port, then seeds until "
-        "its standard input closes or it is terminated."));
+        "its standard input closes or it is terminated. Prints \"sent: N\" each second the payload "
+        "sent grew, and \"uploaded: N\" at the end."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("File or folder to share."));
     const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("Upload limit in bytes per second."),
@@ -84,7 +85,17 @@ int main(int argc, char *argv[])
         << "seeding" << Qt::endl;
 
     QTimer ticks;
-    QObject::connect(&ticks, &QTimer::timeout, &app, [&seeder] { seeder.tick(); });
+    // What was sent so far, whenever it grew: a test sees a peer stop taking
+    // data while the seed still runs.
+    qint64 reported = 0;
+    QObject::connect(&ticks, &QTimer::timeout, &app, [&seeder, &out, &reported] {
+        seeder.tick();
+        const qint64 sent = seeder.uploaded();
+        if (sent != reported) {
+            reported = sent;
+            out << "sent: " << sent << Qt::endl;
+        }
+    });
     ticks.start(1000);
     seeder.tick();
 

@@ -38,6 +38,7 @@ private slots:
     void retriesUntilCoreAppears();
     void reconnectionAnnouncesAgainWithoutStartupRequest();
     void repliesKeepTimeoutAway();
+    void silenceWithRememberedChoiceChangesChannel_data();
     void silenceWithRememberedChoiceChangesChannel();
     void silenceAsks_data();
     void silenceAsks();
@@ -281,22 +282,33 @@ void TestClientAgent::repliesKeepTimeoutAway()
     QTRY_COMPARE_WITH_TIMEOUT(m_asker.texts, QStringList { TimeoutText }, 5000);
 }
 
+void TestClientAgent::silenceWithRememberedChoiceChangesChannel_data()
+{
+    QTest::addColumn<bool>("recordsName");
+    QTest::newRow("core records the name") << true;
+    // The settings still name the channel the core has left.
+    QTest::newRow("core records it late") << false;
+}
+
 void TestClientAgent::silenceWithRememberedChoiceChangesChannel()
 {
+    QFETCH(bool, recordsName);
     setSetting("/config/backReplyTimeOutAttitude", true);
     ClientRequestTHread::setDefaultIntervals(50, 200);
     connectAgent();
     QSignalSpy announced(m_agent.get(), &ClientAgent::webRequestCheck);
     m_core->reply(12, {});
     // The core moves to the new name and records it, as a real one does.
-    connect(m_core.get(), &FakeCore::requestReceived, m_core.get(), [this](const CoreRequest &request) {
-        if (request.type == 18) {
-            // One change is enough to follow.
-            m_agent->requestThread()->setReplyTimeout(60000);
-            setSetting("/config/backServerName", request.arguments.value(0));
-            m_core->listen(request.arguments.value(0));
-        }
-    });
+    connect(m_core.get(), &FakeCore::requestReceived, m_core.get(),
+        [this, recordsName](const CoreRequest &request) {
+            if (request.type == 18) {
+                // One change is enough to follow.
+                m_agent->requestThread()->setReplyTimeout(60000);
+                if (recordsName)
+                    setSetting("/config/backServerName", request.arguments.value(0));
+                m_core->listen(request.arguments.value(0));
+            }
+        });
 
     QVERIFY(m_core->waitForRequests(3));
     const CoreRequest change = m_core->requests().at(2);
@@ -310,6 +322,11 @@ void TestClientAgent::silenceWithRememberedChoiceChangesChannel()
     QTRY_COMPARE_WITH_TIMEOUT(announced.size(), 1, 5000);
     QCOMPARE(TraceCapture::count("ServerName ERROR...wrong error server name.."), 1);
     QCOMPARE(m_agent->requestThread()->channelName(), m_channel + "+");
+    // Only the first connection dialled the old name.
+    const QString oldDial = "Try to connect at server : " + m_channel;
+    QCOMPARE(std::count_if(TraceCapture::lines().cbegin(), TraceCapture::lines().cend(),
+                 [&oldDial](const TraceLine &line) { return line.text == oldDial; }),
+        1);
     emit m_agent->sessionRequest(CoreProtocol::PauseDownloads, QStringList { "kept" });
     QVERIFY(m_core->waitForRequests(5));
     QCOMPARE(m_core->requests().at(4).arguments, QStringList { "kept" });

@@ -98,8 +98,13 @@ bool PlayerSession::registerHandler()
 {
     QProcess kelvora;
     kelvora.setProcessEnvironment(m_environment);
+    kelvora.setProcessChannelMode(QProcess::MergedChannels);
     kelvora.start(QDir(m_programs.path()).filePath(QStringLiteral("Kelvora")), { QStringLiteral("auto") });
-    return kelvora.waitForFinished(30000) && kelvora.exitStatus() == QProcess::NormalExit;
+    if (kelvora.waitForFinished(30000) && kelvora.exitStatus() == QProcess::NormalExit)
+        return true;
+    qWarning("Kelvora auto: %s, exit status %d, code %d: %s", qPrintable(kelvora.errorString()),
+        int(kelvora.exitStatus()), kelvora.exitCode(), kelvora.readAll().constData());
+    return false;
 }
 
 bool PlayerSession::start(const QStringList &arguments)
@@ -194,6 +199,32 @@ QList<QPair<qint64, PlayerSession::Screen>> PlayerSession::screens(qint64 fromMs
     return result;
 }
 
+QList<QPair<qint64, qint64>> PlayerSession::engineTimes(qint64 fromMs)
+{
+    readOutput();
+    static const QLatin1String mark("ui: playing at ");
+    QList<QPair<qint64, qint64>> result;
+    for (const Line &line : std::as_const(m_lines)) {
+        const qsizetype at = line.text.indexOf(mark);
+        if (line.ms >= fromMs && at >= 0)
+            result.append({ line.ms, line.text.mid(at + mark.size()).trimmed().toLongLong() });
+    }
+    return result;
+}
+
+qint64 PlayerSession::waitForEngineTime(qint64 engineMs, int timeoutMs, qint64 fromMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        for (const auto &entry : engineTimes(fromMs))
+            if (entry.second >= engineMs)
+                return entry.first;
+        if (deadline.hasExpired())
+            return -1;
+        pump();
+    }
+}
+
 PlayerSession::Screen PlayerSession::screen()
 {
     const auto all = screens();
@@ -236,18 +267,35 @@ bool PlayerSession::typeInto(const QString &windowTitle, const QString &keys, in
                 windowTitle });
         search.waitForFinished(5000);
         const QByteArray id = search.readAllStandardOutput().trimmed().split('\n').value(0);
-        if (!id.isEmpty()) {
-            QProcess xdotool;
-            xdotool.setProcessEnvironment(m_environment);
-            xdotool.start(QStringLiteral("xdotool"),
-                { QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(id),
-                    QStringLiteral("key"), keys });
-            return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
-        }
+        if (!id.isEmpty())
+            return typeIntoWindow(QString::fromLatin1(id), keys);
         if (deadline.hasExpired())
             return false;
         pump();
     }
+}
+
+bool PlayerSession::typeIntoWindow(const QString &id, const QString &keys)
+{
+    QProcess xdotool;
+    xdotool.setProcessEnvironment(m_environment);
+    xdotool.start(QStringLiteral("xdotool"),
+        { QStringLiteral("windowfocus"), QStringLiteral("--sync"), id, QStringLiteral("key"), keys });
+    return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
+}
+
+QStringList PlayerSession::windows()
+{
+    if (m_player.state() == QProcess::NotRunning)
+        return {};
+    // Qt stamps each window with its process id.
+    QProcess search;
+    search.setProcessEnvironment(m_environment);
+    search.start(QStringLiteral("xdotool"),
+        { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+            QString::number(m_player.processId()) });
+    search.waitForFinished(5000);
+    return QString::fromLatin1(search.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 QImage PlayerSession::screenshot()

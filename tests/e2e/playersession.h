@@ -67,12 +67,21 @@ public:
     // Waits until the latest traced screen satisfies test; its time or -1.
     qint64 waitForScreen(const std::function<bool(const Screen &)> &test, int timeoutMs, qint64 fromMs = 0);
     Screen screen();
+    // The engine's clock in ms as traced ("ui: playing at", every half second
+    // of play at most), each with the time it arrived.
+    QList<QPair<qint64, qint64>> engineTimes(qint64 fromMs = 0);
+    // Waits until the engine's clock shows at least engineMs; when, or -1.
+    qint64 waitForEngineTime(qint64 engineMs, int timeoutMs, qint64 fromMs = 0);
     // Every traced screen since fromMs, with its time.
     QList<QPair<qint64, Screen>> screens(qint64 fromMs = 0);
 
     bool click(const QPoint &globalPoint);
     // Focuses the visible window with this title and types keys into it (xdotool key names).
     bool typeInto(const QString &windowTitle, const QString &keys, int timeoutMs = 10000);
+    // The player's visible top-level windows (X ids), whatever their titles.
+    QStringList windows();
+    // Focuses this window and types keys into it (xdotool key names).
+    bool typeIntoWindow(const QString &id, const QString &keys);
     QImage screenshot();
 
     bool waitForPlayerExit(int timeoutMs);

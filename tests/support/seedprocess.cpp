@@ -55,4 +55,22 @@ void SeedProcess::stop()
         m_process.kill(); // our own child, by its handle
         m_process.waitForFinished(5000);
     }
+    readOutput();
+}
+
+void SeedProcess::readOutput()
+{
+    m_output += QString::fromLocal8Bit(m_process.readAllStandardOutput());
+}
+
+qint64 SeedProcess::sent()
+{
+    readOutput();
+    // The last complete report; a line still being written is left for later.
+    const QStringList lines = m_output.left(m_output.lastIndexOf(QLatin1Char('\n'))).split(QLatin1Char('\n'));
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+        if (line->startsWith(QLatin1String("sent: ")) || line->startsWith(QLatin1String("uploaded: ")))
+            return line->section(QStringLiteral(": "), 1).toLongLong();
+    }
+    return 0;
 }

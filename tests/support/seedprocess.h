@@ -27,10 +27,15 @@ public:
     // For tests that freeze the seed (SIGSTOP) to make a silent peer.
     qint64 processId() const { return m_process.processId(); }
     QString output() const { return m_output; }
+    // Payload bytes sent so far, as the tool last reported (each second while
+    // it grows, and once more when it exits); 0 before any report.
+    qint64 sent();
 
     static QString program();
 
 private:
+    void readOutput();
+
     QString m_path;
     QStringList m_arguments;
     QProcess m_process;
