@@ -80,7 +80,7 @@ void AlertDispatcher::drain()
             qCWarning(lcCore).noquote() << QString::fromStdString(a->message());
             emit diskError(file->handle, file->error, QString::fromUtf8(file->filename()));
         } else if (auto *ban = lt::alert_cast<lt::peer_ban_alert>(a)) {
-            emit peerBanned(ban->handle, ban->endpoint);
+            emit peerBanned(ban->handle, ban->endpoint, ban->pid);
         } else if (auto *hashFailed = lt::alert_cast<lt::hash_failed_alert>(a)) {
             qCDebug(lcCore).noquote() << QString::fromStdString(hashFailed->message());
         } else if (lt::alert_cast<lt::listen_failed_alert>(a) || lt::alert_cast<lt::torrent_error_alert>(a)

@@ -4,6 +4,7 @@
 #include <QObject>
 
 #include <libtorrent/fwd.hpp>
+#include <libtorrent/peer_id.hpp>
 #include <libtorrent/torrent_handle.hpp>
 #include <libtorrent/torrent_status.hpp>
 
@@ -43,7 +44,7 @@ signals:
     // The downloads whose status changed since the last post_torrent_updates().
     void statusUpdated(const std::vector<lt::torrent_status> &statuses);
     // libtorrent banned a peer (for data that failed the hash check).
-    void peerBanned(const lt::torrent_handle &handle, const lt::tcp::endpoint &peer);
+    void peerBanned(const lt::torrent_handle &handle, const lt::tcp::endpoint &peer, const lt::peer_id &id);
     // A read or write of a download's files failed; file may be empty.
     void diskError(const lt::torrent_handle &handle, const lt::error_code &error, const QString &file);
 

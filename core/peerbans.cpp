@@ -14,17 +14,19 @@ PeerBans::PeerBans(lt::session &session, QObject *parent)
     , m_session(session)
 { }
 
-void PeerBans::banned(const lt::torrent_handle &h, const lt::tcp::endpoint &peer)
+void PeerBans::banned(const lt::torrent_handle &h, const lt::tcp::endpoint &peer, const lt::peer_id &id)
 {
     const lt::address address = peer.address();
     const QString where = QString::fromStdString(address.to_string());
     // An address other peers share (several on one machine, as on loopback)
-    // would keep them out too.
+    // would keep them out too. The same peer's other connection (it called
+    // us while we called it) is no other peer.
     std::vector<lt::peer_info> peers;
     if (h.is_valid())
         h.get_peer_info(peers);
     for (const lt::peer_info &other : peers) {
-        if (other.ip != peer && other.ip.address() == address) {
+        const bool samePeer = !id.is_all_zeros() && other.pid == id;
+        if (other.ip != peer && other.ip.address() == address && !samePeer) {
             qCWarning(lcCore).noquote()
                 << "peer" << where << "sent bad data; its address is shared, not blocked";
             return;

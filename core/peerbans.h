@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include <libtorrent/peer_id.hpp>
 #include <libtorrent/session.hpp>
 #include <libtorrent/socket.hpp>
 #include <libtorrent/torrent_handle.hpp>
@@ -20,7 +21,7 @@ class PeerBans : public QObject
 public:
     explicit PeerBans(lt::session &session, QObject *parent = nullptr);
 
-    void banned(const lt::torrent_handle &handle, const lt::tcp::endpoint &peer);
+    void banned(const lt::torrent_handle &handle, const lt::tcp::endpoint &peer, const lt::peer_id &id);
 
 private:
     lt::session &m_session;

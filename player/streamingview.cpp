@@ -25,10 +25,12 @@ QString StreamingView::cachingMessage(const PieceMap &pieces, int lack) const
             present += pieces.has(piece);
         text += QStringLiteral(" %1 %").arg(present * 100 / (end - lack + 1));
     }
-    if (!m_downloadRate.isEmpty())
-        text += QStringLiteral(" \u00b7 ") + m_downloadRate;
+    // With a cause (no peers, a full disk) nothing comes in: the last rate
+    // seen would be stale.
     if (!m_waitCause.isEmpty())
         text += QStringLiteral(" \u00b7 ") + m_waitCause;
+    else if (!m_downloadRate.isEmpty())
+        text += QStringLiteral(" \u00b7 ") + m_downloadRate;
     return text;
 }
 

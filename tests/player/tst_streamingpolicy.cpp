@@ -345,6 +345,28 @@ private slots:
         QCOMPARE(ended.size(), 1);
         QVERIFY(!m_policy->engineEvent(VlcEngine::NeedPieceString));
     }
+
+    void cachingMessageNamesTheCause_data()
+    {
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("data coming") << QString() << "data caching.. 66 % \u00b7 433K/s";
+        // Nothing can come in: the last rate seen is stale.
+        QTest::newRow("no peers") << "no peers"
+                                  << "data caching.. 66 % \u00b7 no peers";
+        QTest::newRow("disk full") << "disk full"
+                                   << "data caching.. 66 % \u00b7 disk full";
+    }
+
+    void cachingMessageNamesTheCause()
+    {
+        QFETCH(QString, cause);
+        QFETCH(QString, message);
+        StreamingView &view = m_policy->view();
+        view.setDownloadRate(QStringLiteral("433K/s"));
+        view.setWaitCause(cause);
+        QCOMPARE(view.cachingMessage(PieceMap::fromText(QByteArray("0011000000")), 2), message);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStreamingPolicy)
