@@ -47,6 +47,7 @@ void Options::loadSettings()
         int(qMin(prefs.getMaxConnections(), unsigned(ui->maxConnections->maximum()))));
     ui->audioLanguage->setText(prefs.getAudioLanguage());
     ui->subtitleLanguage->setText(prefs.getSubtitleLanguage());
+    ui->streamOnNetworkCheckBox->setChecked(prefs.getStreamOnNetwork());
 }
 
 void Options::changePage(QListWidgetItem *current, QListWidgetItem *previous)
@@ -121,6 +122,8 @@ void Options::on_okButton_clicked()
     storeLimits(prefs);
     prefs.setAudioLanguage(ui->audioLanguage->text());
     prefs.setSubtitleLanguage(ui->subtitleLanguage->text());
+    // The core reads it when it starts.
+    prefs.setStreamOnNetwork(ui->streamOnNetworkCheckBox->isChecked());
 
     accept();
 }

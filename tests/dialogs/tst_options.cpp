@@ -153,6 +153,7 @@ private slots:
             prefs.setSavePath(QStringLiteral("/srv/films"));
             prefs.setDiskCache(64);
             prefs.setSubtitleLanguage(QStringLiteral("en"));
+            prefs.setStreamOnNetwork(false);
         }
         Options options;
         QVERIFY(!check(options, "portcheckBox")->isChecked());
@@ -164,6 +165,7 @@ private slots:
         QCOMPARE(spin(options, "cacheSize")->value(), 64);
         QCOMPARE(lineEdit(options, "audioLanguage")->text(), QString());
         QCOMPARE(lineEdit(options, "subtitleLanguage")->text(), QStringLiteral("en"));
+        QVERIFY(!check(options, "streamOnNetworkCheckBox")->isChecked());
 
         // Now flip everything and check each lands under its own key.
         check(options, "portcheckBox")->setChecked(true);
@@ -174,6 +176,7 @@ private slots:
         spin(options, "cacheSize")->setValue(128);
         lineEdit(options, "audioLanguage")->setText(QStringLiteral(" fre "));
         lineEdit(options, "subtitleLanguage")->clear();
+        check(options, "streamOnNetworkCheckBox")->setChecked(true);
         QSignalSpy requests(&options, &Options::sessionRequest);
         QSignalSpy autoPlay(&options, &Options::autoPlayMethodChanged);
         button(options, "okButton")->click();
@@ -193,6 +196,7 @@ private slots:
         QCOMPARE(prefs.getDiskCache(), 128u);
         QCOMPARE(prefs.getAudioLanguage(), QStringLiteral("fre"));
         QCOMPARE(prefs.getSubtitleLanguage(), QString());
+        QCOMPARE(prefs.getStreamOnNetwork(), true);
     }
 
     void emptiedFolderSendsTheDefault()
