@@ -128,19 +128,6 @@ void TestMessageOverlay::clearedMessageLeavesNoText()
     QVERIFY(!m_overlay->label()->isVisible());
 }
 
-int main(int argc, char **argv)
-{
-    // A display of our own before the application connects to one.
-    XvfbServer xvfb;
-    if (!xvfb.start(QStringLiteral("800x600x24"))) {
-        qWarning("Xvfb did not start");
-        return 1;
-    }
-    qputenv("DISPLAY", xvfb.display().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
-    TestMessageOverlay test;
-    return QTest::qExec(&test, argc, argv);
-}
+MORVANE_XVFB_TEST_MAIN(TestMessageOverlay)
 
 #include "tst_messageoverlay.moc"

@@ -197,19 +197,6 @@ void TestTrackMenu::preferredLanguagesPickTracks()
         m_engine->currentTrack(Kind::Subtitle), m_engine->tracks(Kind::Subtitle).at(1).id, 5000);
 }
 
-int main(int argc, char **argv)
-{
-    // A display of our own before the application connects to one.
-    XvfbServer xvfb;
-    if (!xvfb.start(QStringLiteral("800x600x24"))) {
-        qWarning("Xvfb did not start");
-        return 1;
-    }
-    qputenv("DISPLAY", xvfb.display().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
-    TestTrackMenu test;
-    return QTest::qExec(&test, argc, argv);
-}
+MORVANE_XVFB_TEST_MAIN(TestTrackMenu)
 
 #include "tst_trackmenu.moc"

@@ -23,3 +23,20 @@ private:
     QProcess m_process;
     QString m_display;
 };
+
+// The main() of a widget test that needs a real display: a private X server
+// of its own before the application connects to one.
+#define MORVANE_XVFB_TEST_MAIN(TestClass)                                                                    \
+    int main(int argc, char **argv)                                                                          \
+    {                                                                                                        \
+        XvfbServer xvfb;                                                                                     \
+        if (!xvfb.start(QStringLiteral("800x600x24"))) {                                                     \
+            qWarning("Xvfb did not start");                                                                  \
+            return 1;                                                                                        \
+        }                                                                                                    \
+        qputenv("DISPLAY", xvfb.display().toLocal8Bit());                                                    \
+        qputenv("QT_QPA_PLATFORM", "xcb");                                                                   \
+        QApplication app(argc, argv);                                                                        \
+        TestClass test;                                                                                      \
+        return QTest::qExec(&test, argc, argv);                                                              \
+    }
